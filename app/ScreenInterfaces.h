@@ -1,0 +1,164 @@
+// The screen as the workbench core sees it.
+//
+// The core (standard C++ only) talks to the windows through these small
+// interfaces; the Qt layer implements them and tests implement them with
+// fakes. Every text crossing them is single-byte (Latin-1) text held in
+// std::string.
+//
+// Positions in ListingView are program positions: every line break counts
+// as two characters (CR LF), as in the program the board stores. The Qt
+// implementation converts to and from the widget's own positions; nothing
+// else does.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace travin {
+
+struct Rgb {
+    std::uint8_t red = 0, green = 0, blue = 0;
+    friend bool operator==(const Rgb&, const Rgb&) = default;
+};
+
+inline constexpr Rgb kRed{255, 0, 0};
+inline constexpr Rgb kBlue{0, 0, 255};
+inline constexpr Rgb kMagenta{255, 0, 255};
+inline constexpr Rgb kGreen{0, 255, 0};
+inline constexpr Rgb kGrey{128, 128, 128};
+
+// The program listing (RichEdit1).
+class ListingView {
+public:
+    virtual ~ListingView() = default;
+
+    // Lines as the pane splits them, without line breaks; a text ending in
+    // a line break has no extra empty last line.
+    virtual std::vector<std::string> lines() const = 0;
+    virtual int lineCount() const = 0;
+    // Start position of a line (0-based line number).
+    virtual int lineStart(int line) const = 0;
+    // Length of the whole text in program positions.
+    virtual int textLength() const = 0;
+
+    // Replaces the whole text; lines joined by line breaks.
+    virtual void setLines(const std::vector<std::string>& lines) = 0;
+    virtual void clear() = 0;
+
+    virtual int selectionStart() const = 0;   // the caret when nothing is selected
+    virtual int selectionLength() const = 0;
+    virtual void setSelection(int start, int length) = 0;
+    // The selected text, line breaks as "\r\n".
+    virtual std::string selectedText() const = 0;
+    // Replaces the selection (inserts at the caret when nothing is
+    // selected); counts as a user edit.
+    virtual void replaceSelection(const std::string& text) = 0;
+
+    virtual void setSelectionColor(Rgb colour) = 0;
+    virtual Rgb defaultTextColor() const = 0;
+
+    virtual bool modified() const = 0;
+    virtual void setModified(bool modified) = 0;
+
+    virtual void scrollCaretIntoView() = 0;
+    virtual void focus() = 0;
+};
+
+// The Input-Output console (Memo1): a list of text lines. The core keeps
+// the lines it writes and hands them over when they changed; the pane may
+// show them later (once per tick) so that a flood of bytes stays cheap.
+class ConsoleView {
+public:
+    virtual ~ConsoleView() = default;
+    // The pane's lines as they stand now (the user may have typed into it).
+    virtual std::vector<std::string> consoleLines() const = 0;
+    // Replace the pane's lines.
+    virtual void setConsoleLines(const std::vector<std::string>& lines) = 0;
+};
+
+enum class Answer { Yes, No, Cancel };
+
+// Modal boxes.
+class Notices {
+public:
+    virtual ~Notices() = default;
+    // The plain notice box: empty title, one OK button, no icon, modal for
+    // the whole application, brought to the foreground.
+    virtual void ShowNotice(const std::string& text) = 0;
+    // Yes/No/Cancel without icon. An empty title means the platform's
+    // default title.
+    virtual Answer askYesNoCancel(const std::string& title, const std::string& text) = 0;
+    // Text input box. Returns false when cancelled (answer then unchanged).
+    virtual bool inputBox(const std::string& caption, const std::string& prompt,
+                          std::string& answer) = 0;
+    // The toolkit's error box (error icon, the application's title).
+    virtual void showErrorBox(const std::string& text) = 0;
+};
+
+// The buttons and menu entries whose enabled state follows the target.
+enum class Control {
+    RunButton, SingleStepButton, StopButton, ResetButton, BreakButton, EraseButton,
+    SelectPortButton, SendCharacterButton,
+    NewMenu, OpenMenu, ExitMenu, SelectPortMenu, DownloadMenu, RunMenu, SingleStepMenu,
+    StopMenu, SetBreakMenu, ResetMenu, SetVariableMenu, UploadMenu, EraseMemoryMenu,
+    StartupTimeMenu, SendCharacterMenu,
+};
+inline constexpr int kControlCount = static_cast<int>(Control::SendCharacterMenu) + 1;
+
+// Everything else the main window shows: control states, the running light,
+// the variables list, the status bar and the port label.
+class MainView {
+public:
+    virtual ~MainView() = default;
+    virtual void setControlEnabled(Control control, bool enabled) = 0;
+    virtual void setRunningLight(Rgb colour) = 0;
+    virtual void setVariableRows(const std::vector<std::string>& rows) = 0;
+    virtual int currentVariableRow() const = 0;   // -1 when none
+    virtual void setStatusText(const std::string& text) = 0;
+    virtual void setPortLabel(const std::string& text) = 0;
+    // The modal port dialog with radio item `item` (0..7) selected; returns
+    // when it closes. Its OK button reaches PortSelection::Button1Click.
+    virtual void showPortDialog(int item) = 0;
+    virtual void focusListing() = 0;
+    // The ACI command line's text.
+    virtual std::string aciText() const = 0;
+};
+
+// What the desktop offers beyond the main window: file dialogs, the find
+// dialog, the printer, the system's document viewer and the About box.
+class DesktopServices {
+public:
+    virtual ~DesktopServices() = default;
+    // Modal open and save dialogs; `path` holds the preset name on entry and
+    // the chosen path on return. False when the user cancelled.
+    virtual bool runOpenDialog(std::string& path) = 0;
+    virtual bool runSaveDialog(std::string& path) = 0;
+    // The non-modal find dialog.
+    virtual void showFindDialog() = 0;
+    // Prints the listing on the default printer; false (after the toolkit's
+    // error box) when there is no printer or printing failed.
+    virtual bool printListing() = 0;
+    // Opens a document with the system's default viewer; false when the
+    // document or a viewer is missing.
+    virtual bool openDocument(const std::string& path) = 0;
+    virtual void showAboutBox() = 0;
+};
+
+// The monitor's 100 ms timer (BackgroundProcess).
+class MonitorTimer {
+public:
+    virtual ~MonitorTimer() = default;
+    virtual void setTimerEnabled(bool enabled) = 0;
+    virtual bool timerEnabled() const = 0;
+};
+
+// Wall clock and sleep; tests substitute their own.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::int64_t nowMs() = 0;
+    virtual void sleepMs(int ms) = 0;
+};
+
+}  // namespace travin

@@ -1,0 +1,76 @@
+// The workbench core: the shared state, the screen it talks to, and every
+// operation, grouped by subsystem. Each subsystem object holds a reference
+// back to the workbench to reach the state, the screen and the others.
+//
+// Only the user-interface thread uses it. The Qt layer creates one, forwards
+// each event to the handler of the same name and implements the screens.
+#pragma once
+
+#include <string>
+
+#include "app/Controls.h"
+#include "app/FindPrint.h"
+#include "app/Help.h"
+#include "app/ScreenInterfaces.h"
+#include "app/SourceFiles.h"
+#include "app/WorkbenchState.h"
+#include "debugger/Breakpoints.h"
+#include "debugger/ConsoleInput.h"
+#include "debugger/Download.h"
+#include "debugger/Execution.h"
+#include "debugger/MemoryOps.h"
+#include "debugger/Variables.h"
+#include "link/CommandLink.h"
+#include "link/Console.h"
+#include "link/Monitor.h"
+#include "link/PortSelection.h"
+#include "link/SerialDriver.h"
+
+namespace travin {
+
+struct Screens {
+    ListingView& listing;
+    ConsoleView& console;
+    Notices& notices;
+    MainView& main;
+    MonitorTimer& timer;
+    Clock& clock;
+    DesktopServices& desktop;
+};
+
+class Workbench {
+public:
+    // `executableFolder` ends with a separator; the port file, the help
+    // documents and the com<n> device links are looked up there.
+    Workbench(const Screens& screens, std::string executableFolder);
+
+    Workbench(const Workbench&) = delete;
+    Workbench& operator=(const Workbench&) = delete;
+
+    // The core's part of the main window's creation, in order.
+    void FormCreate();
+
+    WorkbenchState state;
+    Screens screens;
+    const std::string executableFolder;
+
+    SerialDriver serial;
+    CommandLink link;
+    Console console;
+    Monitor monitor;
+    Controls controls;
+    PortSelection port;
+
+    Download download;
+    Execution execution;
+    Breakpoints breakpoints;
+    Variables variables;
+    MemoryOps memory;
+    ConsoleInput input;
+
+    SourceFiles files;
+    FindPrint find;
+    Help help;
+};
+
+}  // namespace travin

@@ -1,0 +1,55 @@
+#include "link/Console.h"
+
+#include "app/Workbench.h"
+
+namespace travin {
+
+namespace {
+// More lines than this before a byte, and the oldest line goes.
+constexpr std::size_t kKeptLines = 101;
+}
+
+void Console::ConsoleWriteChar(std::uint8_t byte) {
+    const std::size_t linesBefore = consoleLines.size();
+    if (byte == '\n') {
+        consoleLines.emplace_back(" ");
+    } else if (byte != 0) {
+        if (consoleLines.empty()) {
+            consoleLines.emplace_back(1, static_cast<char>(byte));
+        } else {
+            consoleLines.back().push_back(static_cast<char>(byte));
+        }
+    }
+    // Trimmed by the count taken before the byte, so the pane settles at
+    // 101 or 102 lines.
+    if (linesBefore > kKeptLines) consoleLines.pop_front();
+    dirty = true;
+}
+
+void Console::ConsoleWrite(std::string_view text) {
+    for (char c : text) {
+        if (c == '\0') break;
+        ConsoleWriteChar(static_cast<std::uint8_t>(c));
+    }
+}
+
+void Console::DebuggerClearWindowExecute() {
+    consoleLines.clear();
+    consoleLines.emplace_back(" ");
+    dirty = true;
+    flush();
+}
+
+void Console::flush() {
+    if (!dirty) return;
+    dirty = false;
+    wb.screens.console.setConsoleLines({consoleLines.begin(), consoleLines.end()});
+}
+
+void Console::paneEdited() {
+    const std::vector<std::string> paneLines = wb.screens.console.consoleLines();
+    consoleLines.assign(paneLines.begin(), paneLines.end());
+    dirty = false;
+}
+
+}  // namespace travin

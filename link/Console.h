@@ -1,0 +1,42 @@
+// The Input-Output pane as a list of lines that console output appends to.
+//
+// The lines live here, so that a program printing at the full line rate
+// costs one string append per byte; the pane is handed the lines by flush(),
+// once per monitor tick (and before anything that lets the screen repaint).
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace travin {
+
+class Workbench;
+
+class Console {
+public:
+    explicit Console(Workbench& workbench) : wb(workbench) {}
+
+    // Appends one byte to the last line; LF starts a new line " ".
+    void ConsoleWriteChar(std::uint8_t byte);
+    // ConsoleWriteChar for each byte up to the end (or a zero byte).
+    void ConsoleWrite(std::string_view text);
+    // Clears the pane and leaves one line " ".
+    void DebuggerClearWindowExecute();
+
+    // Hands the lines to the pane if they changed since the last flush.
+    void flush();
+    // The user typed into the pane: take its lines as they now stand.
+    void paneEdited();
+
+    const std::deque<std::string>& lines() const { return consoleLines; }
+
+private:
+    Workbench& wb;
+    std::deque<std::string> consoleLines;
+    bool dirty = false;
+};
+
+}  // namespace travin
