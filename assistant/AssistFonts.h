@@ -1,0 +1,40 @@
+// Fonts and the label look shared by the assistant's two windows.
+#pragma once
+
+#include <QFont>
+#include <QLabel>
+#include <QString>
+
+namespace travin {
+
+inline QFont AssistFont(int pixels, bool bold = false, bool underline = false)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setUnderline(underline);
+    return font;
+}
+
+// Latin-1 throughout: every byte of the listing survives the round trip.
+inline QString FromLatin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+inline std::string ToLatin1(const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+inline QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, const QFont& font)
+{
+    auto* label = new QLabel(text, parent);
+    label->setFont(font);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+}  // namespace travin

@@ -1,0 +1,83 @@
+#include "assistant/FuncAssist.h"
+
+#include "app/ScreenInterfaces.h"
+#include "assistant/FuncAssistCatalogue.h"
+
+namespace travin {
+namespace {
+
+class ListingViewAdapter final : public AssistListing {
+public:
+    explicit ListingViewAdapter(ListingView& view) : view_(view) {}
+    int selectionStart() const override { return view_.selectionStart(); }
+    int selectionLength() const override { return view_.selectionLength(); }
+    void setSelection(int start, int length) override { view_.setSelection(start, length); }
+    std::string selectedText() const override { return view_.selectedText(); }
+    void replaceSelection(const std::string& text) override { view_.replaceSelection(text); }
+
+private:
+    ListingView& view_;
+};
+
+}  // namespace
+
+FuncAssist::FuncAssist(AssistListing& listing, FuncAssistMenuScreen& menu, CallEditorScreen& editor,
+                       NoticeFunction showNotice)
+    : listing_(listing), menu_(menu), editor_(state_, editor, menu, showNotice),
+      showNotice_(std::move(showNotice))
+{
+    menu_.setEvents(this);
+}
+
+FuncAssist::FuncAssist(ListingView& listing, FuncAssistMenuScreen& menu, CallEditorScreen& editor,
+                       NoticeFunction showNotice)
+    : ownedListing_(std::make_unique<ListingViewAdapter>(listing)), listing_(*ownedListing_),
+      menu_(menu), editor_(state_, editor, menu, showNotice), showNotice_(std::move(showNotice))
+{
+    menu_.setEvents(this);
+}
+
+FuncAssist::~FuncAssist() { menu_.setEvents(nullptr); }
+
+void FuncAssist::RichEdit1MouseDown(MouseButton button)
+{
+    if (button != MouseButton::Right)
+        return;
+    const int start = listing_.selectionStart();
+    const std::string selected = listing_.selectedText();
+    if (!OpenFuncAssist(selected))
+        return;
+    if (callLength_ < selected.size()) {
+        // Keep what followed the call: replace only the call's part.
+        listing_.setSelection(start, static_cast<int>(callLength_));
+    }
+    listing_.replaceSelection(state_.CallText);
+}
+
+bool FuncAssist::OpenFuncAssist(const std::string& selected)
+{
+    editor_.ClearModalResult();
+    int index = -1;
+    callLength_ = selected.size();
+    if (ParseCallText(state_, selected, index, &callLength_)) {
+        editor_.ShowCallEditor(index, false);
+    } else if (index < 0) {
+        callLength_ = selected.size();
+        if (!selected.empty())
+            showNotice_("Function Name Not Recognized");
+        menu_.showModal();
+    } else {
+        showNotice_("Function Parameter Mismatch - Using Defaults");
+        editor_.ShowCallEditor(index, true);
+    }
+    return editor_.ModalResult() == kModalOk;
+}
+
+void FuncAssist::Label1Click(int tag)
+{
+    if (tag < 0 || tag >= FuncAssistEntryCount)
+        return;
+    editor_.ShowCallEditor(tag, true);
+}
+
+}  // namespace travin
