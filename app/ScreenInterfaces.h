@@ -134,8 +134,16 @@ public:
     // the chosen path on return. False when the user cancelled.
     virtual bool runOpenDialog(std::string& path) = 0;
     virtual bool runSaveDialog(std::string& path) = 0;
-    // The non-modal find dialog.
+    // The non-modal find dialog: shown (or brought to the front) beside the
+    // listing pane. It keeps its contents between uses; findOptions() reads
+    // them for one Find Next.
     virtual void showFindDialog() = 0;
+    struct FindOptions {
+        std::string text;
+        bool matchCase = false;
+        bool wholeWord = false;
+    };
+    virtual FindOptions findOptions() const = 0;
     // Prints the listing on the default printer; false (after the toolkit's
     // error box) when there is no printer or printing failed.
     virtual bool printListing() = 0;
@@ -143,6 +151,8 @@ public:
     // document or a viewer is missing.
     virtual bool openDocument(const std::string& path) = 0;
     virtual void showAboutBox() = 0;
+    // Asks the main window to close; its close query decides.
+    virtual void closeMainWindow() = 0;
 };
 
 // The monitor's 100 ms timer (BackgroundProcess).

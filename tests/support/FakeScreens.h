@@ -216,6 +216,17 @@ public:
     bool openDocument(const std::string& path) override { openedDocuments.push_back(path); return documentOpens; }
     void showAboutBox() override { ++aboutShown; }
 
+    // What the find dialog holds; the close requests of the main window (the
+    // test may run the close query from onClose, as the window would).
+    FindOptions find;
+    int closeRequests = 0;
+    std::function<void()> onClose;
+    FindOptions findOptions() const override { return find; }
+    void closeMainWindow() override {
+        ++closeRequests;
+        if (onClose) onClose();
+    }
+
 private:
     static bool answer(std::deque<std::optional<std::string>>& q, std::vector<std::string>& presets, std::string& path) {
         presets.push_back(path);
