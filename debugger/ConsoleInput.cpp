@@ -1,17 +1,31 @@
 #include "debugger/ConsoleInput.h"
 
 #include "app/Workbench.h"
+#include "debugger/CommandCodes.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
 void ConsoleInput::DebuggerSendCharacterExecute() {
+    std::string answer;
+    if (wb.screens.notices.inputBox("Caption Display", "Enter character to send", answer) && !answer.empty()) {
+        const auto byte = static_cast<std::uint8_t>(answer[0]);
+        wb.link.SendCommand(cmd::kSendCharacter, &byte, 1);
+        if (!wb.state.detected) wb.console.ConsoleWrite("Send Character Failed\r\n");
+    }
+    wb.screens.listing.focus();
 }
 
 void ConsoleInput::SendACIExecute() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Send ACI Command")) return;
+    std::string text = wb.screens.main.aciText();
+    if (text.size() > static_cast<std::size_t>(kAciLineLimit)) text.resize(kAciLineLimit);
+    wb.link.SendCommand(cmd::kSendAci, reinterpret_cast<const std::uint8_t*>(text.data()),
+                        static_cast<int>(text.size()));
 }
 
-bool ConsoleInput::ACIEditKeyPress(char /*key*/) {
+bool ConsoleInput::ACIEditKeyPress(char key) {
+    if (key == '\r') SendACIExecute();
     return false;
 }
 

@@ -1,18 +1,83 @@
 #include "debugger/Download.h"
 
+#include <cstdio>
+
 #include "app/Workbench.h"
+#include "debugger/CommandCodes.h"
+#include "debugger/ProgramImage.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
+namespace {
+
+constexpr int kTransferRate = 115200;
+constexpr int kNormalRate = 19200;
+
+}  // namespace
+
 bool Download::CheckProgramLimits() {
+    const LimitVerdict verdict = checkLimits(wb.screens.listing.lines());
+    if (verdict.fault == LimitFault::None) return true;
+    wb.state.executingPosition = verdict.position;
+    wb.breakpoints.MarkExecutingLine();
+    switch (verdict.fault) {
+    case LimitFault::LineTooLong:
+        wb.console.ConsoleWrite("Line excedes maximum length\n");
+        break;
+    case LimitFault::TooManyLines:
+        wb.console.ConsoleWrite("Line excedes maximum number of lines\n");
+        break;
+    case LimitFault::TooLarge: {
+        char text[96];
+        std::snprintf(text, sizeof text, "Program too large (Program Size = %d, Maximum Size = %d)\n",
+                      verdict.size, kProgramAreaSize);
+        wb.console.ConsoleWrite(text);
+        break;
+    }
+    case LimitFault::None:
+        break;
+    }
     return false;
 }
 
+void Download::fail() {
+    wb.console.ConsoleWrite("Download Failed\r\n");
+    wb.controls.UpdateControls();
+}
+
 void Download::DownloadProgram() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Download")) return;
+
+    wb.controls.DisableControls();
+    wb.breakpoints.ResetListingColors();
+    wb.breakpoints.PaintBreakpoints();
+    wb.console.ConsoleWrite("Downloading....");
+
+    if (!wb.monitor.ChangeBaudRate(kTransferRate)) return fail();
+
+    const auto pages = buildPages(wb.screens.listing.lines());
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        wb.link.SendCommand(cmd::kDownloadBlock, pages[i].data(), kPageSize);
+        // The first failure ends the download; pages already sent stay.
+        if (!wb.state.detected) return fail();
+        if (dotAfterPage(i, pages.size())) wb.console.ConsoleWrite(".");
+    }
+
+    if (!wb.monitor.ChangeBaudRate(kNormalRate)) return fail();
+
+    wb.breakpoints.SendBreakpoints();
+    if (wb.state.detected) {
+        wb.state.downloadNeeded = false;
+        wb.console.ConsoleWrite("Done\r\n");
+    } else {
+        wb.console.ConsoleWrite("Download Failed\r\n");
+    }
+    wb.controls.UpdateControls();
 }
 
 void Download::DebuggerDownloadExecute() {
+    if (CheckProgramLimits()) DownloadProgram();
 }
 
 }  // namespace travin

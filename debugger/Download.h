@@ -1,4 +1,8 @@
 // The listing limits and the download of the listing to the board.
+//
+// The download sends the listing as numbered 130-byte pages at the raised
+// rate, lowers the rate again and ends with the breakpoint table. Success
+// shows as "Done\r\n" with `detected` still true and downloadNeeded clear.
 #pragma once
 
 #include <cstdint>
@@ -13,11 +17,17 @@ class Download {
 public:
     explicit Download(Workbench& workbench) : wb(workbench) {}
 
+    // True when the listing fits the board; otherwise the reason is on the
+    // console and the offending line is marked.
     bool CheckProgramLimits();
     void DownloadProgram();
+    // The limit check, then (only if it passes) the download.
     void DebuggerDownloadExecute();
 
 private:
+    // "Download Failed\r\n" and the controls back by target state.
+    void fail();
+
     Workbench& wb;
 };
 

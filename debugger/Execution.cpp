@@ -1,20 +1,72 @@
 #include "debugger/Execution.h"
 
 #include "app/Workbench.h"
+#include "debugger/CommandCodes.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
+namespace {
+
+// The board reads a fixed eight-character word as the command's payload.
+void sendWord(Workbench& wb, std::uint8_t code, std::string_view text) {
+    wb.link.SendCommand(code, reinterpret_cast<const std::uint8_t*>(text.data()), 8);
+}
+
+}  // namespace
+
+bool Execution::bringProgramUpToDate() {
+    if (!wb.state.downloadNeeded) return true;
+    if (!wb.download.CheckProgramLimits()) return false;
+    DebuggerResetExecute();
+    wb.download.DownloadProgram();
+    return wb.state.detected;
+}
+
 void Execution::DebuggerRunExecute() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Run")) return;
+    if (wb.state.downloadNeeded) {
+        // The download ends with the breakpoint table.
+        if (!bringProgramUpToDate()) return;
+    } else {
+        wb.breakpoints.SendBreakpoints();
+        if (!wb.state.detected) return;
+    }
+    // While it runs, the listing shows only the breakpoints.
+    wb.breakpoints.ResetListingColors();
+    wb.breakpoints.PaintBreakpoints();
+    sendWord(wb, cmd::kRunProgram, "Run Command");
+    if (!wb.state.detected) wb.console.ConsoleWrite("Run Failed\r\n");
 }
 
 void Execution::DebuggerSingleStepExecute() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Step")) return;
+    if (!bringProgramUpToDate()) return;
+    sendWord(wb, cmd::kStepProgram, "Step Command");
+    if (!wb.state.detected) wb.console.ConsoleWrite("Single Step Failed\r\n");
 }
 
 void Execution::DebuggerStopExecute() {
+    // Stop is what a running program needs, so there is no must-stop check.
+    if (!wb.controls.RequireDetected()) return;
+    sendWord(wb, cmd::kStopProgram, "Stop Command");
+    if (!wb.state.detected) wb.console.ConsoleWrite("Stop Failed\r\n");
 }
 
 void Execution::DebuggerResetExecute() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Reset")) return;
+    sendWord(wb, cmd::kResetProgram, "Reset Command");
+    if (!wb.state.detected) {
+        wb.console.ConsoleWrite("Reset Failed\r\n");
+        return;
+    }
+    // The board's variables and position after the reset; the executing
+    // line is not marked until the program stops somewhere.
+    wb.variables.RefreshVariables();
+    wb.breakpoints.ResetListingColors();
+    wb.breakpoints.PaintBreakpoints();
 }
 
 }  // namespace travin

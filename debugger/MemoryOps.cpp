@@ -1,20 +1,118 @@
 #include "debugger/MemoryOps.h"
 
+#include <cstdio>
+
 #include "app/Workbench.h"
+#include "debugger/CommandCodes.h"
+#include "debugger/ProgramImage.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
+namespace {
+
+constexpr int kTransferRate = 115200;
+constexpr int kNormalRate = 19200;
+// Upload and erase ask under a title of one blank, not the platform's.
+const std::string kBlankTitle = " ";
+
+}  // namespace
+
+void MemoryOps::uploadFailed() {
+    wb.console.ConsoleWrite("Upload Failed\r\n");
+    wb.controls.UpdateControls();
+}
+
 void MemoryOps::UploadMenuClick() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Upload Program")) return;
+    if (wb.screens.notices.askYesNoCancel(kBlankTitle, "Upload Travin Program from EEPROM to screen?") != Answer::Yes)
+        return;
+
+    wb.controls.DisableControls();
+    wb.state.uploadStream.clear();
+    wb.console.ConsoleWrite("Uploading....");
+
+    if (!wb.monitor.ChangeBaudRate(kTransferRate)) return uploadFailed();
+
+    // Each reply appends its block up to the first zero and sets uploadEnd
+    // at that zero, so reading stops at the block that ends the program.
+    wb.state.uploadEnd = false;
+    for (int block = 0; block < kProgramBlocks && !wb.state.uploadEnd; ++block) {
+        const std::uint8_t number[2] = {static_cast<std::uint8_t>(block & 0xFF), static_cast<std::uint8_t>(block >> 8)};
+        wb.link.SendCommand(cmd::kUploadBlock, number, 2);
+        // The port is closed already; no speed change back is tried.
+        if (!wb.state.detected) return uploadFailed();
+        if (block % 4 == 0) wb.console.ConsoleWrite(".");
+    }
+
+    if (!wb.monitor.ChangeBaudRate(kNormalRate)) return uploadFailed();
+
+    // Only now, with the whole program in hand, does the old listing go.
+    ListingView& listing = wb.screens.listing;
+    listing.clear();
+    wb.state.fileName = "Untitled.txt";
+    wb.screens.main.setStatusText(wb.state.fileName);
+    wb.breakpoints.ClearBreakpoints();
+    listing.setLines(splitProgramStream(wb.state.uploadStream));
+    // The next monitor tick counts the new listing as an edit: unsaved, and
+    // to be downloaded before it runs.
+    listing.setModified(true);
+
+    wb.controls.UpdateControls();
+    wb.console.ConsoleWrite("Done\r\n");
 }
 
 void MemoryOps::EraseButtonClick() {
+    EraseMemoryMenuClick();
 }
 
 void MemoryOps::EraseMemoryMenuClick() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Erase EEPROM")) return;
+    // No status poll may slip in while the question is open.
+    wb.screens.timer.setTimerEnabled(false);
+    if (wb.screens.notices.askYesNoCancel(kBlankTitle, "Erase Travin Program from EEPROM?") == Answer::Yes) {
+        wb.controls.DisableControls();
+        wb.console.ConsoleWrite("Erasing EEPROM....");
+        wb.link.ExchangeCommand(cmd::kEraseProgram, nullptr, 0);
+        wb.console.ConsoleWrite(wb.state.detected ? "Done\r\n" : "Erase Failed\r\n");
+        wb.controls.UpdateControls();
+    }
+    wb.screens.timer.setTimerEnabled(true);
 }
 
 void MemoryOps::StartupTimeMenuClick() {
+    if (!wb.controls.RequireDetected()) return;
+    if (!wb.controls.RequireStopped("Startup Time")) return;
+
+    wb.link.SendCommand(cmd::kGetStartupTime, nullptr, 0);
+    if (!wb.state.detected) {
+        wb.console.ConsoleWrite("Set Startup Time Failed\r\n");
+        return;
+    }
+
+    // The board's own value is shown even when it lies outside 1..7.
+    std::string answer = std::to_string(static_cast<std::int8_t>(wb.state.startupBlock[0]));
+    std::optional<long long> entered;
+    if (wb.screens.notices.inputBox("Startup Time Dialog Box", "Enter New Startup Time (1-7 seconds)", answer))
+        entered = readLeadingInteger(answer);
+    if (!entered) {
+        wb.screens.notices.ShowNotice("Startup Time Not Changed");
+        return;
+    }
+
+    const int seconds = clampStartupTime(*entered);
+    // Bytes 1 to 23 are the board's business and go back as they came.
+    wb.state.startupBlock[0] = static_cast<std::uint8_t>(seconds);
+    wb.link.SendCommand(cmd::kSetStartupTime, wb.state.startupBlock.data(),
+                        static_cast<int>(wb.state.startupBlock.size()));
+    if (wb.state.detected) {
+        char notice[40];
+        std::snprintf(notice, sizeof notice, "Startup Time Set to %d", seconds);
+        wb.screens.notices.ShowNotice(notice);
+    } else {
+        wb.console.ConsoleWrite("Set Startup Time Failed\r\n");
+    }
 }
 
 }  // namespace travin

@@ -1,4 +1,8 @@
 // Upload, erase and start-up time of the board's EEPROM.
+//
+// Upload collects the board's program first and replaces the listing only
+// when the whole transfer succeeded: the question asks the user's consent
+// to replace the listing, not to lose it on a failed transfer.
 #pragma once
 
 #include <cstdint>
@@ -14,11 +18,15 @@ public:
     explicit MemoryOps(Workbench& workbench) : wb(workbench) {}
 
     void UploadMenuClick();
+    // The button and the menu entry are one operation.
     void EraseButtonClick();
     void EraseMemoryMenuClick();
     void StartupTimeMenuClick();
 
 private:
+    // "Upload Failed\r\n" and the controls back; the listing is untouched.
+    void uploadFailed();
+
     Workbench& wb;
 };
 
