@@ -1,0 +1,134 @@
+#include "board/Eeprom.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vboard {
+
+namespace {
+
+std::runtime_error fileError(const std::string& what, const std::string& path) {
+    return std::runtime_error(what + " " + path + ": " + std::strerror(errno));
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+EepromImage::EepromImage(std::string path) : path_(std::move(path)), program_(kProgramAreaSize, 0) {
+    startup_[0] = kFreshStartupSeconds;
+}
+
+std::string_view EepromImage::program() const {
+    auto end = std::find(program_.begin(), program_.end(), std::uint8_t{0});
+    return {reinterpret_cast<const char*>(program_.data()),
+            static_cast<std::size_t>(end - program_.begin())};
+}
+
+std::int32_t EepromImage::storedValue(int index) const {
+    return index >= 0 && index < kStoredValueCount ? values_[static_cast<std::size_t>(index)] : 0;
+}
+
+void EepromImage::setStoredValue(int index, std::int32_t v) {
+    if (index >= 0 && index < kStoredValueCount) values_[static_cast<std::size_t>(index)] = v;
+}
+
+bool EepromImage::storeSource(std::string_view source) {
+    std::vector<std::uint8_t> out;
+    std::size_t start = 0;
+    while (start < source.size()) {
+        std::size_t lf = source.find('\n', start);
+        std::size_t end = lf == std::string_view::npos ? source.size() : lf;
+        std::string_view line = source.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        out.insert(out.end(), line.begin(), line.end());
+        out.push_back('\r');
+        out.push_back('\n');
+        start = lf == std::string_view::npos ? source.size() : lf + 1;
+    }
+    if (out.size() + 1 > program_.size()) return false;
+    std::fill(program_.begin(), program_.end(), std::uint8_t{0});
+    std::copy(out.begin(), out.end(), program_.begin());
+    return true;
+}
+
+void EepromImage::erase() { std::fill(program_.begin(), program_.end(), std::uint8_t{0}); }
+
+void EepromImage::loadOrCreate() {
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno != ENOENT) throw fileError("cannot open EEPROM image", path_);
+        save();
+        return;
+    }
+    std::vector<std::uint8_t> data(kImageSize + 1);
+    std::size_t got = 0;
+    while (got < data.size()) {
+        ssize_t n = ::read(fd, data.data() + got, data.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            throw fileError("cannot read EEPROM image", path_);
+        }
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (got != static_cast<std::size_t>(kImageSize))
+        throw std::runtime_error("EEPROM image " + path_ + " has " + std::to_string(got) +
+                                 " bytes, expected " + std::to_string(kImageSize));
+    std::copy_n(data.begin(), kProgramAreaSize, program_.begin());
+    std::copy_n(data.begin() + kProgramAreaSize, kStartupBlockSize, startup_.begin());
+    for (int i = 0; i < kStoredValueCount; ++i)
+        values_[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(data[kProgramAreaSize + kStartupBlockSize + 4 * i]) |
+            static_cast<std::uint32_t>(data[kProgramAreaSize + kStartupBlockSize + 4 * i + 1]) << 8 |
+            static_cast<std::uint32_t>(data[kProgramAreaSize + kStartupBlockSize + 4 * i + 2]) << 16 |
+            static_cast<std::uint32_t>(data[kProgramAreaSize + kStartupBlockSize + 4 * i + 3]) << 24);
+}
+
+void EepromImage::save() const {
+    std::vector<std::uint8_t> data;
+    data.reserve(kImageSize);
+    data.insert(data.end(), program_.begin(), program_.end());
+    data.insert(data.end(), startup_.begin(), startup_.end());
+    for (std::int32_t v : values_) {
+        auto u = static_cast<std::uint32_t>(v);
+        for (int i = 0; i < 4; ++i) data.push_back(static_cast<std::uint8_t>((u >> (8 * i)) & 0xFF));
+    }
+    const std::string tmp = path_ + ".tmp";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw fileError("cannot create EEPROM image", tmp);
+    // fsync before rename: otherwise a power loss could leave the new name
+    // pointing at a file whose data never reached the disk.
+    if (!writeAll(fd, data.data(), data.size()) || ::fsync(fd) != 0) {
+        auto err = fileError("cannot write EEPROM image", tmp);
+        ::close(fd);
+        ::unlink(tmp.c_str());
+        throw err;
+    }
+    ::close(fd);
+    if (::rename(tmp.c_str(), path_.c_str()) != 0) {
+        auto err = fileError("cannot replace EEPROM image", path_);
+        ::unlink(tmp.c_str());
+        throw err;
+    }
+}
+
+}  // namespace vboard

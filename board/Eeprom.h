@@ -1,0 +1,70 @@
+// The board's EEPROM, kept in one image file.
+//
+// Image file layout (little-endian, exactly kImageSize bytes, no header):
+//   [0, 29696)        program area: 232 pages of 128 bytes; the program is
+//                     the bytes up to the first zero byte
+//   [29696, 29720)    start-up block, 24 bytes; byte 0 = start-up time in s
+//   [29720, 30720)    250 stored signed 32-bit values
+// A fresh image holds zeros everywhere (no program) except start-up byte 0,
+// which is 3.
+//
+// save() writes a temporary file next to the image, fsyncs it and renames it
+// over the image, so a crash leaves either the old or the new image, never a
+// half-written one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vboard {
+
+inline constexpr int kPageSize = 128;
+inline constexpr int kPageCount = 232;
+inline constexpr int kProgramAreaSize = kPageSize * kPageCount;  // 29696
+inline constexpr int kStartupBlockSize = 24;
+inline constexpr int kStoredValueCount = 250;
+inline constexpr int kImageSize = kProgramAreaSize + kStartupBlockSize + 4 * kStoredValueCount;
+inline constexpr std::uint8_t kFreshStartupSeconds = 3;
+
+class EepromImage {
+public:
+    // A fresh image bound to `path` (nothing is read or written yet).
+    explicit EepromImage(std::string path);
+
+    // Reads the image at path(); when the file does not exist, keeps the
+    // fresh image and writes it. Throws std::runtime_error with a readable
+    // message when the file cannot be read or has the wrong size.
+    void loadOrCreate();
+    // Writes the image atomically. Throws std::runtime_error on failure.
+    void save() const;
+
+    const std::string& path() const { return path_; }
+
+    std::vector<std::uint8_t>& programArea() { return program_; }
+    const std::vector<std::uint8_t>& programArea() const { return program_; }
+    // The stored program: the program area up to its first zero byte.
+    std::string_view program() const;
+    std::array<std::uint8_t, kStartupBlockSize>& startupBlock() { return startup_; }
+    const std::array<std::uint8_t, kStartupBlockSize>& startupBlock() const { return startup_; }
+    std::int32_t storedValue(int index) const;       // 0 outside 0..249
+    void setStoredValue(int index, std::int32_t v);  // ignored outside 0..249; does not save
+
+    // Stores Travin source text as the download does: each line (split at
+    // LF, a CR before it dropped) followed by CR LF, then a zero byte; the
+    // rest of the area is zeroed. Returns false (area unchanged) when it
+    // does not fit.
+    bool storeSource(std::string_view source);
+
+    void erase();  // zero the program area
+
+private:
+    std::string path_;
+    std::vector<std::uint8_t> program_;
+    std::array<std::uint8_t, kStartupBlockSize> startup_{};
+    std::array<std::int32_t, kStoredValueCount> values_{};
+};
+
+}  // namespace vboard

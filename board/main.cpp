@@ -1,0 +1,266 @@
+// travin-board: the virtual board as a program for people.
+//
+//   travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]
+//
+// Creates a pseudo-terminal, points com<N> next to this executable at its
+// slave and answers until interrupted (Ctrl-C, SIGTERM, or "quit" on the
+// trace console), then removes the link. Lines typed on standard input form
+// the trace console: fault injections for trying the workbench by hand.
+#include "board/Eeprom.h"
+#include "board/VirtualBoard.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace {
+
+const char* kUsage =
+    "usage: travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]\n"
+    "  --com N                 serve COM<N>: the link com<N> goes next to travin-board\n"
+    "  --eeprom FILE           EEPROM image (default: board.eeprom next to travin-board)\n"
+    "  --program FILE          store this Travin source in the program area first\n"
+    "  --trace                 print every exchange, decoded, one line each\n"
+    "  --pace                  pace the wire at 10 bits per byte of the current rate\n"
+    "  --page-write-ms MS      busy time after each DownloadBlock (default 5)\n"
+    "  --erase-ms MS           busy time after EraseProgram (default 300)\n"
+    "  --startup-ms MS         start-up wait instead of the image's start-up time\n"
+    "  --no-autorun            never run the stored program at power-on\n"
+    "  --version-text TEXT     the version text the board reports\n"
+    "  --link-dir DIR          put com<N> into DIR instead\n"
+    "fault injections (once each, at start; also typed on the trace console):\n"
+    "  --corrupt-checksum      corrupt the next reply's checksum          [corrupt]\n"
+    "  --bit6                  set status bit 6 on the next reply         [bit6]\n"
+    "  --stall                 do not answer the next sync                [stall, stall reply]\n"
+    "  --busy N                answer the next N syncs with busy          [busy N]\n"
+    "  --console-before-echo T send T before the next echo                [console T]\n"
+    "  --short-reply N         next data reply carries N bytes too few    [short N, cut N]\n"
+    "  --hang-up-after MS      hang up the line after MS ...              [hangup [MS]]\n"
+    "  --come-back-after MS    ... and come back MS later (default 2000)  [comeback]\n"
+    "trace console also: help, status, quit\n";
+
+std::string executableDir() {
+    char buf[4096];
+    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return ".";
+    std::string path(buf, static_cast<std::size_t>(n));
+    auto slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+[[noreturn]] void fail(const std::string& message) {
+    std::fprintf(stderr, "travin-board: %s\n", message.c_str());
+    std::exit(1);
+}
+
+int toInt(const std::string& flag, const char* text) {
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(text, &end, 10);
+    if (errno || end == text || *end) fail(flag + " needs a number, not \"" + text + "\"");
+    return static_cast<int>(v);
+}
+
+void printStatus(const vboard::VirtualBoard& board) {
+    std::printf("line %s%s, %u bit/s, program %s%s, position %u, %zu exchanges, %zu noise bytes\n",
+                board.slavePath().c_str(), board.hungUp() ? " (hung up)" : board.attached() ? "" : " (closed)",
+                board.baudRate(), board.running() ? "running" : "stopped",
+                board.waitingInput() ? " (waiting for input)" : "", board.position(),
+                board.record().exchanges().size(), board.record().noiseBytes());
+    std::fflush(stdout);
+}
+
+// One line of the trace console; false for "quit".
+bool consoleCommand(vboard::VirtualBoard& board, const std::string& line) {
+    std::istringstream in(line);
+    std::string word;
+    in >> word;
+    std::string rest;
+    std::getline(in >> std::ws, rest);
+    auto number = [&](int fallback) {
+        try {
+            return rest.empty() ? fallback : std::stoi(rest);
+        } catch (...) {
+            return fallback;
+        }
+    };
+    if (word.empty()) return true;
+    if (word == "quit" || word == "exit") return false;
+    if (word == "help") std::fputs(kUsage, stdout);
+    else if (word == "status") printStatus(board);
+    else if (word == "corrupt") board.injectCorruptChecksum();
+    else if (word == "bit6") board.injectBit6();
+    else if (word == "stall") board.injectStall(rest == "reply" ? vboard::StallAt::Reply : vboard::StallAt::Echo);
+    else if (word == "busy") board.injectBusy(number(1));
+    else if (word == "console") board.injectConsoleBeforeEcho(rest);
+    else if (word == "short") board.injectShortReply(number(1), false);
+    else if (word == "cut") board.injectShortReply(number(1), true);
+    else if (word == "hangup") board.hangUp(number(-1));
+    else if (word == "comeback") board.comeBack();
+    else {
+        std::printf("unknown command \"%s\" (try help)\n", word.c_str());
+        std::fflush(stdout);
+        return true;
+    }
+    if (word != "help" && word != "status") {
+        std::printf("ok: %s\n", line.c_str());
+        std::fflush(stdout);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string dir = executableDir();
+    vboard::BoardOptions options;
+    options.eepromPath = dir + "/board.eeprom";
+    options.linkDir = dir;
+    options.comNumber = 0;
+    std::string programFile;
+    bool trace = false;
+    bool corrupt = false, bit6 = false, stall = false;
+    int busy = 0, shortReply = 0, hangUpAfter = -1, comeBackAfter = 2000;
+    std::string consoleBeforeEcho;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto value = [&]() -> const char* {
+            if (i + 1 >= argc) fail(a + " needs a value");
+            return argv[++i];
+        };
+        if (a == "--com") options.comNumber = toInt(a, value());
+        else if (a == "--eeprom") options.eepromPath = value();
+        else if (a == "--program") programFile = value();
+        else if (a == "--trace") trace = true;
+        else if (a == "--pace") options.pace = true;
+        else if (a == "--page-write-ms") options.pageWriteMs = toInt(a, value());
+        else if (a == "--erase-ms") options.eraseMs = toInt(a, value());
+        else if (a == "--startup-ms") options.startupMs = toInt(a, value());
+        else if (a == "--no-autorun") options.powerOnRun = false;
+        else if (a == "--version-text") options.version = value();
+        else if (a == "--link-dir") options.linkDir = value();
+        else if (a == "--corrupt-checksum") corrupt = true;
+        else if (a == "--bit6") bit6 = true;
+        else if (a == "--stall") stall = true;
+        else if (a == "--busy") busy = toInt(a, value());
+        else if (a == "--console-before-echo") consoleBeforeEcho = value();
+        else if (a == "--short-reply") shortReply = toInt(a, value());
+        else if (a == "--hang-up-after") hangUpAfter = toInt(a, value());
+        else if (a == "--come-back-after") comeBackAfter = toInt(a, value());
+        else if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "travin-board: unknown option %s\n%s", a.c_str(), kUsage);
+            return 2;
+        }
+    }
+    if (options.comNumber < 1) {
+        std::fprintf(stderr, "travin-board: --com N is required (N from 1)\n%s", kUsage);
+        return 2;
+    }
+
+    try {
+        if (!programFile.empty()) {
+            std::ifstream in(programFile, std::ios::binary);
+            if (!in) fail("cannot open program file " + programFile + ": " + std::strerror(errno));
+            std::ostringstream text;
+            text << in.rdbuf();
+            vboard::EepromImage image(options.eepromPath);
+            image.loadOrCreate();
+            if (!image.storeSource(text.str()))
+                fail("program file " + programFile + " does not fit into the program area");
+            image.save();
+        }
+    } catch (const std::exception& e) {
+        fail(e.what());
+    }
+
+    if (trace) {
+        options.onExchange = [](const vboard::Exchange& e) {
+            std::printf("%8llu  %s\n", static_cast<unsigned long long>(e.replyMs), vboard::formatExchange(e).c_str());
+            std::fflush(stdout);
+        };
+        options.onEvent = [](const std::string& text) {
+            std::printf("          (%s)\n", text.c_str());
+            std::fflush(stdout);
+        };
+    }
+
+    // Signals are taken through a signalfd, so they are blocked before the
+    // board thread starts and inherits the mask.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    int sigFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    vboard::VirtualBoard board(options);
+    try {
+        board.start();
+    } catch (const std::exception& e) {
+        fail(e.what());
+    }
+    std::printf("travin-board: COM%d is %s -> %s (EEPROM %s)\n", options.comNumber, board.linkPath().c_str(),
+                board.slavePath().c_str(), options.eepromPath.c_str());
+    std::fflush(stdout);
+
+    if (corrupt) board.injectCorruptChecksum();
+    if (bit6) board.injectBit6();
+    if (stall) board.injectStall();
+    if (busy > 0) board.injectBusy(busy);
+    if (!consoleBeforeEcho.empty()) board.injectConsoleBeforeEcho(consoleBeforeEcho);
+    if (shortReply > 0) board.injectShortReply(shortReply);
+    const std::uint64_t hangUpAt = hangUpAfter >= 0 ? board.nowMs() + static_cast<std::uint64_t>(hangUpAfter) : 0;
+    bool hangUpDone = hangUpAfter < 0;
+
+    bool stdinOpen = true;
+    std::string pending;
+    for (;;) {
+        pollfd fds[2] = {{sigFd, POLLIN, 0}, {stdinOpen ? 0 : -1, POLLIN, 0}};
+        int timeout = -1;
+        if (!hangUpDone) {
+            std::uint64_t now = board.nowMs();
+            timeout = now >= hangUpAt ? 0 : static_cast<int>(hangUpAt - now);
+        }
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR) break;
+        if (fds[0].revents & POLLIN) break;
+        if (!hangUpDone && board.nowMs() >= hangUpAt) {
+            hangUpDone = true;
+            board.hangUp(comeBackAfter);
+        }
+        if (stdinOpen && (fds[1].revents & (POLLIN | POLLHUP))) {
+            char buf[512];
+            ssize_t n = ::read(0, buf, sizeof buf);
+            if (n <= 0) {
+                stdinOpen = false;
+                continue;
+            }
+            pending.append(buf, static_cast<std::size_t>(n));
+            bool quit = false;
+            for (std::size_t lf; !quit && (lf = pending.find('\n')) != std::string::npos;) {
+                std::string line = pending.substr(0, lf);
+                pending.erase(0, lf + 1);
+                if (!line.empty() && line.back() == '\r') line.pop_back();
+                quit = !consoleCommand(board, line);
+            }
+            if (quit) break;
+        }
+    }
+    board.stop();
+    std::printf("travin-board: stopped, link removed\n");
+    return 0;
+}
