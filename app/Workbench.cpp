@@ -1,6 +1,5 @@
 #include "app/Workbench.h"
 
-#include <cstdio>
 #include <utility>
 
 namespace travin {
@@ -24,27 +23,24 @@ Workbench::Workbench(const Screens& s, std::string folder)
       find(*this),
       help(*this) {}
 
-void Workbench::FormCreate() {
-    // The window itself (caption, tab stops, size, the saved layout and the
-    // ACI line's limit) is set up by the Qt layer around this call; these are
-    // the steps that touch shared state, in their order.
+void Workbench::FormCreate(WindowSetup& window) {
+    window.setHelpFile(executableFolder + "tnhelp.html");
     state.fileName = "Untitled.txt";
     screens.main.setStatusText(state.fileName);
+    window.setCaption("Travin");
     screens.listing.clear();
     breakpoints.ClearBreakpoints();
     state.unsavedChanges = false;
+    window.setListingTabStops(32, 24);
     screens.listing.setModified(false);
-
-    std::vector<std::string> rows;
-    for (int i = 0; i < kVariableCount; ++i) {
-        char row[32];
-        std::snprintf(row, sizeof row, "%c:% ld", 'A' + i, static_cast<long>(state.variableValues[i]));
-        rows.emplace_back(row);
-    }
-    screens.main.setVariableRows(rows);
-
+    window.setWindowSize(800, 662);
+    window.setResizeReady();
+    window.saveLayout();
+    // Clearing the console leaves the single " " line every console line
+    // starts with.
     console.DebuggerClearWindowExecute();
     screens.timer.setTimerEnabled(true);
+    window.limitAciLine(39);
     controls.UpdateControls();
     port.ReadPortFile();
 }

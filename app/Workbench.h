@@ -28,6 +28,21 @@
 
 namespace travin {
 
+// The window-only steps of the main window's creation, which the core
+// runs in their place among its own.
+class WindowSetup {
+public:
+    virtual ~WindowSetup() = default;
+    virtual void setHelpFile(const std::string& path) = 0;
+    virtual void setCaption(const std::string& caption) = 0;
+    // 32 tab stops, the first at 24 points and each next 24 points further.
+    virtual void setListingTabStops(int count, int stepPoints) = 0;
+    virtual void setWindowSize(int width, int height) = 0;
+    virtual void setResizeReady() = 0;
+    virtual void saveLayout() = 0;
+    virtual void limitAciLine(int characters) = 0;
+};
+
 struct Screens {
     ListingView& listing;
     ConsoleView& console;
@@ -47,8 +62,9 @@ public:
     Workbench(const Workbench&) = delete;
     Workbench& operator=(const Workbench&) = delete;
 
-    // The core's part of the main window's creation, in order.
-    void FormCreate();
+    // The main window's creation handler: every step in its order, the
+    // window-only ones through `window`.
+    void FormCreate(WindowSetup& window);
 
     WorkbenchState state;
     Screens screens;

@@ -1,0 +1,48 @@
+#include "app/ConsolePane.h"
+
+#include <QScrollBar>
+#include <QTextBlock>
+
+namespace travin {
+
+ConsolePane::ConsolePane(QWidget* parent) : QPlainTextEdit(parent) {
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setUndoRedoEnabled(false);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (settingText) return;
+        if (document()->characterCount() - 1 > kMaxCharacters) {
+            // Typing beyond the pane's capacity is refused.
+            QTextCursor c = textCursor();
+            c.deletePreviousChar();
+        }
+        if (onUserEdit) onUserEdit();
+    });
+}
+
+std::vector<std::string> ConsolePane::consoleLines() const {
+    std::vector<std::string> out;
+    if (document()->isEmpty()) return out;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        const QByteArray bytes = b.text().toLatin1();
+        out.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    return out;
+}
+
+void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
+    QString text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += QChar('\n');
+        text += QString::fromLatin1(lines[i].data(), static_cast<qsizetype>(lines[i].size()));
+    }
+    // The pane holds at most its capacity; the newest output is what matters.
+    if (text.size() > kMaxCharacters) text = text.right(kMaxCharacters);
+    settingText = true;
+    setPlainText(text);
+    settingText = false;
+    moveCursor(QTextCursor::End);
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+}  // namespace travin

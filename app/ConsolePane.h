@@ -1,0 +1,30 @@
+// The Input-Output pane (Memo1): a plain multi-line text pane that shows the
+// core's console lines. The user may type into it; what is typed stays in
+// the pane and is handed back to the core, never sent.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <functional>
+
+#include "app/ScreenInterfaces.h"
+
+namespace travin {
+
+class ConsolePane : public QPlainTextEdit, public ConsoleView {
+    Q_OBJECT
+public:
+    static constexpr int kMaxCharacters = 65536;
+
+    explicit ConsolePane(QWidget* parent = nullptr);
+
+    // Called after the user changed the pane's text.
+    std::function<void()> onUserEdit;
+
+    std::vector<std::string> consoleLines() const override;
+    void setConsoleLines(const std::vector<std::string>& lines) override;
+
+private:
+    bool settingText = false;
+};
+
+}  // namespace travin

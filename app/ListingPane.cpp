@@ -1,0 +1,184 @@
+#include "app/ListingPane.h"
+
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <algorithm>
+
+namespace travin {
+
+namespace {
+
+QString fromBytes(const std::string& bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string toBytes(const QString& text) {
+    const QByteArray latin1 = text.toLatin1();
+    return std::string(latin1.constData(), static_cast<std::size_t>(latin1.size()));
+}
+
+}  // namespace
+
+ListingPane::ListingPane(QWidget* parent) : QTextEdit(parent) {
+    setAcceptRichText(false);
+    setLineWrapMode(QTextEdit::NoWrap);
+    setWordWrapMode(QTextOption::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTabChangesFocus(false);
+    setUndoRedoEnabled(true);
+    setContextMenuPolicy(Qt::NoContextMenu);
+}
+
+const std::vector<int>& ListingPane::starts() const {
+    // Recomputed only when the text changed, so walking the lines to find
+    // one position stays linear in total.
+    const int revision = document()->revision();
+    if (revision != startsRevision) {
+        lineStarts.clear();
+        int pos = 0;
+        for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+            lineStarts.push_back(pos);
+            pos += b.length() - 1 + 2;
+        }
+        startsRevision = revision;
+    }
+    return lineStarts;
+}
+
+std::vector<std::string> ListingPane::lines() const {
+    std::vector<std::string> out;
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) out.push_back(toBytes(b.text()));
+    // A text that ends in a line break has no extra empty last line.
+    if (!out.empty() && out.back().empty()) out.pop_back();
+    return out;
+}
+
+int ListingPane::lineCount() const {
+    int count = document()->blockCount();
+    if (document()->lastBlock().length() <= 1) --count;   // empty last block
+    return std::max(count, 0);
+}
+
+int ListingPane::lineStart(int line) const {
+    const auto& s = starts();
+    if (line < 0) return 0;
+    if (line >= static_cast<int>(s.size())) return textLength();
+    return s[static_cast<std::size_t>(line)];
+}
+
+int ListingPane::textLength() const {
+    const int widgetLength = document()->characterCount() - 1;
+    return toProgramPosition(widgetLength);
+}
+
+void ListingPane::setLines(const std::vector<std::string>& newLines) {
+    QString text;
+    for (std::size_t i = 0; i < newLines.size(); ++i) {
+        if (i) text += QChar('\n');
+        text += fromBytes(newLines[i]);
+    }
+    setPlainText(text);
+}
+
+void ListingPane::clear() { QTextEdit::clear(); }
+
+int ListingPane::toProgramPosition(int widgetPosition) const {
+    const QTextBlock block = document()->findBlock(widgetPosition);
+    if (!block.isValid()) return widgetPosition + std::max(0, document()->blockCount() - 1);
+    // Every line break before this block counts one extra character.
+    return widgetPosition + block.blockNumber();
+}
+
+int ListingPane::toWidgetPosition(int programPosition) const {
+    const auto& s = starts();
+    if (s.empty() || programPosition <= 0) return 0;
+    // The last line whose program start is not greater than the position.
+    auto it = std::upper_bound(s.begin(), s.end(), programPosition);
+    const int line = static_cast<int>(it - s.begin()) - 1;
+    const QTextBlock block = document()->findBlockByNumber(line);
+    const int offset = programPosition - s[static_cast<std::size_t>(line)];
+    const int textLen = block.length() - 1;
+    // A position between CR and LF, or past the text, lands at the line end;
+    // the line break itself follows the line's text.
+    if (offset <= textLen) return block.position() + offset;
+    if (block.next().isValid()) return block.position() + textLen + 1;
+    return block.position() + textLen;
+}
+
+int ListingPane::selectionStart() const { return toProgramPosition(textCursor().selectionStart()); }
+
+int ListingPane::selectionLength() const {
+    const QTextCursor c = textCursor();
+    return toProgramPosition(c.selectionEnd()) - toProgramPosition(c.selectionStart());
+}
+
+void ListingPane::setSelection(int start, int length) {
+    QTextCursor c = textCursor();
+    const int a = toWidgetPosition(start);
+    const int b = toWidgetPosition(start + length);
+    c.setPosition(a);
+    c.setPosition(b, QTextCursor::KeepAnchor);
+    setTextCursor(c);
+}
+
+std::string ListingPane::selectedText() const {
+    QString text = textCursor().selection().toPlainText();
+    text.replace(QChar('\n'), QStringLiteral("\r\n"));
+    return toBytes(text);
+}
+
+void ListingPane::replaceSelection(const std::string& text) {
+    QString t = fromBytes(text);
+    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QTextCursor c = textCursor();
+    c.insertText(t);
+    setTextCursor(c);
+}
+
+void ListingPane::setSelectionColor(Rgb colour) {
+    QTextCursor c = textCursor();
+    if (!c.hasSelection()) return;
+    QTextCharFormat format;
+    format.setForeground(QColor(colour.red, colour.green, colour.blue));
+    c.mergeCharFormat(format);
+}
+
+Rgb ListingPane::defaultTextColor() const {
+    const QColor c = palette().color(QPalette::Text);
+    return Rgb{static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+               static_cast<std::uint8_t>(c.blue())};
+}
+
+bool ListingPane::modified() const { return document()->isModified(); }
+
+void ListingPane::setModified(bool m) { document()->setModified(m); }
+
+void ListingPane::scrollCaretIntoView() { ensureCursorVisible(); }
+
+void ListingPane::focus() { setFocus(Qt::OtherFocusReason); }
+
+void ListingPane::setTabStops(int count, int stepPoints) {
+    QTextOption option = document()->defaultTextOption();
+    QList<QTextOption::Tab> tabs;
+    const qreal pixelsPerPoint = logicalDpiX() / 72.0;
+    for (int i = 1; i <= count; ++i) tabs.append(QTextOption::Tab(i * stepPoints * pixelsPerPoint, QTextOption::LeftTab));
+    option.setTabs(tabs);
+    option.setWrapMode(QTextOption::NoWrap);
+    document()->setDefaultTextOption(option);
+}
+
+void ListingPane::mousePressEvent(QMouseEvent* event) {
+    if (onMouseDown) onMouseDown(event->button());
+    // The right button opens the function assistant instead of moving the
+    // caret, so the selection it works on stays as the user made it.
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        return;
+    }
+    QTextEdit::mousePressEvent(event);
+}
+
+}  // namespace travin

@@ -1,0 +1,60 @@
+// The listing pane (RichEdit1): a QTextEdit in plain-text mode seen by the
+// core as a ListingView.
+//
+// This is the one place where program positions (every line break counted
+// as two characters, CR LF) and the widget's positions (one character per
+// line break) are converted, and where the pane's text meets single-byte
+// text: every character is a Latin-1 byte.
+#pragma once
+
+#include <QTextEdit>
+#include <functional>
+#include <vector>
+
+#include "app/ScreenInterfaces.h"
+
+namespace travin {
+
+class ListingPane : public QTextEdit, public ListingView {
+    Q_OBJECT
+public:
+    explicit ListingPane(QWidget* parent = nullptr);
+
+    // Called for every mouse press before the pane handles it.
+    std::function<void(Qt::MouseButton)> onMouseDown;
+
+    // ListingView.
+    std::vector<std::string> lines() const override;
+    int lineCount() const override;
+    int lineStart(int line) const override;
+    int textLength() const override;
+    void setLines(const std::vector<std::string>& lines) override;
+    void clear() override;
+    int selectionStart() const override;
+    int selectionLength() const override;
+    void setSelection(int start, int length) override;
+    std::string selectedText() const override;
+    void replaceSelection(const std::string& text) override;
+    void setSelectionColor(Rgb colour) override;
+    Rgb defaultTextColor() const override;
+    bool modified() const override;
+    void setModified(bool modified) override;
+    void scrollCaretIntoView() override;
+    void focus() override;
+
+    // Conversions between the two kinds of position.
+    int toProgramPosition(int widgetPosition) const;
+    int toWidgetPosition(int programPosition) const;
+
+    void setTabStops(int count, int stepPoints);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    const std::vector<int>& starts() const;   // program start of each line
+    mutable std::vector<int> lineStarts;
+    mutable int startsRevision = -1;
+};
+
+}  // namespace travin

@@ -1,0 +1,54 @@
+#include "app/QtNotices.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace travin {
+
+namespace {
+QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+}  // namespace
+
+void QtNotices::ShowNotice(const std::string& text) {
+    if (beforeBox) beforeBox();
+    // No owner window: modal for the whole application, and raised so it is
+    // not lost behind the main window.
+    QMessageBox box(QMessageBox::NoIcon, QString(), latin1(text), QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    box.raise();
+    box.activateWindow();
+    box.exec();
+}
+
+Answer QtNotices::askYesNoCancel(const std::string& title, const std::string& text) {
+    if (beforeBox) beforeBox();
+    QMessageBox box(QMessageBox::NoIcon, title.empty() ? QApplication::applicationName() : latin1(title),
+                    latin1(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    default: return Answer::Cancel;
+    }
+}
+
+bool QtNotices::inputBox(const std::string& caption, const std::string& prompt, std::string& answer) {
+    if (beforeBox) beforeBox();
+    bool ok = false;
+    const QString text = QInputDialog::getText(nullptr, latin1(caption), latin1(prompt), QLineEdit::Normal,
+                                               latin1(answer), &ok);
+    if (!ok) return false;
+    const QByteArray bytes = text.toLatin1();
+    answer.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return true;
+}
+
+void QtNotices::showErrorBox(const std::string& text) {
+    if (beforeBox) beforeBox();
+    // The application's title is never set, so this is the executable's name.
+    QMessageBox::critical(nullptr, QApplication::applicationName(), latin1(text));
+}
+
+}  // namespace travin

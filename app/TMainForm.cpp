@@ -1,0 +1,470 @@
+#include "app/TMainForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <chrono>
+#include <thread>
+
+#include "app/ConsolePane.h"
+#include "app/ListingPane.h"
+#include "app/QtNotices.h"
+#include "app/RunningLight.h"
+
+namespace travin {
+
+namespace {
+
+QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+QFont windowFont() {
+    QFont f;
+    f.setFamilies({"MS Sans Serif", "Liberation Sans", "DejaVu Sans", "Sans Serif"});
+    f.setPixelSize(11);
+    return f;
+}
+
+QFont paneFont() {
+    QFont f;
+    f.setFamilies({"Courier", "Liberation Mono", "DejaVu Sans Mono", "Monospace"});
+    f.setStyleHint(QFont::TypeWriter);
+    f.setPixelSize(15);
+    return f;
+}
+
+class SteadyClock : public Clock {
+public:
+    std::int64_t nowMs() override {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    }
+    void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+
+// The monitor timer: single-shot, restarted when switched on, so each tick
+// comes 100 ms after the previous one ended.
+class QtMonitorTimer : public MonitorTimer {
+public:
+    explicit QtMonitorTimer(QObject* parent) : timer(parent) {
+        timer.setSingleShot(true);
+        timer.setInterval(100);
+    }
+    void bind(std::function<void()> tick) {
+        QObject::connect(&timer, &QTimer::timeout, [tick] { tick(); });
+    }
+    void setTimerEnabled(bool enabled) override {
+        if (enabled) timer.start();
+        else timer.stop();
+    }
+    bool timerEnabled() const override { return timer.isActive(); }
+
+private:
+    QTimer timer;
+};
+
+// Until the desktop services are in place, nothing is offered.
+class NoDesktop : public DesktopServices {
+public:
+    bool runOpenDialog(std::string&) override { return false; }
+    bool runSaveDialog(std::string&) override { return false; }
+    void showFindDialog() override {}
+    FindOptions findOptions() const override { return {}; }
+    bool printListing() override { return false; }
+    bool openDocument(const std::string&) override { return false; }
+    void showAboutBox() override {}
+    void showMessage(const std::string&) override {}
+    void closeMainWindow() override {}
+};
+
+std::string executableFolder() {
+    QString dir = QCoreApplication::applicationDirPath();
+    if (!dir.endsWith('/')) dir += '/';
+    return dir.toStdString();
+}
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFont(windowFont());
+
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    buildPanes(client);
+    buildButtons(client);
+
+    notices = std::make_unique<QtNotices>();
+    clock = std::make_unique<SteadyClock>();
+    auto monitorTimer = std::make_unique<QtMonitorTimer>(this);
+    QtMonitorTimer* timerPtr = monitorTimer.get();
+    timer = std::move(monitorTimer);
+    desktop = std::make_unique<NoDesktop>();
+    wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
+                                     executableFolder());
+    notices->beforeBox = [this] { wb->console.flush(); };
+    timerPtr->bind([this] {
+        wb->monitor.BackgroundProcessTimer();
+        wb->console.flush();
+    });
+    Memo1->onUserEdit = [this] { wb->console.paneEdited(); };
+
+    buildMenus();
+
+    // Wiring: every control forwards to the handler of its name.
+    connect(RunButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerRunExecute(); });
+    connect(SingleStepButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerSingleStepExecute(); });
+    connect(StopButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerStopExecute(); });
+    connect(ResetButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerResetExecute(); });
+    connect(BreakButton, &QPushButton::clicked, this, [this] { wb->breakpoints.DebuggerSetBreakpointExecute(); });
+    connect(SendCharacterButton, &QPushButton::clicked, this, [this] { wb->input.DebuggerSendCharacterExecute(); });
+    connect(EraseButton, &QPushButton::clicked, this, [this] { wb->memory.EraseButtonClick(); });
+    connect(SelectPortButton, &QPushButton::clicked, this, [this] { wb->port.SelectPortButtonClick(); });
+    connect(ClearButton, &QPushButton::clicked, this, [this] { wb->console.DebuggerClearWindowExecute(); });
+    connect(SendACIButton, &QPushButton::clicked, this, [this] { wb->input.SendACIExecute(); });
+    connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this] { wb->variables.ListBox1SetVariable(); });
+    ACIEdit->installEventFilter(this);
+
+    wb->FormCreate(*this);
+}
+
+TMainForm::~TMainForm() {
+    // The timer must not tick into a half-destroyed window.
+    if (timer) timer->setTimerEnabled(false);
+}
+
+void TMainForm::buildPanes(QWidget* client) {
+    const QFont pane = paneFont();
+
+    ListingLabel = new QLabel("Listing", client);
+    ListingLabel->move(9, 32);
+    RichEdit1 = new ListingPane(client);
+    RichEdit1->setGeometry(3, 48, 665, 353);
+    RichEdit1->setFont(pane);
+    RichEdit1->document()->setDefaultFont(pane);
+
+    VariablesLabel = new QLabel("Variables", client);
+    VariablesLabel->move(680, 32);
+    ListBox1 = new QListWidget(client);
+    ListBox1->setGeometry(675, 48, 114, 353);
+    ListBox1->setFont(pane);
+    ListBox1->setToolTip("Double click to change variable");
+    for (int i = 0; i < kVariableCount; ++i) ListBox1->addItem(QString("%1: 0").arg(QChar('A' + i)));
+
+    InputOutputLabel = new QLabel("Input-Output", client);
+    InputOutputLabel->move(9, 408);
+    Memo1 = new ConsolePane(client);
+    Memo1->setGeometry(3, 432, 787, 121);
+    Memo1->setFont(pane);
+
+    ACIEdit = new QLineEdit(client);
+    ACIEdit->setGeometry(3, 560, 177, 21);
+    ACIEdit->setFont(pane);
+
+    StatusBar1 = new QStatusBar(client);
+    StatusBar1->setGeometry(3, 583, 787, 22);
+    StatusBar1->setSizeGripEnabled(false);
+    StatusPanel = new QLabel(StatusBar1);
+    StatusPanel->setFixedWidth(200);
+    StatusBar1->addWidget(StatusPanel);
+
+    RunningLabel = new QLabel("Program Running", client);
+    RunningLabel->move(456, 8);
+    RunningLightShape = new RunningLight(client);
+    RunningLightShape->setGeometry(544, 8, 12, 12);
+
+    ComLabel = new QLabel("COM1", client);
+    ComLabel->setObjectName("ComLabel");
+    ComLabel->setGeometry(739, 8, 49, 17);
+    ComLabel->setAlignment(Qt::AlignCenter);
+    ComLabel->setAutoFillBackground(true);
+    QPalette silver = ComLabel->palette();
+    silver.setColor(QPalette::Window, QColor(192, 192, 192));
+    ComLabel->setPalette(silver);
+    ComLabel->setFrameStyle(QFrame::Box | QFrame::Plain);
+
+    // No pane, button or edit takes part in Tab-key focus moves; the Tab key
+    // in the listing inserts a tab.
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+        if (w->focusPolicy() != Qt::NoFocus) w->setFocusPolicy(Qt::ClickFocus);
+    }
+}
+
+void TMainForm::buildButtons(QWidget* client) {
+    auto make = [client](const char* name, const QString& caption, const QString& hint, int left, int top,
+                         int width, int height) {
+        auto* b = new QPushButton(caption, client);
+        b->setObjectName(name);
+        b->setToolTip(hint);
+        b->setGeometry(left, top, width, height);
+        b->setFocusPolicy(Qt::NoFocus);
+        return b;
+    };
+    RunButton = make("RunButton", "Run", "Download and run", 8, 8, 41, 17);
+    SingleStepButton = make("SingleStepButton", "Single", "Single step", 56, 8, 41, 17);
+    StopButton = make("StopButton", "Stop", "Stop program", 104, 8, 41, 17);
+    ResetButton = make("ResetButton", "Reset", "Reset program", 152, 8, 41, 17);
+    BreakButton = make("BreakButton", "Break", "Set or clear breakpoint", 200, 8, 41, 17);
+    SendCharacterButton = make("SendCharacterButton", "Send", "Send character asynchronously", 248, 8, 41, 17);
+    EraseButton = make("EraseButton", "Erase", "Erase program from EEPROM", 296, 8, 41, 17);
+    SelectPortButton = make("SelectPortButton", "Select Port", "Select communications port", 675, 8, 60, 17);
+    ClearButton = make("ClearButton", "Clear Input-Output", "Clear Input-Output Screen", 681, 408, 105, 17);
+    SendACIButton = make("SendACIButton", "Send ACI", "Send ACI command", 192, 560, 73, 22);
+
+    controlWidgets = {
+        {Control::RunButton, RunButton},         {Control::SingleStepButton, SingleStepButton},
+        {Control::StopButton, StopButton},       {Control::ResetButton, ResetButton},
+        {Control::BreakButton, BreakButton},     {Control::EraseButton, EraseButton},
+        {Control::SelectPortButton, SelectPortButton}, {Control::SendCharacterButton, SendCharacterButton},
+    };
+}
+
+QAction* TMainForm::addEntry(QMenu* menu, const QString& name, const QString& caption, const QString& hint,
+                             std::function<void()> handler, const QKeySequence& shortcut) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(name);
+    if (!hint.isEmpty()) {
+        a->setToolTip(hint);
+        a->setStatusTip(hint);
+    }
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    connect(a, &QAction::triggered, this, [handler] { handler(); });
+    menu->addAction(a);
+    entries[name] = a;
+    return a;
+}
+
+void TMainForm::editAction(void (*action)(QWidget*)) {
+    // The toolkit's cut, copy and paste act on whichever edit has the focus.
+    if (QWidget* w = QApplication::focusWidget()) action(w);
+}
+
+void TMainForm::buildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setFont(windowFont());
+    Workbench* w = wb.get();
+
+    QMenu* file = bar->addMenu("&File");
+    file->setToolTipsVisible(true);
+    addEntry(file, "NewMenu", "&New", "Create File", [w] { w->files.FileNewExecute(); });
+    addEntry(file, "OpenMenu", "&Open", "Open File", [w] { w->files.FileOpenExecute(); });
+    addEntry(file, "SaveMenu", "&Save", "Save File", [w] { w->files.FileSaveExecute(); });
+    addEntry(file, "SaveAsMenu", "Save &As", "Save file as", [w] { w->files.FileSaveAsExecute(); });
+    addEntry(file, "PrintMenu", "Print", "", [w] { w->find.PrintMenuClick(); });
+    addEntry(file, "ExitMenu", "E&xit", "Exit application", [w] { w->files.FileExitExecute(); });
+
+    QMenu* edit = bar->addMenu("&Edit");
+    edit->setToolTipsVisible(true);
+    auto cut = [](QWidget* f) {
+        if (auto* t = qobject_cast<QTextEdit*>(f)) t->cut();
+        else if (auto* p = qobject_cast<QPlainTextEdit*>(f)) p->cut();
+        else if (auto* l = qobject_cast<QLineEdit*>(f)) l->cut();
+    };
+    auto copy = [](QWidget* f) {
+        if (auto* t = qobject_cast<QTextEdit*>(f)) t->copy();
+        else if (auto* p = qobject_cast<QPlainTextEdit*>(f)) p->copy();
+        else if (auto* l = qobject_cast<QLineEdit*>(f)) l->copy();
+    };
+    auto paste = [](QWidget* f) {
+        if (auto* t = qobject_cast<QTextEdit*>(f)) t->paste();
+        else if (auto* p = qobject_cast<QPlainTextEdit*>(f)) p->paste();
+        else if (auto* l = qobject_cast<QLineEdit*>(f)) l->paste();
+    };
+    addEntry(edit, "CutMenu", "Cu&t", "Cut", [this, cut] { editAction(cut); }, QKeySequence("Ctrl+X"));
+    addEntry(edit, "CopyMenu", "&Copy", "Copy", [this, copy] { editAction(copy); }, QKeySequence("Ctrl+C"));
+    addEntry(edit, "PasteMenu", "&Paste", "Paste", [this, paste] { editAction(paste); }, QKeySequence("Ctrl+V"));
+    // The Find action carries the hint; the menu entry calls its handler.
+    addEntry(edit, "FindMenu", "&Find", "Find", [w] { w->find.EditFind1Execute(); }, QKeySequence("Ctrl+F"));
+
+    QMenu* debugger = bar->addMenu("&Debugger");
+    debugger->setToolTipsVisible(true);
+    addEntry(debugger, "SelectPortMenu", "Select &Com Port", "", [w] { w->port.SelectPortMenuClick(); });
+    addEntry(debugger, "DownloadMenu", "&Download", "Download Code", [w] { w->download.DebuggerDownloadExecute(); });
+    addEntry(debugger, "RunMenu", "&Run", "Run Code", [w] { w->execution.DebuggerRunExecute(); });
+    addEntry(debugger, "SingleStepMenu", "&SingleStep", "Single Step Code",
+             [w] { w->execution.DebuggerSingleStepExecute(); });
+    addEntry(debugger, "StopMenu", "S&top", "Stop Running", [w] { w->execution.DebuggerStopExecute(); });
+    addEntry(debugger, "ResetMenu", "Rese&t", "Reset", [w] { w->execution.DebuggerResetExecute(); });
+    addEntry(debugger, "SetBreakMenu", "Set/Clear &Breakpoint", "Set Breakpoint",
+             [w] { w->breakpoints.DebuggerSetBreakpointExecute(); });
+    addEntry(debugger, "SetVariableMenu", "Set &Variable", "", [w] { w->variables.DebuggerSetVariableExecute(); });
+    addEntry(debugger, "SendCharacterMenu", "Send Character", "",
+             [w] { w->input.DebuggerSendCharacterExecute(); });
+    addEntry(debugger, "ClearWindowMenu", "Clear &Window", "", [w] { w->console.DebuggerClearWindowExecute(); });
+    addEntry(debugger, "UploadMenu", "&Upload", "", [w] { w->memory.UploadMenuClick(); });
+    addEntry(debugger, "StartupTimeMenu", "Startu&p Time", "", [w] { w->memory.StartupTimeMenuClick(); });
+    addEntry(debugger, "EraseMemoryMenu", "&Erase Memory", "", [w] { w->memory.EraseMemoryMenuClick(); });
+
+    QMenu* help = bar->addMenu("&Help");
+    help->setToolTipsVisible(true);
+    addEntry(help, "TravinOverview1", "&Travin Overview", "Travin Overview", [w] { w->help.TravinOverview1Click(); });
+    addEntry(help, "QuickStartGuide1", "&Quick Start Guide", "Travin Quick Start Guide",
+             [w] { w->help.QuickStartGuide1Click(); });
+    addEntry(help, "UserInterface1", "&User Interface", "Travin User Interface", [w] { w->help.UserInterface1Click(); });
+    addEntry(help, "LanguageReference1", "&Language Reference", "Travin Language Reference",
+             [w] { w->help.LanguageReference1Click(); });
+    addEntry(help, "FunctionandSubroutineReference1", "&Function and Subroutine Reference",
+             "Travin Functions and Subroutines", [w] { w->help.FunctionandSubroutineReference1Click(); });
+    addEntry(help, "ACIReference1", "&ACI Reference", "ACI Reference", [w] { w->help.ACIReference1Click(); });
+    help->addSeparator();
+    addEntry(help, "About1", "&About", "", [w] { w->help.HelpAboutExecute(); });
+
+    controlActions = {
+        {Control::NewMenu, entries["NewMenu"]},
+        {Control::OpenMenu, entries["OpenMenu"]},
+        {Control::ExitMenu, entries["ExitMenu"]},
+        {Control::SelectPortMenu, entries["SelectPortMenu"]},
+        {Control::DownloadMenu, entries["DownloadMenu"]},
+        {Control::RunMenu, entries["RunMenu"]},
+        {Control::SingleStepMenu, entries["SingleStepMenu"]},
+        {Control::StopMenu, entries["StopMenu"]},
+        {Control::SetBreakMenu, entries["SetBreakMenu"]},
+        {Control::ResetMenu, entries["ResetMenu"]},
+        {Control::SetVariableMenu, entries["SetVariableMenu"]},
+        {Control::UploadMenu, entries["UploadMenu"]},
+        {Control::EraseMemoryMenu, entries["EraseMemoryMenu"]},
+        {Control::StartupTimeMenu, entries["StartupTimeMenu"]},
+        {Control::SendCharacterMenu, entries["SendCharacterMenu"]},
+    };
+}
+
+QAction* TMainForm::menuEntry(const QString& name) const {
+    auto it = entries.find(name);
+    return it == entries.end() ? nullptr : it->second;
+}
+
+QWidget* TMainForm::controlWidget(Control control) const {
+    auto it = controlWidgets.find(control);
+    return it == controlWidgets.end() ? nullptr : it->second;
+}
+
+bool TMainForm::controlEnabled(Control control) const {
+    if (QWidget* w = controlWidget(control)) return w->isEnabled();
+    auto it = controlActions.find(control);
+    return it != controlActions.end() && it->second->isEnabled();
+}
+
+void TMainForm::setControlEnabled(Control control, bool enabled) {
+    if (QWidget* w = controlWidget(control)) w->setEnabled(enabled);
+    auto it = controlActions.find(control);
+    if (it != controlActions.end()) it->second->setEnabled(enabled);
+}
+
+void TMainForm::setRunningLight(Rgb c) { RunningLightShape->setColour(QColor(c.red, c.green, c.blue)); }
+
+void TMainForm::setVariableRows(const std::vector<std::string>& rows) {
+    const int current = ListBox1->currentRow();
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        if (i < ListBox1->count()) ListBox1->item(i)->setText(latin1(rows[i]));
+        else ListBox1->addItem(latin1(rows[i]));
+    }
+    while (ListBox1->count() > static_cast<int>(rows.size())) delete ListBox1->takeItem(ListBox1->count() - 1);
+    if (current >= 0 && current < ListBox1->count()) ListBox1->setCurrentRow(current);
+}
+
+int TMainForm::currentVariableRow() const { return ListBox1->currentRow(); }
+
+void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(QString::fromStdString(text)); }
+
+void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(latin1(text)); }
+
+void TMainForm::showPortDialog(int /*item*/) {}
+
+void TMainForm::focusListing() { RichEdit1->setFocus(Qt::OtherFocusReason); }
+
+std::string TMainForm::aciText() const {
+    const QByteArray bytes = ACIEdit->text().toLatin1();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void TMainForm::setHelpFile(const std::string& path) { helpFilePath = QString::fromStdString(path); }
+
+void TMainForm::setCaption(const std::string& caption) { setWindowTitle(latin1(caption)); }
+
+void TMainForm::setListingTabStops(int count, int stepPoints) { RichEdit1->setTabStops(count, stepPoints); }
+
+void TMainForm::setWindowSize(int width, int height) { resize(width, height); }
+
+void TMainForm::setResizeReady() {
+    // Captured in saveLayout(), which follows at once.
+}
+
+void TMainForm::saveLayout() {
+    SavedLayout saved;
+    saved.listingHeight = RichEdit1->height();
+    saved.inputOutputLabelTop = InputOutputLabel->y();
+    saved.clearButtonTop = ClearButton->y();
+    saved.memoTop = Memo1->y();
+    saved.variablesHeight = ListBox1->height();
+    saved.aciEditTop = ACIEdit->y();
+    saved.sendAciButtonTop = SendACIButton->y();
+    saved.statusBarTop = StatusBar1->y();
+    layout.capture(saved);
+    int minW = 0, minH = 0, maxW = 0, maxH = QWIDGETSIZE_MAX;
+    FormConstrainedResize(minW, minH, maxW, maxH);
+}
+
+void TMainForm::limitAciLine(int characters) { ACIEdit->setMaxLength(characters); }
+
+void TMainForm::FormConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight) {
+    SavedLayout now;
+    const bool relayout = layout.FormConstrainedResize(minWidth, minHeight, maxWidth, maxHeight, height(), now);
+    setMinimumSize(minWidth, minHeight);
+    setMaximumSize(maxWidth, maxHeight);
+    if (relayout) applyLayout(now);
+}
+
+void TMainForm::applyLayout(const SavedLayout& l) {
+    RichEdit1->resize(RichEdit1->width(), l.listingHeight);
+    ListBox1->resize(ListBox1->width(), l.variablesHeight);
+    InputOutputLabel->move(InputOutputLabel->x(), l.inputOutputLabelTop);
+    ClearButton->move(ClearButton->x(), l.clearButtonTop);
+    Memo1->move(Memo1->x(), l.memoTop);
+    ACIEdit->move(ACIEdit->x(), l.aciEditTop);
+    SendACIButton->move(SendACIButton->x(), l.sendAciButtonTop);
+    StatusBar1->move(StatusBar1->x(), l.statusBarTop);
+}
+
+void TMainForm::showCentred() {
+    if (QScreen* screen = QApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    show();
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    int minW = 0, minH = 0, maxW = 0, maxH = QWIDGETSIZE_MAX;
+    FormConstrainedResize(minW, minH, maxW, maxH);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (wb->files.FormCloseQuery()) event->accept();
+    else event->ignore();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ACIEdit && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        char typed = 0;
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) typed = '\r';
+        else if (!key->text().isEmpty()) typed = key->text().toLatin1().at(0);
+        // The character goes on to the line unchanged.
+        if (typed) wb->input.ACIEditKeyPress(typed);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace travin
