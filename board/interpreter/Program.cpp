@@ -1,0 +1,596 @@
+#include "board/interpreter/Program.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace vboard {
+
+const std::vector<Builtin>& builtins() {
+    using T = BuiltinTarget;
+    static const std::vector<Builtin> table = {
+        {"getchar", true, 0, T::None},     {"geterr", true, 1, T::None},
+        {"getnminit", true, 0, T::None},   {"getstat", true, 1, T::AnyModule},
+        {"gettype", true, 1, T::AnyModule}, {"getver", true, 1, T::AnyModule},
+        {"peek", true, 1, T::None},        {"retrieve", true, 1, T::None},
+        {"testbit", true, 2, T::None},     {"nmreset", false, 0, T::None},
+        {"poke", false, 2, T::None},       {"refresh", false, 1, T::AnyModule},
+        {"store", false, 2, T::None},      {"getad", true, 1, T::Motor},
+        {"gethome", true, 1, T::Motor},    {"getpos", true, 1, T::Motor},
+        {"getsvaux", true, 1, T::Orlen},   {"getsverr", true, 1, T::Orlen},
+        {"getsvvel", true, 1, T::Orlen},   {"homing", false, 2, T::Motor},
+        {"resetpos", false, 1, T::Motor},  {"stopmot", false, 2, T::Motor},
+        {"svcbits", false, 1, T::Orlen},   {"svgain", false, 11, T::Orlen},
+        {"svtraj", false, 6, T::Orlen},    {"waitmove", false, 1, T::Motor},
+        {"getstin", true, 1, T::Daska},    {"stoutput", false, 2, T::Daska},
+        {"stparam", false, 6, T::Daska},   {"sttraj", false, 5, T::Daska},
+        {"getioad", true, 2, T::Membo},    {"getioin", true, 1, T::Membo},
+        {"gettmr", true, 1, T::Membo},     {"iodir", false, 3, T::Membo},
+        {"iooutput", false, 3, T::Membo},  {"iopwm", false, 3, T::Membo},
+        {"iotimer", false, 2, T::Membo},
+    };
+    return table;
+}
+
+const Builtin* findBuiltin(std::string_view lowerName) {
+    for (const Builtin& b : builtins())
+        if (lowerName == b.name) return &b;
+    return nullptr;
+}
+
+namespace {
+
+// ------------------------------------------------------------------ lexer
+
+struct Token {
+    enum class Kind { Number, Name, Text, Symbol, End };
+    Kind kind = Kind::End;
+    std::string text;      // Name: lower case; Text: the string's bytes; Symbol: the operator
+    std::int64_t number = 0;
+};
+
+struct SyntaxError {
+    std::string message;
+};
+
+bool isNameStart(unsigned char c) { return std::isalpha(c) || c == '_'; }
+bool isNameChar(unsigned char c) { return std::isalnum(c) || c == '_'; }
+
+std::vector<Token> tokenize(std::string_view s) {
+    std::vector<Token> out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == ' ' || c == '\t') { ++i; continue; }
+        if (c == '\'') break;  // a comment runs to the end of the line
+        Token t;
+        if (std::isdigit(c)) {
+            t.kind = Token::Kind::Number;
+            const std::size_t start = i;
+            std::int64_t value = 0;
+            if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+                i += 2;
+                const std::size_t digits = i;
+                while (i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i]))) {
+                    const int d = std::isdigit(static_cast<unsigned char>(s[i]))
+                                      ? s[i] - '0'
+                                      : std::tolower(static_cast<unsigned char>(s[i])) - 'a' + 10;
+                    value = value * 16 + d;
+                    if (value > 0xFFFFFFFFLL) throw SyntaxError{"number too large: " + std::string(s.substr(start, i + 1 - start))};
+                    ++i;
+                }
+                if (i == digits) throw SyntaxError{"hexadecimal number without digits"};
+                // 0x80000000 and up are the negative half of the 32 bits.
+                if (value > 0x7FFFFFFFLL) value -= 0x100000000LL;
+            } else {
+                while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
+                    value = value * 10 + (s[i] - '0');
+                    // 2147483648 is allowed so that -2147483648 can be written.
+                    if (value > 2147483648LL) throw SyntaxError{"number too large: " + std::string(s.substr(start, i + 1 - start))};
+                    ++i;
+                }
+            }
+            if (i < s.size() && isNameChar(static_cast<unsigned char>(s[i])))
+                throw SyntaxError{"bad number '" + std::string(s.substr(start, i + 1 - start)) + "'"};
+            t.number = value;
+        } else if (isNameStart(c)) {
+            t.kind = Token::Kind::Name;
+            while (i < s.size() && isNameChar(static_cast<unsigned char>(s[i]))) {
+                t.text += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+                ++i;
+            }
+        } else if (c == '"') {
+            t.kind = Token::Kind::Text;
+            ++i;
+            bool closed = false;
+            while (i < s.size()) {
+                if (s[i] == '"') {
+                    // Two quotes inside a text stand for one.
+                    if (i + 1 < s.size() && s[i + 1] == '"') { t.text += '"'; i += 2; continue; }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                t.text += s[i++];
+            }
+            if (!closed) throw SyntaxError{"text without closing \""};
+        } else {
+            t.kind = Token::Kind::Symbol;
+            const std::string_view two = s.substr(i, 2);
+            if (two == "<=" || two == ">=" || two == "<>") {
+                t.text = std::string(two);
+                i += 2;
+            } else if (std::string_view("+-*/=<>(),;:").find(static_cast<char>(c)) != std::string_view::npos) {
+                t.text = std::string(1, static_cast<char>(c));
+                ++i;
+            } else {
+                throw SyntaxError{"unexpected character '" + std::string(1, static_cast<char>(c)) + "'"};
+            }
+        }
+        out.push_back(std::move(t));
+    }
+    out.push_back(Token{});
+    return out;
+}
+
+const char* const kKeywords[] = {"print", "input", "if", "then", "else", "endif", "while",
+                                 "wend", "for", "to", "step", "next", "goto", "gosub",
+                                 "return", "delay", "end", "and", "or", "not", "mod"};
+
+bool isKeyword(std::string_view name) {
+    return std::find(std::begin(kKeywords), std::end(kKeywords), name) != std::end(kKeywords);
+}
+
+int variableIndex(const Token& t) {
+    if (t.kind == Token::Kind::Name && t.text.size() == 1 && t.text[0] >= 'a' && t.text[0] <= 'z')
+        return t.text[0] - 'a';
+    return -1;
+}
+
+std::string describe(const Token& t) {
+    switch (t.kind) {
+    case Token::Kind::End: return "end of line";
+    case Token::Kind::Number: return "'" + std::to_string(t.number) + "'";
+    case Token::Kind::Text: return "\"" + t.text + "\"";
+    default: return "'" + t.text + "'";
+    }
+}
+
+// ----------------------------------------------------------------- parser
+
+class Parser {
+public:
+    explicit Parser(std::vector<Token> tokens) : t_(std::move(tokens)) {}
+
+    Stmt statement() {
+        Stmt s;
+        const Token& first = peek();
+        if (first.kind != Token::Kind::Name) throw SyntaxError{"cannot understand " + describe(first)};
+        const std::string word = first.text;
+        if (word == "print") {
+            next();
+            s.kind = Stmt::Kind::Print;
+            printItems(s);
+        } else if (word == "input") {
+            next();
+            s.kind = Stmt::Kind::Input;
+            if (peek().kind == Token::Kind::Text) {
+                s.text = next().text;
+                expect(",");
+            }
+            s.var = variable("input");
+            if (s.text.empty()) s.text = std::string(1, static_cast<char>('A' + s.var)) + "?";
+        } else if (word == "if") {
+            next();
+            s.kind = Stmt::Kind::If;
+            s.exprs.push_back(expression());
+            expectWord("then");
+        } else if (word == "else" || word == "endif" || word == "wend" || word == "return" || word == "end") {
+            next();
+            s.kind = word == "else" ? Stmt::Kind::Else
+                   : word == "endif" ? Stmt::Kind::Endif
+                   : word == "wend" ? Stmt::Kind::Wend
+                   : word == "return" ? Stmt::Kind::Return : Stmt::Kind::End;
+        } else if (word == "while") {
+            next();
+            s.kind = Stmt::Kind::While;
+            s.exprs.push_back(expression());
+        } else if (word == "for") {
+            next();
+            s.kind = Stmt::Kind::For;
+            s.var = variable("for");
+            expect("=");
+            s.exprs.push_back(expression());
+            expectWord("to");
+            s.exprs.push_back(expression());
+            if (peek().kind == Token::Kind::Name && peek().text == "step") {
+                next();
+                s.exprs.push_back(expression());
+            }
+        } else if (word == "next") {
+            next();
+            s.kind = Stmt::Kind::Next;
+            if (peek().kind != Token::Kind::End) s.var = variable("next");
+        } else if (word == "goto" || word == "gosub") {
+            next();
+            s.kind = word == "goto" ? Stmt::Kind::Goto : Stmt::Kind::Gosub;
+            const Token& label = peek();
+            if (label.kind != Token::Kind::Name || isKeyword(label.text))
+                throw SyntaxError{"'" + word + "' needs a label, not " + describe(label)};
+            s.text = next().text;
+        } else if (word == "delay") {
+            next();
+            s.kind = Stmt::Kind::Delay;
+            s.exprs.push_back(expression());
+        } else if (isKeyword(word)) {
+            throw SyntaxError{"'" + word + "' cannot start a statement"};
+        } else if (variableIndex(first) >= 0 && peekAt(1).kind == Token::Kind::Symbol && peekAt(1).text == "=") {
+            s.kind = Stmt::Kind::Assign;
+            s.var = variableIndex(next());
+            next();
+            s.exprs.push_back(expression());
+        } else if (const Builtin* b = findBuiltin(word)) {
+            next();
+            s.kind = Stmt::Kind::Call;
+            s.call = call(b);
+        } else if (variableIndex(first) >= 0) {
+            throw SyntaxError{"expected '=' after " + describe(first)};
+        } else {
+            throw SyntaxError{"unknown statement '" + word + "'"};
+        }
+        if (peek().kind != Token::Kind::End) throw SyntaxError{"unexpected " + describe(peek())};
+        return s;
+    }
+
+    const Token& peek() const { return t_[i_]; }
+    const Token& peekAt(std::size_t k) const { return t_[std::min(i_ + k, t_.size() - 1)]; }
+    const Token& next() { return t_[i_ < t_.size() - 1 ? i_++ : i_]; }
+
+private:
+    bool isSymbol(const char* sym) const {
+        return peek().kind == Token::Kind::Symbol && peek().text == sym;
+    }
+    bool isWord(const char* word) const {
+        return peek().kind == Token::Kind::Name && peek().text == word;
+    }
+    void expect(const char* sym) {
+        if (!isSymbol(sym)) throw SyntaxError{std::string("expected '") + sym + "' but found " + describe(peek())};
+        next();
+    }
+    void expectWord(const char* word) {
+        if (!isWord(word)) throw SyntaxError{std::string("expected '") + word + "' but found " + describe(peek())};
+        next();
+    }
+    int variable(const char* after) {
+        const int v = variableIndex(peek());
+        if (v < 0) throw SyntaxError{std::string("'") + after + "' needs a variable A to Z, not " + describe(peek())};
+        next();
+        return v;
+    }
+
+    void printItems(Stmt& s) {
+        if (peek().kind == Token::Kind::End) return;
+        while (true) {
+            PrintItem item;
+            if (peek().kind == Token::Kind::Text) {
+                item.isText = true;
+                item.text = next().text;
+            } else {
+                item.expr = expression();
+            }
+            s.items.push_back(std::move(item));
+            if (isSymbol(",") || isSymbol(";")) {
+                next();
+                if (peek().kind == Token::Kind::End) {
+                    // A trailing separator keeps the console line open.
+                    s.newline = false;
+                    return;
+                }
+                continue;
+            }
+            return;
+        }
+    }
+
+    Expr call(const Builtin* b) {
+        Expr e;
+        e.kind = Expr::Kind::Call;
+        e.builtin = b;
+        if (isSymbol("(")) {
+            next();
+            if (!isSymbol(")")) {
+                while (true) {
+                    e.args.push_back(expression());
+                    if (isSymbol(",")) { next(); continue; }
+                    break;
+                }
+            }
+            expect(")");
+        } else if (b->arguments > 0) {
+            throw SyntaxError{"'" + std::string(b->name) + "' needs its arguments in parentheses"};
+        }
+        const int n = static_cast<int>(e.args.size());
+        if (n != b->arguments) {
+            throw SyntaxError{"'" + std::string(b->name) + "' takes " + std::to_string(b->arguments) +
+                              (b->arguments == 1 ? " argument" : " arguments") + ", not " + std::to_string(n)};
+        }
+        return e;
+    }
+
+    static Expr binary(Expr::Op op, Expr a, Expr b) {
+        Expr e;
+        e.kind = Expr::Kind::Binary;
+        e.op = op;
+        e.args.push_back(std::move(a));
+        e.args.push_back(std::move(b));
+        return e;
+    }
+
+public:
+    Expr expression() {
+        Expr e = conjunction();
+        while (isWord("or")) { next(); e = binary(Expr::Op::Or, std::move(e), conjunction()); }
+        return e;
+    }
+
+private:
+    Expr conjunction() {
+        Expr e = comparison();
+        while (isWord("and")) { next(); e = binary(Expr::Op::And, std::move(e), comparison()); }
+        return e;
+    }
+    Expr comparison() {
+        Expr e = sum();
+        while (peek().kind == Token::Kind::Symbol) {
+            const std::string& s = peek().text;
+            Expr::Op op;
+            if (s == "=") op = Expr::Op::Eq;
+            else if (s == "<>") op = Expr::Op::Ne;
+            else if (s == "<") op = Expr::Op::Lt;
+            else if (s == ">") op = Expr::Op::Gt;
+            else if (s == "<=") op = Expr::Op::Le;
+            else if (s == ">=") op = Expr::Op::Ge;
+            else break;
+            next();
+            e = binary(op, std::move(e), sum());
+        }
+        return e;
+    }
+    Expr sum() {
+        Expr e = product();
+        while (isSymbol("+") || isSymbol("-")) {
+            const Expr::Op op = isSymbol("+") ? Expr::Op::Add : Expr::Op::Sub;
+            next();
+            e = binary(op, std::move(e), product());
+        }
+        return e;
+    }
+    Expr product() {
+        Expr e = unary();
+        while (isSymbol("*") || isSymbol("/") || isWord("mod")) {
+            const Expr::Op op = isSymbol("*") ? Expr::Op::Mul : isSymbol("/") ? Expr::Op::Div : Expr::Op::Mod;
+            next();
+            e = binary(op, std::move(e), unary());
+        }
+        return e;
+    }
+    Expr unary() {
+        if (isSymbol("-") || isWord("not")) {
+            Expr e;
+            e.kind = isSymbol("-") ? Expr::Kind::Negate : Expr::Kind::Not;
+            next();
+            e.args.push_back(unary());
+            return e;
+        }
+        return primary();
+    }
+    Expr primary() {
+        const Token& t = peek();
+        Expr e;
+        if (t.kind == Token::Kind::Number) {
+            e.kind = Expr::Kind::Number;
+            e.value = static_cast<std::int32_t>(static_cast<std::uint32_t>(t.number));
+            next();
+            return e;
+        }
+        if (isSymbol("(")) {
+            next();
+            e = expression();
+            expect(")");
+            return e;
+        }
+        if (t.kind == Token::Kind::Name) {
+            if (const Builtin* b = findBuiltin(t.text)) {
+                if (!b->function) throw SyntaxError{"'" + t.text + "' is a subroutine and gives no value"};
+                next();
+                return call(b);
+            }
+            const int v = variableIndex(t);
+            if (v >= 0) {
+                e.kind = Expr::Kind::Variable;
+                e.index = v;
+                next();
+                return e;
+            }
+            if (!isKeyword(t.text)) throw SyntaxError{"unknown name '" + t.text + "'"};
+        }
+        throw SyntaxError{"expected a value but found " + describe(t)};
+    }
+
+    std::vector<Token> t_;
+    std::size_t i_ = 0;
+};
+
+// A label line is a name and a colon, nothing else but a comment.
+std::optional<std::string> labelOf(const std::vector<Token>& tokens) {
+    if (tokens.size() == 3 && tokens[0].kind == Token::Kind::Name && tokens[1].kind == Token::Kind::Symbol &&
+        tokens[1].text == ":")
+        return tokens[0].text;
+    return std::nullopt;
+}
+
+}  // namespace
+
+ParsedLine parseStatementLine(std::string_view text) {
+    ParsedLine out;
+    try {
+        std::vector<Token> tokens = tokenize(text);
+        if (tokens.size() == 1) return out;
+        if (labelOf(tokens)) {
+            out.error = "a label cannot be used here";
+            return out;
+        }
+        Parser p(std::move(tokens));
+        out.stmt = p.statement();
+    } catch (const SyntaxError& e) {
+        out.error = e.message;
+    }
+    return out;
+}
+
+Program parseProgram(std::string_view bytes) {
+    Program prog;
+    const std::size_t zero = bytes.find('\0');
+    if (zero != std::string_view::npos) bytes = bytes.substr(0, zero);
+    prog.size = bytes.size();
+
+    std::vector<ProgramError> errors;
+    const auto problem = [&](std::size_t line, std::string message) {
+        errors.push_back({line, std::move(message)});
+    };
+
+    // Split into lines: CR LF as stored; a lone LF or CR is taken as a line end too.
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+        Line line;
+        line.offset = start;
+        line.number = static_cast<int>(prog.lines.size()) + 1;
+        const std::string_view text = bytes.substr(start, end - start);
+        const std::size_t index = prog.lines.size();
+        try {
+            if (text.size() > kMaxLineLength) throw SyntaxError{"line longer than 80 characters"};
+            std::vector<Token> tokens = tokenize(text);
+            if (auto label = labelOf(tokens)) {
+                if (isKeyword(*label) || findBuiltin(*label))
+                    throw SyntaxError{"'" + *label + "' cannot be a label"};
+                line.label = *label;
+                if (prog.labels.count(*label)) problem(index, "label '" + *label + "' defined twice");
+                else prog.labels[*label] = index;
+            } else if (tokens.size() > 1) {
+                line.statement = true;
+                Parser p(std::move(tokens));
+                line.stmt = p.statement();
+            }
+        } catch (const SyntaxError& e) {
+            line.statement = true;  // the workbench marks it, so the position may stand on it
+            problem(index, e.message);
+        }
+        prog.lines.push_back(std::move(line));
+        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') end += 2;
+        else if (end < bytes.size()) end += 1;
+        start = end;
+    }
+
+    // Blocks: if/else/endif, while/wend, for/next must nest properly.
+    struct Open {
+        std::size_t line;
+        bool sawElse;
+    };
+    std::vector<Open> open;
+    const auto name = [](Stmt::Kind k) {
+        switch (k) {
+        case Stmt::Kind::If: return "if";
+        case Stmt::Kind::While: return "while";
+        default: return "for";
+        }
+    };
+    const auto closer = [](Stmt::Kind k) {
+        switch (k) {
+        case Stmt::Kind::If: return "endif";
+        case Stmt::Kind::While: return "wend";
+        default: return "next";
+        }
+    };
+    // A closer that does not fit is the problem to report; the opener it
+    // failed to close would only be a consequence, so checking stops there.
+    bool broken = false;
+    for (std::size_t i = 0; i < prog.lines.size() && !broken; ++i) {
+        Line& line = prog.lines[i];
+        if (!line.statement) continue;
+        Stmt& s = line.stmt;
+        Stmt* top = open.empty() ? nullptr : &prog.lines[open.back().line].stmt;
+        switch (s.kind) {
+        case Stmt::Kind::If:
+        case Stmt::Kind::While:
+        case Stmt::Kind::For:
+            open.push_back({i, false});
+            break;
+        case Stmt::Kind::Else:
+            if (!top || top->kind != Stmt::Kind::If || open.back().sawElse) {
+                problem(i, "'else' without 'if'");
+                broken = true;
+                break;
+            }
+            top->target = i;
+            open.back().sawElse = true;
+            break;
+        case Stmt::Kind::Endif:
+            if (!top || top->kind != Stmt::Kind::If) {
+                problem(i, "'endif' without 'if'");
+                broken = true;
+                break;
+            }
+            if (open.back().sawElse) prog.lines[top->target].stmt.target = i;
+            else top->target = i;
+            s.target = open.back().line;
+            open.pop_back();
+            break;
+        case Stmt::Kind::Wend:
+        case Stmt::Kind::Next: {
+            const Stmt::Kind want = s.kind == Stmt::Kind::Wend ? Stmt::Kind::While : Stmt::Kind::For;
+            const char* mine = s.kind == Stmt::Kind::Wend ? "wend" : "next";
+            if (!top || top->kind != want) {
+                problem(i, std::string("'") + mine + "' without '" + name(want) + "'");
+                broken = true;
+                break;
+            }
+            if (s.kind == Stmt::Kind::Next && s.var >= 0 && s.var != top->var) {
+                problem(i, std::string("'next ") + static_cast<char>('A' + s.var) + "' does not match 'for " +
+                               static_cast<char>('A' + top->var) + "'");
+                broken = true;
+                break;
+            }
+            top->target = i;
+            s.target = open.back().line;
+            open.pop_back();
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    for (const Open& o : broken ? std::vector<Open>{} : open) {
+        const Stmt::Kind k = prog.lines[o.line].stmt.kind;
+        problem(o.line, std::string("'") + name(k) + "' without '" + closer(k) + "'");
+    }
+
+    // Labels.
+    for (std::size_t i = 0; i < prog.lines.size(); ++i) {
+        Line& line = prog.lines[i];
+        if (!line.statement) continue;
+        Stmt& s = line.stmt;
+        if (s.kind != Stmt::Kind::Goto && s.kind != Stmt::Kind::Gosub) continue;
+        const auto it = prog.labels.find(s.text);
+        if (it == prog.labels.end()) problem(i, "unknown label '" + s.text + "'");
+        else s.target = it->second;
+    }
+
+    if (!errors.empty()) {
+        prog.error = *std::min_element(errors.begin(), errors.end(),
+                                       [](const ProgramError& a, const ProgramError& b) { return a.line < b.line; });
+    }
+    return prog;
+}
+
+}  // namespace vboard

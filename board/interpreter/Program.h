@@ -1,0 +1,103 @@
+// A Travin program as the interpreter runs it: the stored bytes split into
+// lines, each line parsed once into a statement, blocks and labels resolved.
+//
+//   Builtin, findBuiltin        the built-in functions and subroutines
+//   Expr, PrintItem, Stmt       the parsed forms
+//   Line, Program, parseProgram the whole program and its first error
+//   parseStatementLine          one line on its own (ACI commands)
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vboard {
+
+// Which modules a built-in may address (its first argument).
+enum class BuiltinTarget { None, AnyModule, Motor, Orlen, Daska, Membo };
+
+struct Builtin {
+    const char* name;
+    bool function;   // yields a value
+    int arguments;   // exact number of arguments
+    BuiltinTarget target;
+};
+
+// The built-in by its lower-case name, or nullptr. Names that exist for both
+// the servo and the stepper are one entry that works on either.
+const Builtin* findBuiltin(std::string_view lowerName);
+const std::vector<Builtin>& builtins();
+
+struct Expr {
+    enum class Kind : std::uint8_t { Number, Variable, Negate, Not, Binary, Call };
+    enum class Op : std::uint8_t { Mul, Div, Mod, Add, Sub, Eq, Ne, Lt, Gt, Le, Ge, And, Or };
+    Kind kind = Kind::Number;
+    Op op = Op::Add;
+    std::int32_t value = 0;        // Number
+    int index = 0;                 // Variable: 0..25
+    const Builtin* builtin = nullptr;
+    std::vector<Expr> args;        // operands or call arguments
+};
+
+struct PrintItem {
+    bool isText = false;
+    std::string text;
+    Expr expr;
+};
+
+struct Stmt {
+    enum class Kind : std::uint8_t {
+        Assign, Print, Input, If, Else, Endif, While, Wend, For, Next,
+        Goto, Gosub, Return, Delay, End, Call
+    };
+    Kind kind = Kind::End;
+    int var = -1;                  // Assign, Input, For, Next (-1: next without a name)
+    std::vector<Expr> exprs;       // Assign/If/While/Delay: [value]; For: [from, to, step?]
+    std::vector<PrintItem> items;  // Print
+    bool newline = true;           // Print: false after a trailing ';'
+    std::string text;              // Input: prompt; Goto/Gosub: label (lower case)
+    Expr call;                     // Call
+    // Resolved line index: Goto/Gosub the label line; If the matching else
+    // or endif; Else the endif; While the wend; Wend the while; For the next;
+    // Next the for.
+    std::size_t target = 0;
+};
+
+struct Line {
+    std::size_t offset = 0;        // byte offset of the line's first character
+    int number = 0;                // 1-based, as the error messages show it
+    bool statement = false;        // false: blank, comment or label line
+    std::string label;             // lower case, for label lines
+    Stmt stmt;
+};
+
+struct ProgramError {
+    std::size_t line = 0;          // index into lines
+    std::string message;           // without the "Error in line N: " prefix
+};
+
+struct Program {
+    std::vector<Line> lines;
+    std::size_t size = 0;          // bytes up to the first zero
+    std::map<std::string, std::size_t> labels;
+    std::optional<ProgramError> error;  // the first problem, by line order
+};
+
+Program parseProgram(std::string_view bytes);
+
+// One statement on its own, labels left unresolved. Returns the statement or
+// an error message.
+struct ParsedLine {
+    std::optional<Stmt> stmt;      // empty with no error: a blank or comment line
+    std::string error;
+};
+ParsedLine parseStatementLine(std::string_view text);
+
+// The longest line the board accepts.
+constexpr std::size_t kMaxLineLength = 80;
+
+}  // namespace vboard
