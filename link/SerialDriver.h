@@ -8,19 +8,34 @@
 //   SioClose     close the port
 //
 // The handle is the operating system's handle of the open port (a file
-// descriptor on POSIX), kInvalidHandle (-1) when closed. The driver keeps no
-// port state of its own; the caller holds the handle. Failures that the
-// workbench reports are shown through the notice callback; the driver never
-// prints and never exits.
+// descriptor on POSIX, a HANDLE carried as an int on Windows), kInvalidHandle
+// (-1) when closed. The caller holds the handle; the driver keeps no port
+// state beyond the device's own settings found at open, which SioClose hands
+// back on POSIX. Failures that the workbench reports are shown through the
+// notice callback; the driver never prints and never exits.
+//
+// Line settings: raw 8 data bits, no parity, one stop bit, no flow control,
+// no byte translation, DTR and RTS held off, exclusive access (a second open
+// of an open port fails), never waiting for a carrier. Rates: 1200, 2400,
+// 4800, 9600, 19200, 38400, 57600, 115200, 230400; an unsupported rate opens
+// at 19200 with a notice, and leaves the rate unchanged with a notice when
+// changing. Time-outs: a transfer of n bytes takes at most 10 * n + 100 ms;
+// a read returns what arrived by then, a write that cannot complete by then
+// fails with the notice "SioPutChars failed". SioTest returns -1 also when
+// the device is gone (unplugged, or the other side of a pseudo-terminal
+// closed).
 //
 // Port names: "COM<n>" opens the device named by the entry com<n> in the
 // device folder (normally the executable's folder) when that entry exists,
-// otherwise /dev/ttyS<n-1>. This resolution lives here and nowhere else.
+// otherwise /dev/ttyS<n-1>. This resolution lives here and nowhere else. On
+// Windows the name is opened as given.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace travin {
 
@@ -43,8 +58,15 @@ public:
     static bool isSupportedRate(int baud);
 
 private:
+    static constexpr int kInvalidHandle = -1;
+
+    void notify(const std::string& text) const;
+
     NoticeFn showNotice;
     std::string deviceFolder;
+    // The device's settings found at open, by handle, as raw bytes of the
+    // platform's settings record.
+    std::map<int, std::vector<std::uint8_t>> originalSettings;
 };
 
 }  // namespace travin
