@@ -95,7 +95,7 @@ std::string executableFolder() {
 
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(parent) {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFont(windowFont());
@@ -112,7 +112,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     timer = std::move(monitorTimer);
     desktop = std::make_unique<NoDesktop>();
     wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
-                                     executableFolder());
+                                     folder.empty() ? executableFolder() : folder);
     notices->beforeBox = [this] { wb->console.flush(); };
     timerPtr->bind([this] {
         wb->monitor.BackgroundProcessTimer();

@@ -31,7 +31,10 @@ class RunningLight;
 class TMainForm : public QMainWindow, public MainView, public WindowSetup {
     Q_OBJECT
 public:
-    explicit TMainForm(QWidget* parent = nullptr);
+    // `executableFolder` (ending in a separator) is where the port file, the
+    // help documents and the com<n> links are found; by default the
+    // executable's own folder.
+    explicit TMainForm(QWidget* parent = nullptr, const std::string& executableFolder = {});
     ~TMainForm() override;
 
     Workbench& workbench() { return *wb; }

@@ -1,0 +1,232 @@
+// The main window offscreen: what a user sees right after start-up, and the
+// size rule.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTest>
+#include <filesystem>
+
+#include "app/ConsolePane.h"
+#include "app/ListingPane.h"
+#include "app/TMainForm.h"
+
+namespace {
+
+using travin::Control;
+using travin::TMainForm;
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "main_window_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) app = new QApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        folder = std::filesystem::temp_directory_path() /
+                 ("travin-mainwindow-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(folder);
+        form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
+        // The monitor is not under test here; keep it from opening ports.
+        form->workbench().screens.timer.setTimerEnabled(false);
+    }
+
+    void TearDown() override {
+        form.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    static inline QApplication* app = nullptr;
+    std::filesystem::path folder;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainWindowTest, StartUpShowsUntitledOneConsoleLineAndZeroVariables) {
+    EXPECT_EQ(form->windowTitle(), "Travin");
+    EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
+    EXPECT_EQ(form->StatusPanel->width(), 200);
+    EXPECT_EQ(form->Memo1->toPlainText(), " ");
+    ASSERT_EQ(form->ListBox1->count(), 26);
+    for (int i = 0; i < 26; ++i) {
+        EXPECT_EQ(form->ListBox1->item(i)->text(), QString("%1: 0").arg(QChar('A' + i)));
+    }
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "");
+    EXPECT_FALSE(form->RichEdit1->document()->isModified());
+    EXPECT_EQ(form->ComLabel->text(), "COM1");
+    EXPECT_EQ(form->helpFile(), QString::fromStdString(folder.string() + "/tnhelp.html"));
+    // FormCreate switched the monitor on before the test switched it off.
+    EXPECT_TRUE(form->workbench().state.reopenRequested);
+}
+
+TEST_F(MainWindowTest, StartUpEnablesOnlyThePortControlsAndTheFileEntries) {
+    const std::vector<Control> enabled = {Control::SelectPortButton, Control::NewMenu, Control::OpenMenu,
+                                          Control::ExitMenu, Control::SelectPortMenu};
+    for (int i = 0; i < travin::kControlCount; ++i) {
+        const auto c = static_cast<Control>(i);
+        const bool expected = std::find(enabled.begin(), enabled.end(), c) != enabled.end();
+        EXPECT_EQ(form->controlEnabled(c), expected) << "control " << i;
+    }
+    // Never managed, so always usable.
+    EXPECT_TRUE(form->ClearButton->isEnabled());
+    EXPECT_TRUE(form->SendACIButton->isEnabled());
+    for (const char* name : {"SaveMenu", "SaveAsMenu", "PrintMenu", "CutMenu", "CopyMenu", "PasteMenu", "FindMenu",
+                             "ClearWindowMenu", "TravinOverview1", "About1"}) {
+        ASSERT_NE(form->menuEntry(name), nullptr) << name;
+        EXPECT_TRUE(form->menuEntry(name)->isEnabled()) << name;
+    }
+}
+
+TEST_F(MainWindowTest, ControlsFollowTheTargetState) {
+    auto& wb = form->workbench();
+    wb.state.detected = true;
+    wb.state.running = true;
+    wb.controls.UpdateControls();
+    EXPECT_TRUE(form->StopButton->isEnabled());
+    EXPECT_TRUE(form->SendCharacterButton->isEnabled());
+    EXPECT_FALSE(form->RunButton->isEnabled());
+    EXPECT_FALSE(form->menuEntry("NewMenu")->isEnabled());
+    EXPECT_FALSE(form->menuEntry("SelectPortMenu")->isEnabled());
+    EXPECT_TRUE(form->menuEntry("StopMenu")->isEnabled());
+
+    wb.state.running = false;
+    wb.controls.UpdateControls();
+    EXPECT_TRUE(form->RunButton->isEnabled());
+    EXPECT_FALSE(form->StopButton->isEnabled());
+    EXPECT_TRUE(form->menuEntry("UploadMenu")->isEnabled());
+
+    wb.controls.DisableControls();
+    for (int i = 0; i < travin::kControlCount; ++i) {
+        EXPECT_FALSE(form->controlEnabled(static_cast<Control>(i))) << "control " << i;
+    }
+}
+
+TEST_F(MainWindowTest, ButtonsCarryCaptionsHintsAndPositions) {
+    struct Row { QPushButton* button; const char* caption; const char* hint; int left; };
+    const Row rows[] = {
+        {form->RunButton, "Run", "Download and run", 8},
+        {form->SingleStepButton, "Single", "Single step", 56},
+        {form->StopButton, "Stop", "Stop program", 104},
+        {form->ResetButton, "Reset", "Reset program", 152},
+        {form->BreakButton, "Break", "Set or clear breakpoint", 200},
+        {form->SendCharacterButton, "Send", "Send character asynchronously", 248},
+        {form->EraseButton, "Erase", "Erase program from EEPROM", 296},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(r.button->text(), r.caption);
+        EXPECT_EQ(r.button->toolTip(), r.hint);
+        EXPECT_EQ(r.button->geometry(), QRect(r.left, 8, 41, 17)) << r.caption;
+        EXPECT_EQ(r.button->focusPolicy(), Qt::NoFocus);
+    }
+    EXPECT_EQ(form->SelectPortButton->x(), 675);
+    EXPECT_EQ(form->ClearButton->geometry(), QRect(681, 408, 105, 17));
+    EXPECT_EQ(form->SendACIButton->geometry(), QRect(192, 560, 73, 22));
+    EXPECT_EQ(form->menuEntry("FindMenu")->shortcut(), QKeySequence("Ctrl+F"));
+    EXPECT_EQ(form->menuEntry("SingleStepMenu")->text(), "&SingleStep");
+}
+
+TEST_F(MainWindowTest, TallerWindowGrowsListingAndVariablesAndMovesTheRestDown) {
+    form->show();
+    form->resize(800, 762);
+    QApplication::processEvents();
+    ASSERT_EQ(form->height(), 762);
+    EXPECT_EQ(form->RichEdit1->height(), 453);
+    EXPECT_EQ(form->ListBox1->height(), 453);
+    EXPECT_EQ(form->InputOutputLabel->y(), 508);
+    EXPECT_EQ(form->ClearButton->y(), 508);
+    EXPECT_EQ(form->Memo1->y(), 532);
+    EXPECT_EQ(form->Memo1->height(), 121);
+    EXPECT_EQ(form->ACIEdit->y(), 660);
+    EXPECT_EQ(form->SendACIButton->y(), 660);
+    EXPECT_EQ(form->StatusBar1->y(), 683);
+    // No left position or width changes.
+    EXPECT_EQ(form->RichEdit1->geometry().left(), 3);
+    EXPECT_EQ(form->RichEdit1->width(), 665);
+
+    // Back to the design height restores the design layout.
+    form->resize(800, 662);
+    QApplication::processEvents();
+    EXPECT_EQ(form->RichEdit1->height(), 353);
+    EXPECT_EQ(form->StatusBar1->y(), 583);
+}
+
+TEST_F(MainWindowTest, WidthStaysAt800AndHeightNeverBelow662) {
+    form->show();
+    form->resize(640, 500);
+    QApplication::processEvents();
+    EXPECT_EQ(form->width(), 800);
+    EXPECT_EQ(form->height(), 662);
+    form->resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(form->width(), 800);
+    EXPECT_EQ(form->height(), 700);
+
+    int minW = 0, minH = 0, maxW = 0, maxH = 12345;
+    form->FormConstrainedResize(minW, minH, maxW, maxH);
+    EXPECT_EQ(minW, 800);
+    EXPECT_EQ(maxW, 800);
+    EXPECT_EQ(minH, 662);
+    EXPECT_EQ(maxH, 12345);
+}
+
+TEST_F(MainWindowTest, AciLineTakesAtMost39Characters) {
+    form->show();
+    form->ACIEdit->setFocus();
+    QTest::keyClicks(form->ACIEdit, QString(45, 'x'));
+    EXPECT_EQ(form->ACIEdit->text().size(), 39);
+    EXPECT_EQ(form->ACIEdit->maxLength(), 39);
+}
+
+TEST_F(MainWindowTest, ListingIsPlainTextWithoutWrapAndWithTabStops) {
+    auto* listing = form->RichEdit1;
+    EXPECT_FALSE(listing->acceptRichText());
+    EXPECT_EQ(listing->lineWrapMode(), QTextEdit::NoWrap);
+    EXPECT_EQ(listing->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_FALSE(listing->tabChangesFocus());
+    const auto tabs = listing->document()->defaultTextOption().tabs();
+    ASSERT_EQ(tabs.size(), 32);
+    const qreal step = 24 * listing->logicalDpiX() / 72.0;
+    EXPECT_NEAR(tabs.first().position, step, 0.01);
+    EXPECT_NEAR(tabs.last().position, 32 * step, 0.01);
+}
+
+// Program positions count each line break as two characters; the pane
+// counts one. The conversion must agree in both directions.
+TEST_F(MainWindowTest, ListingPositionsCountLineBreaksAsTwo) {
+    auto* listing = form->RichEdit1;
+    listing->setLines({"abc", "", "de"});
+    EXPECT_EQ(listing->lineCount(), 3);
+    EXPECT_EQ(listing->lineStart(0), 0);
+    EXPECT_EQ(listing->lineStart(1), 5);
+    EXPECT_EQ(listing->lineStart(2), 7);
+    EXPECT_EQ(listing->textLength(), 9);
+    listing->setSelection(7, 2);
+    EXPECT_EQ(listing->selectedText(), "de");
+    EXPECT_EQ(listing->selectionStart(), 7);
+    listing->setSelection(1, 6);
+    EXPECT_EQ(listing->selectedText(), "bc\r\n\r\n");
+    EXPECT_EQ(listing->selectionLength(), 6);
+
+    // A text ending in a line break has no extra empty last line.
+    listing->setPlainText("one\ntwo\n");
+    EXPECT_EQ(listing->lineCount(), 2);
+    EXPECT_EQ(listing->lines(), (std::vector<std::string>{"one", "two"}));
+
+    // Every byte value 1..255 survives the pane unchanged.
+    std::string all;
+    for (int b = 1; b < 256; ++b) {
+        if (b != '\n' && b != '\r') all.push_back(static_cast<char>(b));
+    }
+    listing->setLines({all});
+    EXPECT_EQ(listing->lines().at(0), all);
+}
+
+}  // namespace
