@@ -1,17 +1,87 @@
 #include "app/FindPrint.h"
 
+#include <algorithm>
+
 #include "app/Workbench.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
+namespace {
+
+unsigned char latin1Lower(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
+    // Latin-1 capitals À..Þ map 32 up, except the multiplication sign.
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
+    return c;
+}
+
+bool isWordChar(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')
+        return true;
+    return c >= 0xC0 && c != 0xD7 && c != 0xF7;
+}
+
+}  // namespace
+
+int findInRange(const std::string& text, const std::string& pattern, int start, int length,
+                bool matchCase, bool wholeWord) {
+    const int size = static_cast<int>(text.size());
+    const int n = static_cast<int>(pattern.size());
+    const int from = std::clamp(start, 0, size);
+    const int end = std::clamp(start + std::max(length, 0), from, size);
+    if (n == 0) return -1;
+    for (int pos = from; pos + n <= end; ++pos) {
+        bool same = true;
+        for (int i = 0; i < n && same; ++i) {
+            unsigned char a = static_cast<unsigned char>(text[pos + i]);
+            unsigned char b = static_cast<unsigned char>(pattern[i]);
+            same = matchCase ? a == b : latin1Lower(a) == latin1Lower(b);
+        }
+        if (!same) continue;
+        if (wholeWord) {
+            if (pos > 0 && isWordChar(static_cast<unsigned char>(text[pos - 1]))) continue;
+            if (pos + n < size && isWordChar(static_cast<unsigned char>(text[pos + n]))) continue;
+        }
+        return pos;
+    }
+    return -1;
+}
+
 void FindPrint::EditFind1Execute() {
+    wb.screens.desktop.showFindDialog();
 }
 
 void FindPrint::FindDialog1Find() {
+    const auto options = wb.screens.desktop.findOptions();
+    ListingView& listing = wb.screens.listing;
+
+    // The text in program positions, the same positions the selection uses.
+    std::string text;
+    const auto lines = listing.lines();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += "\r\n";
+        text += lines[i];
+    }
+    const int length = static_cast<int>(text.size());
+    const int start = listing.selectionLength() > 0 ? listing.selectionStart() + listing.selectionLength()
+                                                    : listing.selectionStart();
+
+    int hit = findInRange(text, options.text, start, length - start, options.matchCase, options.wholeWord);
+    if (hit < 0) hit = findInRange(text, options.text, 0, start, options.matchCase, options.wholeWord);
+    if (hit < 0) {
+        wb.screens.desktop.showMessage("Seach string '" + options.text + "' not found");
+        return;
+    }
+    listing.setSelection(hit, 0);
+    listing.scrollCaretIntoView();
+    listing.focus();
+    listing.setSelection(hit, static_cast<int>(options.text.size()));
 }
 
 void FindPrint::PrintMenuClick() {
+    // The desktop layer reports a missing or failing printer itself, with the
+    // toolkit's error box; the listing is never changed here.
+    wb.screens.desktop.printListing();
 }
 
 }  // namespace travin

@@ -1,20 +1,31 @@
-// Find in the listing and printing the listing.
+// Find in the listing and printing the listing. Both work in every target
+// state: neither talks to the board.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace travin {
 
 class Workbench;
 
+// Searches `text` for `pattern` within [start, start + length) and answers
+// the position of the first hit lying wholly inside that range, or -1.
+// Without matchCase letters compare case-blind (Latin-1 letters included);
+// with wholeWord a hit must not touch a letter, digit or underscore on
+// either side.
+int findInRange(const std::string& text, const std::string& pattern, int start, int length,
+                bool matchCase, bool wholeWord);
+
 class FindPrint {
 public:
     explicit FindPrint(Workbench& workbench) : wb(workbench) {}
 
+    // Shows the find dialog beside the listing pane.
     void EditFind1Execute();
+    // One Find Next: from just after the selection (or the caret) to the
+    // end, then wrapping round once over the text before it.
     void FindDialog1Find();
+    // Prints the listing on the default printer at once.
     void PrintMenuClick();
 
 private:

@@ -4,26 +4,22 @@
 
 namespace travin {
 
-// Staged: filled in by its own issue.
-void Help::TravinOverview1Click() {
+void Help::OpenHelpDocument(const std::string& name) {
+    // Only the executable's folder is searched, never elsewhere; the path is
+    // shown whole, however long.
+    const std::string path = wb.executableFolder + name;
+    if (!wb.screens.desktop.openDocument(path)) wb.screens.notices.ShowNotice("Browser or " + path + " not found");
 }
 
-void Help::QuickStartGuide1Click() {
-}
-
-void Help::UserInterface1Click() {
-}
-
-void Help::LanguageReference1Click() {
-}
-
-void Help::FunctionandSubroutineReference1Click() {
-}
-
-void Help::ACIReference1Click() {
-}
+void Help::TravinOverview1Click() { OpenHelpDocument("tnoverview.html"); }
+void Help::QuickStartGuide1Click() { OpenHelpDocument("tnquickstart.html"); }
+void Help::UserInterface1Click() { OpenHelpDocument("uiref.html"); }
+void Help::LanguageReference1Click() { OpenHelpDocument("langref.html"); }
+void Help::FunctionandSubroutineReference1Click() { OpenHelpDocument("funcref.html"); }
+void Help::ACIReference1Click() { OpenHelpDocument("aci_manual.pdf"); }
 
 void Help::HelpAboutExecute() {
+    wb.screens.desktop.showAboutBox();
 }
 
 }  // namespace travin

@@ -1,9 +1,7 @@
 // The Help menu's documents and the About box.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace travin {
 
@@ -19,7 +17,12 @@ public:
     void LanguageReference1Click();
     void FunctionandSubroutineReference1Click();
     void ACIReference1Click();
+    // Shows the About box modally.
     void HelpAboutExecute();
+
+    // Opens one document from the executable's folder with the system's
+    // viewer; "Browser or <path> not found" when that fails.
+    void OpenHelpDocument(const std::string& name);
 
 private:
     Workbench& wb;

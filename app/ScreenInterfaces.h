@@ -151,6 +151,9 @@ public:
     // document or a viewer is missing.
     virtual bool openDocument(const std::string& path) = 0;
     virtual void showAboutBox() = 0;
+    // The toolkit's plain message dialog: the application's title, no icon,
+    // one OK button (unlike Notices::ShowNotice, whose title is empty).
+    virtual void showMessage(const std::string& text) = 0;
     // Asks the main window to close; its close query decides.
     virtual void closeMainWindow() = 0;
 };

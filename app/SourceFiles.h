@@ -1,13 +1,34 @@
-// New, Open, Save, Save As, Exit and the close query.
+// New, Open, Save, Save As, Exit and the close query: the listing tied to a
+// file on disk, its name in the status bar and the unsaved-changes flag.
+//
+// Source files are single-byte text: every byte is kept as it is, lines are
+// written with CR LF, and LF, CR LF or CR all end a line when reading.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace travin {
 
 class Workbench;
+
+// The name the listing carries while it belongs to no file. The untitled
+// test compares with exactly this text, so a real file of that name opened
+// from a folder (a full path) is titled.
+inline constexpr const char* kUntitledName = "Untitled.txt";
+
+// The file part of a path: what follows the last folder separator (on
+// Windows also a drive colon).
+std::string fileNamePart(const std::string& path);
+
+// Reads the whole file into lines. False when it cannot be opened or read
+// to the end; `lines` is then untouched.
+bool readSourceFile(const std::string& path, std::vector<std::string>& lines);
+
+// Writes the lines, each ended by CR LF, to a temporary file beside `path`
+// and renames it over `path`. False when any step fails; the file that was
+// at `path` is then left as it was.
+bool writeSourceFile(const std::string& path, const std::vector<std::string>& lines);
 
 class SourceFiles {
 public:
@@ -17,13 +38,20 @@ public:
     void FileOpenExecute();
     void FileSaveExecute();
     void FileSaveAsExecute();
+    // Asks the main window to close unless the program runs.
     void FileExitExecute();
-    // Returns true when the window may close.
+    // The main window's close query: true when the window may close. Writes
+    // the port file whatever the answer.
     bool FormCloseQuery();
-    // Asks about unsaved changes; returns false when the user cancelled.
+    // Asks about unsaved changes: true lets the caller go on (nothing to
+    // save, declined, or saved), false makes it stop.
     bool QuerySaveChanges();
 
 private:
+    void showFileName();
+    // Writes the listing; the error box when that fails.
+    bool writeListing(const std::string& path);
+
     Workbench& wb;
 };
 

@@ -219,6 +219,8 @@ public:
     // What the find dialog holds; the close requests of the main window (the
     // test may run the close query from onClose, as the window would).
     FindOptions find;
+    std::vector<std::string> messages;
+    void showMessage(const std::string& text) override { messages.push_back(text); }
     int closeRequests = 0;
     std::function<void()> onClose;
     FindOptions findOptions() const override { return find; }

@@ -1,0 +1,195 @@
+#include "app/DesktopServicesQt.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMarginsF>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTextOption>
+#include <QUrl>
+
+#include "app/FindDialog.h"
+#include "app/TAboutBox.h"
+
+namespace travin {
+
+namespace {
+
+const QStringList kFileFilters{"Travin files (*.tn)", "Text files (*.txt)", "All files (*)"};
+
+// Paths cross to the core in the file system's own encoding, so that the
+// core's file streams open exactly the file the dialog chose.
+std::string toCorePath(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString fromCorePath(const std::string& path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(parent, title);
+    dialog->setAcceptMode(mode);
+    // Open, too, accepts a typed name of a file that does not exist: the
+    // failure is then the open error, as for any unreadable file.
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilters(kFileFilters);
+    dialog->selectNameFilter(kFileFilters.front());
+    dialog->setDefaultSuffix("txt");
+    dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    return dialog;
+}
+
+}  // namespace
+
+DesktopServicesQt::DesktopServicesQt(QWidget* window, QTextEdit* pane, Notices& boxes)
+    : mainWindow(window), listing(pane), notices(boxes) {
+    find = new FindDialog(mainWindow);
+    about = new TAboutBox(mainWindow);
+    // Kept for the window's life, so each remembers its folder, its filter
+    // choice and (for Open) the last file name confirmed.
+    openFiles = makeFileDialog(mainWindow, "Open File", QFileDialog::AcceptOpen);
+    saveFiles = makeFileDialog(mainWindow, "Save As", QFileDialog::AcceptSave);
+
+    launchDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    messageBox = [this](const QString& text) {
+        // Titled with the application's name, which defaults to the
+        // executable's name.
+        QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), text, QMessageBox::Ok,
+                        mainWindow);
+        box.exec();
+    };
+}
+
+// The dialogs belong to the main window, which deletes them.
+DesktopServicesQt::~DesktopServicesQt() = default;
+
+bool DesktopServicesQt::runOpenDialog(std::string& path) {
+    if (openFiles->exec() != QDialog::Accepted || openFiles->selectedFiles().isEmpty()) return false;
+    path = toCorePath(openFiles->selectedFiles().front());
+    return true;
+}
+
+bool DesktopServicesQt::runSaveDialog(std::string& path) {
+    // Preset on every use: the listing's name, and its folder when it has
+    // one (an untitled listing leaves the folder to the dialog).
+    const QString preset = fromCorePath(path);
+    const QFileInfo info(preset);
+    if (info.isAbsolute()) saveFiles->setDirectory(info.absolutePath());
+    saveFiles->selectFile(info.isAbsolute() ? info.absoluteFilePath() : preset);
+    if (saveFiles->exec() != QDialog::Accepted || saveFiles->selectedFiles().isEmpty()) return false;
+    path = toCorePath(saveFiles->selectedFiles().front());
+    return true;
+}
+
+void DesktopServicesQt::showFindDialog() {
+    // The pane's position inside the window, used as screen coordinates
+    // without conversion: the dialog opens at the listing's right edge.
+    find->showAt(listing->x() + listing->width(), listing->y());
+}
+
+DesktopServices::FindOptions DesktopServicesQt::findOptions() const {
+    return FindOptions{find->searchText(), find->matchCase(), find->wholeWord()};
+}
+
+bool DesktopServicesQt::printListing() {
+    // Qt prints nothing and says nothing without a printer, so look first.
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        notices.showErrorBox("There is no default printer currently selected.");
+        return false;
+    }
+    QPrinter printer(info, QPrinter::HighResolution);
+    return printListingOn(printer);
+}
+
+std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextDocument& source, const QSizeF& pageSize) {
+    std::unique_ptr<QTextDocument> copy(source.clone());
+    // The bare listing: no margin of its own; long lines wrap at the page's
+    // edge instead of running off it.
+    copy->setDocumentMargin(0);
+    QTextOption option = source.defaultTextOption();
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    copy->setDefaultTextOption(option);
+    copy->setPageSize(pageSize);
+    return copy;
+}
+
+void DesktopServicesQt::paintPage(QTextDocument& paged, int page, QPainter& painter) {
+    const QSizeF size = paged.pageSize();
+    painter.save();
+    const QRectF area(0, page * size.height(), size.width(), size.height());
+    painter.translate(0, -area.top());
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = area;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    painter.setClipRect(area);
+    paged.documentLayout()->draw(&painter, context);
+    painter.restore();
+}
+
+bool DesktopServicesQt::printListingOn(QPrinter& printer) {
+    printer.setDocName(QString());
+    // The painter's origin at the printable area's corner, with no margins
+    // beyond what the printer cannot reach.
+    printer.setFullPage(false);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+
+    const QString name = printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
+    const auto fail = [&] {
+        notices.showErrorBox(("Printing on " + name + " failed.").toLatin1().toStdString());
+        return false;
+    };
+    QPainter painter;
+    if (!painter.begin(&printer)) return fail();
+
+    // Laid out at the pane's resolution and scaled up to the printer's, so
+    // the pane's pixel-sized font prints at the size it shows.
+    const double scaleX = printer.logicalDpiX() / double(listing->logicalDpiX());
+    const double scaleY = printer.logicalDpiY() / double(listing->logicalDpiY());
+    const QRectF area = printer.pageRect(QPrinter::DevicePixel);
+    const auto paged = pagedCopy(*listing->document(), QSizeF(area.width() / scaleX, area.height() / scaleY));
+
+    painter.scale(scaleX, scaleY);
+    const int pages = paged->pageCount();
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !printer.newPage()) {
+            painter.end();
+            return fail();
+        }
+        paintPage(*paged, page, painter);
+    }
+    if (!painter.end()) return fail();
+    return true;
+}
+
+bool DesktopServicesQt::openDocument(const std::string& path) {
+    const QString file = fromCorePath(path);
+    // The system's viewer may report success for a file that is not there;
+    // a missing document is a failure here.
+    if (!QFileInfo(file).isFile()) return false;
+    return launchDocument(file);
+}
+
+void DesktopServicesQt::showAboutBox() {
+    about->showModal();
+}
+
+void DesktopServicesQt::showMessage(const std::string& text) {
+    messageBox(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void DesktopServicesQt::closeMainWindow() {
+    mainWindow->close();
+}
+
+}  // namespace travin

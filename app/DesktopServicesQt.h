@@ -1,0 +1,85 @@
+// The desktop services of the workbench with Qt: the open and save dialogs,
+// the find dialog, printing the listing, the system's document viewer, the
+// About box, the plain message dialog and closing the main window.
+//
+// Created by the main window, which keeps it for its life. The find dialog
+// and the About box are created here, once, and live as long as the main
+// window does.
+#pragma once
+
+#include <QSizeF>
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "app/ScreenInterfaces.h"
+
+class QFileDialog;
+class QPainter;
+class QPrinter;
+class QTextDocument;
+class QTextEdit;
+class QWidget;
+
+namespace travin {
+
+class FindDialog;
+class TAboutBox;
+
+class DesktopServicesQt : public DesktopServices {
+public:
+    // `mainWindow` owns the dialogs; `listing` is the pane that Find is
+    // placed beside and that Print prints; the toolkit's error boxes of
+    // printing go through `notices`.
+    DesktopServicesQt(QWidget* mainWindow, QTextEdit* listing, Notices& notices);
+    ~DesktopServicesQt() override;
+
+    bool runOpenDialog(std::string& path) override;
+    bool runSaveDialog(std::string& path) override;
+    void showFindDialog() override;
+    FindOptions findOptions() const override;
+    // Prints at once on the system's default printer.
+    bool printListing() override;
+    // Opens with the system's default viewer; a file that does not exist is
+    // a failure, as the viewer itself may not say so.
+    bool openDocument(const std::string& path) override;
+    void showAboutBox() override;
+    void showMessage(const std::string& text) override;
+    void closeMainWindow() override;
+
+    // Prints the listing on a given printer (the default one, or in tests a
+    // PDF printer): empty document title, the listing as the pane formats it
+    // with its colours, page after page on the full printable area. False
+    // after the error box when the printer cannot begin.
+    bool printListingOn(QPrinter& printer);
+
+    // A copy of the listing's document laid out for pages of `pageSize`, in
+    // the pane's own units (its screen pixels), wrapping long lines at the
+    // page's width; its pageCount() tells how many pages it fills.
+    static std::unique_ptr<QTextDocument> pagedCopy(const QTextDocument& listing, const QSizeF& pageSize);
+    // Paints one page of such a copy; the painter's origin is the page's
+    // top-left corner.
+    static void paintPage(QTextDocument& paged, int page, QPainter& painter);
+
+    FindDialog* findDialog() const { return find; }
+    TAboutBox* aboutBox() const { return about; }
+    QFileDialog* openDialog() const { return openFiles; }
+    QFileDialog* saveDialog() const { return saveFiles; }
+
+    // How documents are handed to the system; tests replace it so that no
+    // viewer starts.
+    std::function<bool(const QString& path)> launchDocument;
+    // The toolkit's plain message dialog; tests replace it to answer it.
+    std::function<void(const QString& text)> messageBox;
+
+private:
+    QWidget* mainWindow;
+    QTextEdit* listing;
+    Notices& notices;
+    FindDialog* find;
+    TAboutBox* about;
+    QFileDialog* openFiles;
+    QFileDialog* saveFiles;
+};
+
+}  // namespace travin
