@@ -1,30 +1,278 @@
 #include "link/CommandLink.h"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "app/Workbench.h"
+#include "link/CommandTable.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
-void CommandLink::SendCommand(std::uint8_t /*code*/, const std::uint8_t* /*payload*/, int /*length*/) {
+namespace {
+
+constexpr std::uint8_t kReplyHasData = 0x80;
+constexpr std::uint8_t kSendChecksumBad = 0x40;
+constexpr std::uint8_t kRunningBit = 0x20;
+constexpr std::uint8_t kInputBit = 0x10;
+
+// Counts one exchange under way for as long as it lives, on every way out.
+class DepthGuard {
+public:
+    explicit DepthGuard(int& depth) : d(depth) { ++d; }
+    ~DepthGuard() { --d; }
+    DepthGuard(const DepthGuard&) = delete;
+    DepthGuard& operator=(const DepthGuard&) = delete;
+
+private:
+    int& d;
+};
+
+std::int32_t readInt32(const std::uint8_t* p) {
+    const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                            (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    return static_cast<std::int32_t>(v);
 }
 
-void CommandLink::ExchangeCommand(std::uint8_t /*code*/, const std::uint8_t* /*payload*/, int /*length*/) {
+// A text reply ends at its length or at its first zero byte, whichever
+// comes first; nothing past the bytes that came is looked at.
+std::string replyText(const std::uint8_t* data, int length) {
+    const auto* text = reinterpret_cast<const char*>(data);
+    const auto* end = std::find(text, text + length, '\0');
+    return std::string(text, end);
 }
 
-bool CommandLink::ReadReplyByte(std::int64_t /*start*/, std::uint8_t& /*byte*/) {
-    return false;
+}  // namespace
+
+void CommandLink::SendCommand(std::uint8_t code, const std::uint8_t* payload, int length) {
+    wb.screens.timer.setTimerEnabled(false);
+    ExchangeCommand(code, payload, length);
+    // On in every case, also when the caller had it off: a tick that nests a
+    // SendCommand (through ShowStopped) relies on that.
+    wb.screens.timer.setTimerEnabled(true);
+    wb.console.flush();
 }
 
-void CommandLink::LinkFailure(const std::string& /*reason*/) {
+void CommandLink::SendCommand(std::uint8_t code, std::string_view payload) {
+    SendCommand(code, payloadBytes(payload), static_cast<int>(payload.size()));
 }
 
-void CommandLink::StoreReplyData(std::uint8_t /*code*/, const std::uint8_t* /*data*/, int /*length*/) {
+void CommandLink::ExchangeCommand(std::uint8_t code, std::string_view payload) {
+    ExchangeCommand(code, payloadBytes(payload), static_cast<int>(payload.size()));
 }
 
-void CommandLink::ShowRunning() {
+void CommandLink::write(const std::uint8_t* bytes, int count) {
+    // A failed write was already reported by the driver; the exchange goes
+    // on and ends in a time-out.
+    wb.serial.SioPutChars(wb.state.portHandle, bytes, count);
 }
+
+void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload, int length) {
+    DepthGuard guard(depth);
+    length = std::clamp(length, 0, 255);
+
+    std::int64_t start = wb.screens.clock.nowMs();
+    std::uint8_t checksum = static_cast<std::uint8_t>(code + length);
+    for (int i = 0; i < length; ++i) checksum = static_cast<std::uint8_t>(checksum + payload[i]);
+
+    // The sync byte goes alone; the frame follows only once it is echoed.
+    write(&kSync, 1);
+    for (;;) {
+        std::uint8_t handshake = 0;
+        if (!ReadReplyByte(start, handshake)) return;
+        if (handshake == kSync) break;
+        if (handshake == kBusy) {
+            wb.screens.clock.sleepMs(kBusyWaitMs);
+            start = wb.screens.clock.nowMs();
+            write(&kSync, 1);
+            continue;
+        }
+        // The running program's output, which may precede the echo.
+        wb.console.ConsoleWriteChar(handshake);
+    }
+
+    const std::uint8_t lengthByte = static_cast<std::uint8_t>(length);
+    write(&code, 1);
+    write(&lengthByte, 1);
+    if (length > 0) write(payload, length);
+    write(&checksum, 1);
+
+    std::uint8_t status = 0, second = 0;
+    if (!ReadReplyByte(start, status)) return;
+    if (!ReadReplyByte(start, second)) return;
+
+    if (status & kReplyHasData) {
+        const int count = second;
+        std::uint8_t sum = static_cast<std::uint8_t>(status + count);
+        std::uint8_t data[256] = {};
+        for (int i = 0; i < count; ++i) {
+            if (!ReadReplyByte(start, data[i])) return;
+            sum = static_cast<std::uint8_t>(sum + data[i]);
+        }
+        std::uint8_t received = 0;
+        if (!ReadReplyByte(start, received)) return;
+        if (received != sum) {
+            LinkFailure("checksum error");
+            return;
+        }
+        StoreReplyData(code, data, count);
+        updateStatusFlags(status);
+        return;
+    }
+
+    if (second != status) {
+        LinkFailure("receive checksum error");
+        return;
+    }
+    if (status & kSendChecksumBad) {
+        LinkFailure("send checksum error");
+        return;
+    }
+    // Only a plain answer to the probe makes a searching board detected.
+    if (code == command::StopProgram && !wb.state.detected) {
+        wb.state.detected = true;
+        wb.controls.UpdateControls();
+    }
+    updateStatusFlags(status);
+}
+
+void CommandLink::updateStatusFlags(std::uint8_t status) {
+    const bool nowRunning = (status & kRunningBit) != 0;
+    if (nowRunning != wb.state.running) {
+        wb.state.running = nowRunning;
+        if (nowRunning) {
+            ShowRunning();
+        } else {
+            ShowStopped();
+        }
+        wb.controls.UpdateControls();
+    }
+    wb.state.inputRequested = (status & kInputBit) != 0;
+}
+
+bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
+    // Set when poll() reported the line hung up or broken; if the driver
+    // still counts no byte after that, the port is gone, and waiting on it
+    // would only wake poll() again at once.
+    bool lineBroken = false;
+    for (;;) {
+        const bool detected = wb.state.detected;
+        const int budget = detected ? kDetectedBudgetMs : kSearchBudgetMs;
+        const std::int64_t elapsed = wb.screens.clock.nowMs() - start;
+        if (elapsed > budget) {
+            if (detected) LinkFailure("timeout");
+            return false;
+        }
+
+        const int handle = wb.state.portHandle;
+        const int waiting = wb.serial.SioTest(handle);
+        if (waiting < 0 || (waiting == 0 && lineBroken)) {
+            LinkFailure("siotest failed");
+            return false;
+        }
+        if (waiting > 0 && wb.serial.SioGetChars(handle, &byte, 1) == 1) return true;
+
+        // Nothing waits: sleep in poll() until a byte comes or the budget is
+        // spent. One millisecond past the budget, so that "more than the
+        // budget" has passed when poll() times out.
+        pollfd entry{handle, POLLIN, 0};
+        const int left = static_cast<int>(budget - elapsed) + 1;
+        const int ready = ::poll(&entry, 1, left);
+        if (ready == 0) {
+            // The whole budget passed without a byte; the clock need not be
+            // consulted again (a test clock may not move).
+            if (detected) LinkFailure("timeout");
+            return false;
+        }
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            LinkFailure("siotest failed");
+            return false;
+        }
+        if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) lineBroken = true;
+    }
+}
+
+void CommandLink::LinkFailure(const std::string& reason) {
+    if (wb.state.portHandle != kInvalidHandle) wb.serial.SioClose(wb.state.portHandle);
+    wb.state.portHandle = kInvalidHandle;
+    wb.state.detected = false;
+    wb.controls.UpdateControls();
+    wb.state.reopenRequested = true;
+    wb.screens.main.setRunningLight(kGrey);
+    wb.state.inputRequested = false;
+    wb.state.downloadNeeded = true;
+    // The user reads the console while the boxes are up.
+    wb.console.flush();
+    wb.screens.notices.ShowNotice("Serial Communications Error (" + reason + ")");
+    wb.screens.notices.ShowNotice("Power Cycle Target, then Press OK to Reestablish Communications");
+}
+
+void CommandLink::StoreReplyData(std::uint8_t code, const std::uint8_t* data, int length) {
+    WorkbenchState& s = wb.state;
+    length = std::clamp(length, 0, 255);
+    switch (code) {
+    case command::GetVariables: {
+        // A short reply keeps only the whole values it carries, and the
+        // position only when both of its bytes came.
+        const int values = std::min(length / 4, kVariableCount);
+        for (int i = 0; i < values; ++i) s.variableValues[i] = readInt32(data + 4 * i);
+        if (length >= 4 * kVariableCount + 2) {
+            s.executingPosition = data[104] | (data[105] << 8);
+        }
+        break;
+    }
+    case command::GetInputPrompt: {
+        const std::string prompt = replyText(data, length);
+        std::string answer = "0";
+        wb.console.flush();
+        // A cancelled box leaves the initial answer, so "0" goes back.
+        wb.screens.notices.inputBox("User Input", prompt, answer);
+        s.inputAnswer.fill('\0');
+        const std::size_t n = std::min(answer.size(), s.inputAnswer.size() - 1);
+        std::memcpy(s.inputAnswer.data(), answer.data(), n);
+        break;
+    }
+    case command::UploadBlock: {
+        // Two bytes not used, then up to 128 bytes of program text; a zero
+        // byte ends the program.
+        const int end = std::min(length, 130);
+        for (int i = 2; i < end; ++i) {
+            if (data[i] == 0) {
+                s.uploadEnd = true;
+                break;
+            }
+            s.uploadStream.push_back(data[i]);
+        }
+        break;
+    }
+    case command::GetStartupTime: {
+        const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(length), s.startupBlock.size());
+        std::copy_n(data, n, s.startupBlock.begin());
+        break;
+    }
+    case command::GetVersion: {
+        const std::string text = replyText(data, length);
+        s.versionText.fill('\0');
+        const std::size_t n = std::min(text.size(), s.versionText.size() - 1);
+        std::memcpy(s.versionText.data(), text.data(), n);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CommandLink::ShowRunning() { wb.screens.main.setRunningLight(kGreen); }
 
 void CommandLink::ShowStopped() {
+    wb.screens.main.setRunningLight(kGrey);
+    wb.variables.RefreshVariables();
+    wb.breakpoints.ResetListingColors();
+    wb.breakpoints.PaintBreakpoints();
+    wb.breakpoints.MarkExecutingLine();
 }
 
 }  // namespace travin

@@ -1,4 +1,28 @@
 // One framed exchange with the board and the link failure path.
+//
+//   SendCommand      timer off, ExchangeCommand, timer on (always on at the end)
+//   ExchangeCommand  sync 0xAA offered alone until echoed (0xAB: busy, wait
+//                    100 ms, budget restarted, offer again; any other byte is
+//                    console output), then code, length, payload, checksum;
+//                    reads the reply, checks it, stores its data and updates
+//                    the target flags. Callers read the outcome from
+//                    state.detected afterwards; it returns nothing.
+//   ReadReplyByte    one byte within the exchange's budget (5000 ms while
+//                    detected, 250 ms before), measured from `start`; waits
+//                    in poll() on the port, never spins. A failed byte-count
+//                    query is "siotest failed"; a time-out while detected is
+//                    "timeout".
+//   LinkFailure      port closed, not detected, reopen requested, light
+//                    grey, input request cleared, download needed, then the
+//                    two notice boxes.
+//   StoreReplyData   keeps the data of a good reply of codes 9, 11, 13, 15,
+//                    20; never reads past the `length` bytes that came.
+//   ShowRunning      light green.
+//   ShowStopped      light grey, variables refreshed, listing colours reset,
+//                    breakpoints painted, executing line marked.
+//
+// exchangeDepth() counts exchanges under way (an exchange can nest one
+// through ShowStopped); the monitor does not tick while it is non-zero.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +45,24 @@ public:
     void ShowRunning();
     void ShowStopped();
 
+    // Convenience forms with a text payload ("Stop Com") or none.
+    void SendCommand(std::uint8_t code, std::string_view payload = {});
+    void ExchangeCommand(std::uint8_t code, std::string_view payload = {});
+
+    int exchangeDepth() const { return depth; }
+
+    static constexpr std::uint8_t kSync = 0xAA;
+    static constexpr std::uint8_t kBusy = 0xAB;
+    static constexpr int kDetectedBudgetMs = 5000;
+    static constexpr int kSearchBudgetMs = 250;
+    static constexpr int kBusyWaitMs = 100;
+
 private:
+    void updateStatusFlags(std::uint8_t status);
+    void write(const std::uint8_t* bytes, int count);
+
     Workbench& wb;
+    int depth = 0;
 };
 
 }  // namespace travin

@@ -1,15 +1,143 @@
 #include "link/Monitor.h"
 
+#include <cstdio>
+
 #include "app/Workbench.h"
+#include "link/CommandTable.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
-void Monitor::BackgroundProcessTimer() {
+namespace {
+
+// A step with period p runs when its counter, before the increment, is a
+// multiple of p; counters start at 1 and are never reset.
+bool countedTickRuns(int& counter, int period) {
+    const int before = counter++;
+    return before % period == 0;
 }
 
-bool Monitor::ChangeBaudRate(int /*baud*/) {
-    return false;
+}  // namespace
+
+void Monitor::BackgroundProcessTimer() {
+    if (ticking || wb.link.exchangeDepth() > 0) {
+        ++skipped;
+        return;
+    }
+    ticking = true;
+    wb.screens.timer.setTimerEnabled(false);
+    tick();
+    // The pane shows the console once per tick, however many bytes came.
+    wb.console.flush();
+    wb.screens.timer.setTimerEnabled(true);
+    ticking = false;
+}
+
+void Monitor::tick() {
+    noticeListingEdits();
+    if (wb.state.reopenRequested && !portTick()) return;
+    if (wb.state.portHandle == kInvalidHandle) return;
+    if (!wb.state.detected && !detect()) return;
+    if (!readConsoleBytes()) return;
+    statusPoll();
+}
+
+void Monitor::noticeListingEdits() {
+    if (!wb.screens.listing.modified()) return;
+    wb.screens.listing.setModified(false);
+    wb.state.downloadNeeded = true;
+    wb.state.unsavedChanges = true;
+    if (wb.breakpoints.ClearBreakpoints()) wb.breakpoints.ResetListingColors();
+}
+
+bool Monitor::portTick() {
+    WorkbenchState& s = wb.state;
+    if (!countedTickRuns(s.portTickCount, kPortPeriod)) return false;
+    if (s.portHandle == kInvalidHandle) {
+        char name[16];
+        std::snprintf(name, sizeof name, "COM%d", s.selectedPort);
+        // A port that is missing or held by another program does not open;
+        // the next try comes 20 counted ticks later, silently.
+        const int handle = wb.serial.SioOpen(name, kNormalBaud);
+        if (handle != kInvalidHandle) {
+            s.portHandle = handle;
+            s.reopenRequested = false;
+            s.openPort = s.selectedPort;
+        }
+        return true;
+    }
+    s.reopenRequested = false;
+    // Closing the old port through the failure path requests the reopen,
+    // so the new port opens on the next port tick.
+    if (s.selectedPort != s.openPort) wb.link.LinkFailure("Serial Port Closed");
+    return true;
+}
+
+bool Monitor::detect() {
+    WorkbenchState& s = wb.state;
+    if (!countedTickRuns(s.probeTickCount, kProbePeriod)) return false;
+    wb.link.ExchangeCommand(command::StopProgram, fixedPayload(command::StopProgram));
+    if (s.detected) wb.link.ExchangeCommand(command::ResetProgram);
+    if (s.detected) {
+        s.versionText.fill('\0');
+        wb.link.ExchangeCommand(command::GetVersion);
+    }
+    if (s.detected) {
+        wb.console.ConsoleWrite("Travin Detected - Version ");
+        wb.console.ConsoleWrite(s.versionText.data());
+        wb.console.ConsoleWrite("\r\n");
+    }
+    return s.portHandle != kInvalidHandle;
+}
+
+bool Monitor::readConsoleBytes() {
+    const int handle = wb.state.portHandle;
+    for (;;) {
+        const int waiting = wb.serial.SioTest(handle);
+        if (waiting < 0) {
+            wb.link.LinkFailure("SioTest Failed");
+            return false;
+        }
+        if (waiting == 0) return true;
+        std::uint8_t byte = 0;
+        // A count that promised a byte the read did not give: leave the
+        // rest for the next tick rather than ask again at once.
+        if (wb.serial.SioGetChars(handle, &byte, 1) != 1) return true;
+        wb.console.ConsoleWriteChar(byte);
+    }
+}
+
+void Monitor::statusPoll() {
+    WorkbenchState& s = wb.state;
+    if (!countedTickRuns(s.statusTickCount, kStatusPeriod)) return;
+    wb.link.ExchangeCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    if (s.running && s.inputRequested) {
+        // Only the first byte is cleared; the rest keeps the last answer.
+        s.inputAnswer[0] = '\0';
+        wb.link.ExchangeCommand(command::GetInputPrompt);
+        if (s.detected) {
+            wb.link.ExchangeCommand(command::SendInput, reinterpret_cast<const std::uint8_t*>(s.inputAnswer.data()),
+                                    static_cast<int>(s.inputAnswer.size()));
+        }
+        s.inputRequested = false;
+    }
+}
+
+bool Monitor::ChangeBaudRate(int baud) {
+    WorkbenchState& s = wb.state;
+    wb.screens.timer.setTimerEnabled(false);
+    if (s.detected) {
+        const auto rate = static_cast<std::uint32_t>(baud);
+        const std::uint8_t payload[4] = {static_cast<std::uint8_t>(rate), static_cast<std::uint8_t>(rate >> 8),
+                                         static_cast<std::uint8_t>(rate >> 16), static_cast<std::uint8_t>(rate >> 24)};
+        wb.link.ExchangeCommand(command::ChangeBaud, payload, 4);
+    }
+    if (s.detected && wb.serial.SioBaud(s.portHandle, baud) == 0) wb.link.LinkFailure("Change Baud Failed");
+    if (s.detected) {
+        wb.screens.clock.sleepMs(250);
+        wb.link.ExchangeCommand(command::GetStatus);
+    }
+    wb.screens.timer.setTimerEnabled(true);
+    return s.detected;
 }
 
 }  // namespace travin

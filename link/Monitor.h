@@ -1,4 +1,15 @@
-// The background monitor: port, detection, console bytes, status poll.
+// The background monitor, one call of BackgroundProcessTimer per tick of the
+// 100 ms timer: listing edits, the port tick (open the selected port, or
+// switch from another), detection of the board, console bytes, the status
+// poll and the answer to an input request. Also ChangeBaudRate.
+//
+// Ticks never overlap and never run inside an exchange: a tick that fires
+// while another tick runs, or while an exchange is under way (a modal box's
+// nested event loop can fire the timer), returns at once and does nothing.
+// Whoever is under way switches the timer on again when it ends.
+//
+// Each tick ends by handing the console's lines to the pane (Console::flush)
+// and switching the timer on.
 #pragma once
 
 #include <cstdint>
@@ -14,10 +25,30 @@ public:
     explicit Monitor(Workbench& workbench) : wb(workbench) {}
 
     void BackgroundProcessTimer();
+    // Switches the board, then the port, to `baud`; true when the board is
+    // still detected afterwards.
     bool ChangeBaudRate(int baud);
 
+    // Ticks that returned at once because a tick or an exchange was under way.
+    int skippedTicks() const { return skipped; }
+
+    static constexpr int kPortPeriod = 20;
+    static constexpr int kProbePeriod = 5;
+    static constexpr int kStatusPeriod = 5;
+    static constexpr int kNormalBaud = 19200;
+
 private:
+    void tick();
+    void noticeListingEdits();
+    // False when the tick ends here.
+    bool portTick();
+    bool detect();
+    bool readConsoleBytes();
+    void statusPoll();
+
     Workbench& wb;
+    bool ticking = false;
+    int skipped = 0;
 };
 
 }  // namespace travin

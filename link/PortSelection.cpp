@@ -1,23 +1,61 @@
 #include "link/PortSelection.h"
 
+#include <cstdio>
+
 #include "app/Workbench.h"
 
 namespace travin {
 
-// Staged: filled in by its own issue.
+std::string PortSelection::portName(int port) {
+    char name[16];
+    std::snprintf(name, sizeof name, "COM%d", port);
+    return name;
+}
+
+std::string PortSelection::portFilePath() const { return wb.executableFolder + "tnport"; }
+
 void PortSelection::SelectPortButtonClick() {
+    if (!wb.controls.RequireStopped("Select Port")) return;
+    wb.screens.timer.setTimerEnabled(false);
+    SelectPortMenuClick();
+    wb.screens.timer.setTimerEnabled(true);
+    wb.screens.main.focusListing();
 }
 
 void PortSelection::SelectPortMenuClick() {
+    // From the menu the timer keeps running: the dialog is modal, and ticks
+    // in its event loop go on opening and polling as usual.
+    wb.screens.main.showPortDialog(wb.state.selectedPort - 1);
+    wb.screens.main.setPortLabel(portName(wb.state.selectedPort));
+    wb.state.reopenRequested = true;
 }
 
-void PortSelection::Button1Click(int /*item*/) {
+void PortSelection::Button1Click(int item) {
+    if (item < 0 || item > 7) return;   // no radio item checked
+    wb.state.selectedPort = item + 1;
 }
 
 void PortSelection::ReadPortFile() {
+    std::FILE* file = std::fopen(portFilePath().c_str(), "rb");
+    if (!file) return;
+    const int byte = std::fgetc(file);
+    if (byte != EOF) {
+        // As a signed 8-bit value, so bytes below "0" stay out of range too.
+        const auto port = static_cast<std::int8_t>(static_cast<std::uint8_t>(byte) - '0');
+        if (port >= 1 && port <= 8) {
+            wb.state.selectedPort = port;
+            wb.state.openPort = port;
+            wb.screens.main.setPortLabel(portName(port));
+        }
+    }
+    std::fclose(file);
 }
 
 void PortSelection::WritePortFile() {
+    std::FILE* file = std::fopen(portFilePath().c_str(), "wb");
+    if (!file) return;
+    std::fputc('0' + wb.state.openPort, file);
+    std::fclose(file);
 }
 
 }  // namespace travin
