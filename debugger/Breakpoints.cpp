@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/Workbench.h"
-#include "debugger/CommandCodes.h"
+#include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 
 namespace travin {
@@ -40,7 +40,7 @@ bool Breakpoints::ClearBreakpoints() {
 
 void Breakpoints::SendBreakpoints() {
     const auto payload = breakpointPayload(wb.state.breakpoints, lineStarts(wb.screens.listing.lines()));
-    wb.link.SendCommand(cmd::kSetBreakpoints, payload.data(), static_cast<int>(payload.size()));
+    wb.link.SendCommand(command::SetBreakpoints, payload.data(), static_cast<int>(payload.size()));
     if (!wb.state.detected) wb.console.ConsoleWrite("Set Breakpoint Failed\r\n");
 }
 

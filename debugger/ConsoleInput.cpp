@@ -1,7 +1,7 @@
 #include "debugger/ConsoleInput.h"
 
 #include "app/Workbench.h"
-#include "debugger/CommandCodes.h"
+#include "link/CommandTable.h"
 
 namespace travin {
 
@@ -9,7 +9,7 @@ void ConsoleInput::DebuggerSendCharacterExecute() {
     std::string answer;
     if (wb.screens.notices.inputBox("Caption Display", "Enter character to send", answer) && !answer.empty()) {
         const auto byte = static_cast<std::uint8_t>(answer[0]);
-        wb.link.SendCommand(cmd::kSendCharacter, &byte, 1);
+        wb.link.SendCommand(command::SendCharacter, &byte, 1);
         if (!wb.state.detected) wb.console.ConsoleWrite("Send Character Failed\r\n");
     }
     wb.screens.listing.focus();
@@ -20,7 +20,7 @@ void ConsoleInput::SendACIExecute() {
     if (!wb.controls.RequireStopped("Send ACI Command")) return;
     std::string text = wb.screens.main.aciText();
     if (text.size() > static_cast<std::size_t>(kAciLineLimit)) text.resize(kAciLineLimit);
-    wb.link.SendCommand(cmd::kSendAci, reinterpret_cast<const std::uint8_t*>(text.data()),
+    wb.link.SendCommand(command::SendAci, reinterpret_cast<const std::uint8_t*>(text.data()),
                         static_cast<int>(text.size()));
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/Workbench.h"
-#include "debugger/CommandCodes.h"
+#include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 
 namespace travin {
@@ -58,7 +58,7 @@ void Download::DownloadProgram() {
 
     const auto pages = buildPages(wb.screens.listing.lines());
     for (std::size_t i = 0; i < pages.size(); ++i) {
-        wb.link.SendCommand(cmd::kDownloadBlock, pages[i].data(), kPageSize);
+        wb.link.SendCommand(command::DownloadBlock, pages[i].data(), kPageSize);
         // The first failure ends the download; pages already sent stay.
         if (!wb.state.detected) return fail();
         if (dotAfterPage(i, pages.size())) wb.console.ConsoleWrite(".");

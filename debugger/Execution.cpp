@@ -1,15 +1,16 @@
 #include "debugger/Execution.h"
 
 #include "app/Workbench.h"
-#include "debugger/CommandCodes.h"
+#include "link/CommandTable.h"
 
 namespace travin {
 
 namespace {
 
-// The board reads a fixed eight-character word as the command's payload.
-void sendWord(Workbench& wb, std::uint8_t code, std::string_view text) {
-    wb.link.SendCommand(code, reinterpret_cast<const std::uint8_t*>(text.data()), 8);
+// These commands carry the fixed word the command table gives them.
+void sendWord(Workbench& wb, std::uint8_t code) {
+    const std::string_view word = fixedPayload(code);
+    wb.link.SendCommand(code, payloadBytes(word), static_cast<int>(word.size()));
 }
 
 }  // namespace
@@ -35,7 +36,7 @@ void Execution::DebuggerRunExecute() {
     // While it runs, the listing shows only the breakpoints.
     wb.breakpoints.ResetListingColors();
     wb.breakpoints.PaintBreakpoints();
-    sendWord(wb, cmd::kRunProgram, "Run Command");
+    sendWord(wb, command::RunProgram);
     if (!wb.state.detected) wb.console.ConsoleWrite("Run Failed\r\n");
 }
 
@@ -43,21 +44,21 @@ void Execution::DebuggerSingleStepExecute() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Step")) return;
     if (!bringProgramUpToDate()) return;
-    sendWord(wb, cmd::kStepProgram, "Step Command");
+    sendWord(wb, command::StepProgram);
     if (!wb.state.detected) wb.console.ConsoleWrite("Single Step Failed\r\n");
 }
 
 void Execution::DebuggerStopExecute() {
     // Stop is what a running program needs, so there is no must-stop check.
     if (!wb.controls.RequireDetected()) return;
-    sendWord(wb, cmd::kStopProgram, "Stop Command");
+    sendWord(wb, command::StopProgram);
     if (!wb.state.detected) wb.console.ConsoleWrite("Stop Failed\r\n");
 }
 
 void Execution::DebuggerResetExecute() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Reset")) return;
-    sendWord(wb, cmd::kResetProgram, "Reset Command");
+    sendWord(wb, command::ResetProgram);
     if (!wb.state.detected) {
         wb.console.ConsoleWrite("Reset Failed\r\n");
         return;

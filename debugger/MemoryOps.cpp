@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/Workbench.h"
-#include "debugger/CommandCodes.h"
+#include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 
 namespace travin {
@@ -39,7 +39,7 @@ void MemoryOps::UploadMenuClick() {
     wb.state.uploadEnd = false;
     for (int block = 0; block < kProgramBlocks && !wb.state.uploadEnd; ++block) {
         const std::uint8_t number[2] = {static_cast<std::uint8_t>(block & 0xFF), static_cast<std::uint8_t>(block >> 8)};
-        wb.link.SendCommand(cmd::kUploadBlock, number, 2);
+        wb.link.SendCommand(command::UploadBlock, number, 2);
         // The port is closed already; no speed change back is tried.
         if (!wb.state.detected) return uploadFailed();
         if (block % 4 == 0) wb.console.ConsoleWrite(".");
@@ -74,7 +74,7 @@ void MemoryOps::EraseMemoryMenuClick() {
     if (wb.screens.notices.askYesNoCancel(kBlankTitle, "Erase Travin Program from EEPROM?") == Answer::Yes) {
         wb.controls.DisableControls();
         wb.console.ConsoleWrite("Erasing EEPROM....");
-        wb.link.ExchangeCommand(cmd::kEraseProgram, nullptr, 0);
+        wb.link.ExchangeCommand(command::EraseProgram, nullptr, 0);
         wb.console.ConsoleWrite(wb.state.detected ? "Done\r\n" : "Erase Failed\r\n");
         wb.controls.UpdateControls();
     }
@@ -85,7 +85,7 @@ void MemoryOps::StartupTimeMenuClick() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Startup Time")) return;
 
-    wb.link.SendCommand(cmd::kGetStartupTime, nullptr, 0);
+    wb.link.SendCommand(command::GetStartupTime, nullptr, 0);
     if (!wb.state.detected) {
         wb.console.ConsoleWrite("Set Startup Time Failed\r\n");
         return;
@@ -104,7 +104,7 @@ void MemoryOps::StartupTimeMenuClick() {
     const int seconds = clampStartupTime(*entered);
     // Bytes 1 to 23 are the board's business and go back as they came.
     wb.state.startupBlock[0] = static_cast<std::uint8_t>(seconds);
-    wb.link.SendCommand(cmd::kSetStartupTime, wb.state.startupBlock.data(),
+    wb.link.SendCommand(command::SetStartupTime, wb.state.startupBlock.data(),
                         static_cast<int>(wb.state.startupBlock.size()));
     if (wb.state.detected) {
         char notice[40];

@@ -4,14 +4,14 @@
 #include <vector>
 
 #include "app/Workbench.h"
-#include "debugger/CommandCodes.h"
+#include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 
 namespace travin {
 
 void Variables::RefreshVariables() {
-    static constexpr std::uint8_t kWord[] = {'g', 'e', 't', ' '};
-    wb.link.SendCommand(cmd::kGetVariables, kWord, 4);
+    const std::string_view word = fixedPayload(command::GetVariables);
+    wb.link.SendCommand(command::GetVariables, payloadBytes(word), static_cast<int>(word.size()));
     if (!wb.state.detected) {
         wb.console.ConsoleWrite("Refresh Variables Failed\r\n");
         return;
@@ -70,7 +70,7 @@ void Variables::EditVariable(int index) {
                                      static_cast<std::uint8_t>(v >> 8 & 0xFF),
                                      static_cast<std::uint8_t>(v >> 16 & 0xFF),
                                      static_cast<std::uint8_t>(v >> 24 & 0xFF)};
-    wb.link.SendCommand(cmd::kSetVariable, payload, 5);
+    wb.link.SendCommand(command::SetVariable, payload, 5);
     if (!wb.state.detected) {
         wb.console.ConsoleWrite("Set Variable Failed\r\n");
         return;
