@@ -144,6 +144,14 @@ void RunControl::provideInput(std::string_view answer) {
     if (!waitingInput_) return;
     executor_->provideInput(answer);
     waitingInput_ = false;
+    continuing_ = false;
+    if (executor_->atEnd()) {
+        running_ = false;
+        ended_ = true;
+    } else if (stepping_) {
+        running_ = false;
+        stepping_ = false;
+    }
 }
 
 void RunControl::sendCharacter(std::uint8_t c) {

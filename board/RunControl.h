@@ -16,9 +16,11 @@
 //     variables.
 //   - A changed program area is loaded into the executor (position 0,
 //     variables kept) at the next run(), step() or reset().
-//   - A NeedsInput line sets the waiting state (status bit 4). After
-//     provideInput() the board calls executeLine() again on the same line,
-//     exactly as it continues a Blocked line, and takes that outcome.
+//   - A NeedsInput line sets the waiting state (status bit 4). The answer
+//     (provideInput) completes that line: the executor moves position() on,
+//     and the board treats the line as executed (a step stops there, the
+//     end is noticed through atEnd()); executeLine() is not called for it
+//     again. A Blocked line, in contrast, is continued by executeLine().
 //   - While more than kConsoleHoldBytes of console output wait to be sent,
 //     no further line is executed (the board's send buffer is full).
 //

@@ -253,8 +253,8 @@ void VirtualBoard::onSync() {
     if (busyInjected_ > 0 || now < busyUntil_) {
         if (busyInjected_ > 0) --busyInjected_;
         const std::uint8_t busy = kBusy;
-        send(&busy, 1);
         record_.addSync({now, kBusy});
+        send(&busy, 1);
         return;
     }
     autorunAt_ = 0;  // a command arrived before the start-up time ran out
@@ -271,8 +271,8 @@ void VirtualBoard::onSync() {
         record_.addConsole(p, bytes.size());
     }
     const std::uint8_t echo = kSync;
-    send(&echo, 1);
     record_.addSync({nowMs(), kSync});
+    send(&echo, 1);
     state_ = State::Frame;
     frame_.clear();
     frameSyncMs_ = nowMs();
@@ -338,14 +338,20 @@ void VirtualBoard::onFrame() {
         r.back() = static_cast<std::uint8_t>(r.back() + 1);
     }
 
-    send(r);
+    // On record before the reply goes out, so a test that has read the reply
+    // finds the exchange; replyMs is when the last byte will have left.
     ex.status = r[0];
     ex.reply = r;
     ex.replyMs = nowMs();
-    if (reply.newBaud) baud_ = reply.newBaud;
-    if (reply.busyMs > 0) busyUntil_ = nowMs() + static_cast<std::uint64_t>(reply.busyMs);
+    if (options_.pace) {
+        const auto done = std::max(txClock_, Clock::now()) + std::chrono::microseconds(byteTimeUs() * r.size());
+        ex.replyMs = static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(done - epoch_).count());
+    }
     if (options_.onExchange) options_.onExchange(ex);
     record_.addExchange(std::move(ex));
+    send(r);
+    if (reply.newBaud) baud_ = reply.newBaud;
+    if (reply.busyMs > 0) busyUntil_ = nowMs() + static_cast<std::uint64_t>(reply.busyMs);
 }
 
 VirtualBoard::Reply VirtualBoard::dispatch(std::uint8_t code, const std::vector<std::uint8_t>& p) {
@@ -505,9 +511,34 @@ void VirtualBoard::threadMain() {
         }
         if (state_ == State::Frame && now >= frameDeadline_) dropFrame("time-out");
 
-        // The program runs in slices of a millisecond at the set line rate.
+        // The program runs at the set line rate: a budget of lines grows with
+        // the time that passed and is spent in slices.
         const bool unthrottled = options_.linesPerSecond <= 0;
-        const int runWait = run_->advance(unthrottled ? 1000 : std::max(1, options_.linesPerSecond / 1000));
+        int runWait = -1;
+        if (run_->running() && !run_->waitingInput()) {
+            if (unthrottled) {
+                runWait = run_->advance(1000);
+            } else {
+                const auto t = Clock::now();
+                const double rate = options_.linesPerSecond;
+                lineBudget_ = std::min(lineBudget_ + std::chrono::duration<double>(t - lastSlice_).count() * rate,
+                                       std::max(1.0, rate / 100));
+                lastSlice_ = t;
+                const int lines = static_cast<int>(lineBudget_);
+                if (lines >= 1) {
+                    runWait = run_->advance(lines);
+                    lineBudget_ -= lines;
+                } else {
+                    runWait = 0;
+                }
+                if (runWait == 0)
+                    runWait = std::max(1, static_cast<int>((1.0 - lineBudget_) * 1000.0 / rate + 0.999));
+            }
+        }
+        if (!run_->running() || run_->waitingInput()) {
+            lineBudget_ = 1.0;  // the first line after a start runs at once
+            lastSlice_ = Clock::now();
+        }
         if (state_ == State::Idle) flushConsole();
 
         // How long to wait for the line.
@@ -517,8 +548,7 @@ void VirtualBoard::threadMain() {
             if (timeout < 0 || ms < timeout) timeout = static_cast<int>(std::min<std::int64_t>(ms, 60000));
         };
         now = nowMs();
-        if (runWait == 0) atMost(unthrottled ? 0 : 1);
-        if (runWait > 0) atMost(runWait);
+        if (runWait >= 0) atMost(runWait);
         if (autorunAt_ != 0) atMost(static_cast<std::int64_t>(autorunAt_ - std::min(autorunAt_, now)));
         if (comeBackAt_ != 0) atMost(static_cast<std::int64_t>(comeBackAt_ - std::min(comeBackAt_, now)));
         if (state_ == State::Frame) atMost(static_cast<std::int64_t>(frameDeadline_ - std::min(frameDeadline_, now)));

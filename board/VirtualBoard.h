@@ -218,6 +218,8 @@ private:
     bool attached_ = true;
     std::uint32_t baud_ = 19200;
     std::chrono::steady_clock::time_point txClock_{}, rxClock_{};
+    double lineBudget_ = 1.0;
+    std::chrono::steady_clock::time_point lastSlice_{};
     std::string version_;
     std::vector<std::string> aciLines_, inputAnswers_;
 
