@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <ostream>
+
 #include "docs/AciManual.h"
 
 namespace {
@@ -22,6 +24,9 @@ struct AciCase {
     const char* text;
     const char* html;
 };
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const AciCase& c, std::ostream* os) { *os << c.name; }
 
 class AciManualFormat : public ::testing::TestWithParam<AciCase> {};
 
