@@ -306,7 +306,8 @@ int SerialDriver::SioGetChars(int handle, std::uint8_t* buffer, int count) {
 
 int SerialDriver::SioTest(int handle) {
     // A device that is gone (an unplugged adapter, a pseudo-terminal whose
-    // other side closed) still answers the count query, so ask poll() too.
+    // other side closed) is not always refused by the count query; poll()
+    // reports its hang-up for sure.
     pollfd pfd{handle, POLLIN, 0};
     const int ready = ::poll(&pfd, 1, 0);
     if (ready < 0) return -1;
