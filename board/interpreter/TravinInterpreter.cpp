@@ -96,8 +96,9 @@ void TravinInterpreter::setPosition(std::uint16_t position) {
     while (index + 1 < program_.lines.size() && program_.lines[index + 1].offset <= position) ++index;
     if (index < program_.lines.size() && position >= program_.size) index = program_.lines.size();
     pos_ = firstStatementFrom(index);
-    pending_ = Pending::None;
-    ended_ = false;
+    // A position set from outside starts a fresh run: returns and loops
+    // that belonged to the old place would only mislead.
+    clearRunState();
 }
 
 bool TravinInterpreter::atEnd() const { return ended_ || pos_ >= program_.lines.size(); }

@@ -16,6 +16,8 @@
 // - After the program ended (end, or its last line ran), position() stays on
 //   that line and atEnd() is true; the next prepare() starts again from the
 //   first statement with the gosub and loop state cleared.
+// - setPosition() moves to the statement line at or after the position and
+//   clears the gosub and loop state (a fresh start from there).
 // - provideInput() completes the input line: the variable takes the answer
 //   and position() moves to the next statement.
 // - reset() also stops every motor at once, as a program reset does on the
