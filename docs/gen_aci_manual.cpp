@@ -13,6 +13,8 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <cstdio>
@@ -56,6 +58,19 @@ int main(int argc, char** argv) {
     doc.setDefaultFont(body);
     doc.setDefaultStyleSheet(QString::fromLatin1(kStyle));
     doc.setHtml(travin::docs::AciManualHtml(text));
+    // Every chapter after the first starts on a new page.
+    bool firstChapter = true;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        if (block.blockFormat().headingLevel() != 1) continue;
+        if (firstChapter) {
+            firstChapter = false;
+            continue;
+        }
+        QTextCursor cursor(block);
+        QTextBlockFormat format = block.blockFormat();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        cursor.setBlockFormat(format);
+    }
     if (doc.isEmpty()) {
         std::fprintf(stderr, "gen_aci_manual: %s holds no text\n", argv[1]);
         return 1;
