@@ -238,8 +238,8 @@ TEST_F(SerialPort, AnEmptyOneByteReadReturnsNothingWithin110Ms) {
     const auto start = Clock::now();
     EXPECT_EQ(driver.SioGetChars(fd, &byte, 1), 0);
     const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start);
-    // 110 ms is the budget; a little room for a loaded machine's wake-up.
-    EXPECT_LE(took.count(), 125);
+    // 110 ms is the budget; some room for the wake-up on a loaded machine.
+    EXPECT_LE(took.count(), 140);
 }
 
 TEST_F(SerialPort, AReadWaitsWithinItsTimeOutForALateByte) {
