@@ -1,6 +1,7 @@
 // The assistant's Qt windows, offscreen: what only the widgets can show
 // (positions, looks, tooltips) and the modal flow from a right click in a
 // real text pane to the replaced selection.
+#include "assistant/AssistMessage.h"
 #include "assistant/FuncAssist.h"
 #include "assistant/FuncAssistCatalogue.h"
 #include "assistant/TFuncAssistEditForm.h"
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTextBlock>
@@ -154,6 +156,27 @@ void WhenModal(QDialog* dialog, std::function<void()> action)
             ADD_FAILURE() << "expected window never became modal: " << dialog->objectName().toStdString();
             while (auto* open = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
                 open->done(kModalCancel);
+        }
+    });
+    timer->start();
+}
+
+// Runs `action` on the first message box that becomes modal.
+void WhenMessageBox(std::function<void(QMessageBox*)> action)
+{
+    auto* timer = new QTimer;
+    auto* ticks = new int(0);
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, ticks, action] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box || ++*ticks > 400) {
+            timer->stop();
+            timer->deleteLater();
+            delete ticks;
+            if (box)
+                action(box);
+            else
+                ADD_FAILURE() << "no message box became modal";
         }
     });
     timer->start();
@@ -354,6 +377,37 @@ TEST(AssistantWindows, EscapeDoesNotEndTheEditor)
     });
     w.listing.rightClick();
     EXPECT_EQ(w.listing.text(), "getpos(1)");
+}
+
+TEST(AssistantWindows, MismatchMessageComesBeforeTheEditorWithDefaults)
+{
+    App();
+    TFuncAssistMenuForm menu;
+    TFuncAssistEditForm editor;
+    TextEditListing listing;
+    FuncAssist assist(listing, menu, editor, ShowAssistMessage);
+    listing.assist = &assist;
+    listing.setText("x = getpos");
+    listing.setSelection(4, 6);
+
+    bool boxSeen = false;
+    WhenMessageBox([&](QMessageBox* box) {
+        boxSeen = true;
+        EXPECT_EQ(box->text(), QStringLiteral("Function Parameter Mismatch - Using Defaults"));
+        EXPECT_EQ(box->icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(box->buttons().size(), 1);
+        EXPECT_FALSE(box->windowTitle().isEmpty()) << "the default caption, not an empty one";
+        EXPECT_FALSE(editor.isVisible()) << "the message comes first";
+        WhenModal(&editor, [&] {
+            EXPECT_EQ(editor.ParamEditFor(0)->text(), QStringLiteral("1"));
+            editor.okButton()->click();
+        });
+        box->button(QMessageBox::Ok)->click();
+    });
+    listing.rightClick();
+    listing.assist = nullptr;
+    EXPECT_TRUE(boxSeen);
+    EXPECT_EQ(listing.text(), "x = getpos(1)");
 }
 
 }  // namespace
