@@ -155,7 +155,27 @@ void Module::advance(std::uint64_t nowMs) {
     const std::uint64_t ticks = nowMs - lastMs_;
     lastMs_ = nowMs;
     if (motion_ == Motion::Idle) return;
-    for (std::uint64_t i = 0; i < ticks && motion_ != Motion::Idle; ++i) tick();
+    std::uint64_t left = ticks;
+    while (left > 0 && motion_ != Motion::Idle) {
+        // A motor at constant speed with nothing to capture moves in one
+        // stride up to shortly before the next limit switch, so that a
+        // velocity move left running for hours costs no more than a short one.
+        const bool steady = (motion_ == Motion::Pwm || (motion_ == Motion::Velocity && !decelerating_ &&
+                                                        vel_ == vmax_)) && !homeArmed_ && vel_ != 0;
+        if (steady && left > 2) {
+            const double limit = static_cast<double>(type_ == ModuleType::Orlen ? kServoLimit : kStepperLimit);
+            const double room = vel_ > 0 ? limit - pos_ : pos_ + limit;
+            const double strideTicks = std::floor(room / std::fabs(vel_)) - 2;
+            if (strideTicks >= 1) {
+                const auto k = std::min<std::uint64_t>(left - 1, static_cast<std::uint64_t>(strideTicks));
+                pos_ += vel_ * static_cast<double>(k);
+                left -= k;
+                continue;
+            }
+        }
+        tick();
+        --left;
+    }
 }
 
 bool Module::limit1Active() const {

@@ -184,6 +184,10 @@ public:
             s.kind = Stmt::Kind::If;
             s.exprs.push_back(expression());
             expectWord("then");
+            if (peek().kind != Token::Kind::End)
+                throw SyntaxError{"'then' ends its line: put the statements on the lines after it"};
+        } else if (word == "end" && peekAt(1).kind == Token::Kind::Name && peekAt(1).text == "if") {
+            throw SyntaxError{"'endif' is written as one word"};
         } else if (word == "else" || word == "endif" || word == "wend" || word == "return" || word == "end") {
             next();
             s.kind = word == "else" ? Stmt::Kind::Else
@@ -477,6 +481,9 @@ Program parseProgram(std::string_view bytes) {
                 line.label = *label;
                 if (prog.labels.count(*label)) problem(index, "label '" + *label + "' defined twice");
                 else prog.labels[*label] = index;
+            } else if (tokens.size() > 3 && tokens[0].kind == Token::Kind::Name &&
+                       tokens[1].kind == Token::Kind::Symbol && tokens[1].text == ":") {
+                throw SyntaxError{"a label stands alone on its line"};
             } else if (tokens.size() > 1) {
                 line.statement = true;
                 Parser p(std::move(tokens));
@@ -514,7 +521,10 @@ Program parseProgram(std::string_view bytes) {
     };
     // A closer that does not fit is the problem to report; the opener it
     // failed to close would only be a consequence, so checking stops there.
+    // A line that could not be read may have been the missing closer, so
+    // with such lines an unclosed opener is not reported either.
     bool broken = false;
+    const bool unreadable = !errors.empty();
     for (std::size_t i = 0; i < prog.lines.size() && !broken; ++i) {
         Line& line = prog.lines[i];
         if (!line.statement) continue;
@@ -570,7 +580,7 @@ Program parseProgram(std::string_view bytes) {
             break;
         }
     }
-    for (const Open& o : broken ? std::vector<Open>{} : open) {
+    for (const Open& o : broken || unreadable ? std::vector<Open>{} : open) {
         const Stmt::Kind k = prog.lines[o.line].stmt.kind;
         problem(o.line, std::string("'") + name(k) + "' without '" + closer(k) + "'");
     }

@@ -71,6 +71,12 @@ INSTANTIATE_TEST_SUITE_P(Checked, ProgramErrors, ::testing::Values(
               "Error in line 3: label 'here' defined twice\r\n"},
     ErrorCase{"LineTooLong", program({"print 1", "print \"" + std::string(80, 'x') + "\""}), 1,
               "Error in line 2: line longer than 80 characters\r\n"},
+    ErrorCase{"StatementAfterThen", program({"if A then print 1", "endif"}), 0,
+              "Error in line 1: 'then' ends its line: put the statements on the lines after it\r\n"},
+    ErrorCase{"EndIfInTwoWords", program({"if A then", "end if"}), 1,
+              "Error in line 2: 'endif' is written as one word\r\n"},
+    ErrorCase{"LabelWithStatement", program({"top: print 1"}), 0,
+              "Error in line 1: a label stands alone on its line\r\n"},
     ErrorCase{"FirstProblemByLineWins", program({"print 1", "goto nowhere", "bogus"}), 1,
               "Error in line 2: unknown label 'nowhere'\r\n"}
 ), [](const auto& info) { return std::string(info.param.name); });

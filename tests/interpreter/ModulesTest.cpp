@@ -84,6 +84,23 @@ TEST(ServoMove, VelocityModeRunsUntilStoppedSmoothly) {
     EXPECT_EQ(value(interp, host, "testbit(getstat(1), 1)"), 1);
 }
 
+TEST(ServoMove, LongVelocityMoveKeepsExactPaceAndLatchesTheLimit) {
+    TravinInterpreter interp;
+    FakeHost host;
+    // 2 counts/ms forward, no ramp to speak of: after 400 s the servo is
+    // 800000 counts on; after 600 s it has passed the limit at 1000000.
+    interp.executeAci("svtraj(1, 182, 0, 131072, 131072, 0)", host);
+    host.now += 400000;
+    EXPECT_NEAR(value(interp, host, "getpos(1)"), 800000, 2);
+    EXPECT_EQ(value(interp, host, "testbit(getstat(1), 6)"), 0);
+    host.now += 200000;
+    EXPECT_NEAR(value(interp, host, "getpos(1)"), 1200000, 2);
+    EXPECT_EQ(value(interp, host, "testbit(getstat(1), 7)"), 1) << "limit 2 latched";
+    interp.executeAci("stopmot(1, 5)", host);
+    interp.executeAci("svcbits(1)", host);
+    EXPECT_EQ(value(interp, host, "testbit(getstat(1), 7)"), 1) << "still on the switch";
+}
+
 TEST(ServoMove, AbruptStopHoldsThePosition) {
     TravinInterpreter interp;
     FakeHost host;
