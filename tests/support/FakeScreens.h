@@ -138,8 +138,10 @@ public:
         answers.pop_front();
         return a;
     }
+    std::function<void()> onInputBox;                      // runs inside the "modal" input box
     bool inputBox(const std::string& caption, const std::string& prompt, std::string& answer) override {
         inputs.push_back({caption, prompt, answer});
+        if (onInputBox) onInputBox();
         if (inputAnswers.empty() || !inputAnswers.front()) {
             if (!inputAnswers.empty()) inputAnswers.pop_front();
             return false;

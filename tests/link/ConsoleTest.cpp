@@ -1,0 +1,90 @@
+// The console's line rules, driven through the core with fake screens.
+#include <gtest/gtest.h>
+
+#include "tests/support/FakeScreens.h"
+
+namespace travin::testing {
+namespace {
+
+struct ConsoleFixture : ::testing::Test {
+    FakeBench bench{"/nonexistent/"};
+    Console& console() { return bench.wb->console; }
+    std::vector<std::string> lines() { return {console().lines().begin(), console().lines().end()}; }
+    void SetUp() override { console().DebuggerClearWindowExecute(); }
+};
+
+TEST_F(ConsoleFixture, ClearLeavesOneSpaceLineAndShowsIt) {
+    console().ConsoleWrite("abc\nxyz");
+    console().DebuggerClearWindowExecute();
+    EXPECT_EQ(lines(), std::vector<std::string>{" "});
+    EXPECT_EQ(bench.console.shown, std::vector<std::string>{" "});
+}
+
+TEST_F(ConsoleFixture, CrStaysOnTheLineAndLfStartsASpaceLine) {
+    for (std::uint8_t b : {'A', 'B', '\r', '\n', 'C'}) console().ConsoleWriteChar(b);
+    EXPECT_EQ(lines(), (std::vector<std::string>{" AB\r", " C"}));
+}
+
+TEST_F(ConsoleFixture, ZeroByteAppendsNothingAndHighBytesSurvive) {
+    console().ConsoleWriteChar(0);
+    console().ConsoleWriteChar(0xE9);
+    console().ConsoleWriteChar(0xFF);
+    EXPECT_EQ(lines(), std::vector<std::string>{" \xE9\xFF"});
+}
+
+TEST_F(ConsoleFixture, ByteIntoAnEmptiedPaneBecomesItsOnlyLine) {
+    bench.console.shown.clear();
+    console().paneEdited();   // the user deleted the whole text
+    console().ConsoleWriteChar('x');
+    EXPECT_EQ(lines(), std::vector<std::string>{"x"});
+}
+
+TEST_F(ConsoleFixture, WriteStopsAtTheTerminatingZero) {
+    console().ConsoleWrite(std::string_view("ab\0cd", 5));
+    EXPECT_EQ(lines(), std::vector<std::string>{" ab"});
+}
+
+// With 102 lines, a byte that is not LF trims to 101; an LF keeps 102.
+struct TrimRow {
+    std::uint8_t byte;
+    std::size_t linesAfter;
+};
+class ConsoleTrim : public ConsoleFixture, public ::testing::WithParamInterface<TrimRow> {};
+
+TEST_P(ConsoleTrim, HundredAndTwoLinesPlusOneByte) {
+    // " 1" .. " 101" and an empty " ": 102 lines, none trimmed on the way.
+    for (int i = 1; i <= 101; ++i) console().ConsoleWrite(std::to_string(i) + "\n");
+    ASSERT_EQ(console().lines().size(), 102u);
+    ASSERT_EQ(console().lines().front(), " 1");
+    console().ConsoleWriteChar(GetParam().byte);
+    EXPECT_EQ(console().lines().size(), GetParam().linesAfter);
+    EXPECT_EQ(console().lines().back(), GetParam().byte == '\n' ? " " : " x");
+    // The oldest line went.
+    EXPECT_EQ(console().lines().front(), " 2");
+}
+INSTANTIATE_TEST_SUITE_P(Rules, ConsoleTrim, ::testing::Values(TrimRow{'x', 101}, TrimRow{'\n', 102}));
+
+TEST_F(ConsoleFixture, LongFloodSettlesAtTheLastLinesOfTheStream) {
+    std::string stream;
+    for (int i = 0; i < 5000; ++i) stream += "line " + std::to_string(i) + "\r\n";
+    console().ConsoleWrite(stream);
+    const auto& kept = console().lines();
+    ASSERT_GE(kept.size(), 101u);
+    ASSERT_LE(kept.size(), 102u);
+    EXPECT_EQ(kept.back(), " ");
+    EXPECT_EQ(kept[kept.size() - 2], " line 4999\r");
+    EXPECT_EQ(kept[kept.size() - 101], " line 4900\r");
+}
+
+TEST_F(ConsoleFixture, PaneIsHandedTheLinesOnlyOnFlushAndOnlyWhenChanged) {
+    const int before = bench.console.updates;
+    for (int i = 0; i < 1000; ++i) console().ConsoleWriteChar('z');
+    EXPECT_EQ(bench.console.updates, before);
+    console().flush();
+    console().flush();
+    EXPECT_EQ(bench.console.updates, before + 1);
+    EXPECT_EQ(bench.console.shown.back().size(), 1001u);
+}
+
+}  // namespace
+}  // namespace travin::testing

@@ -1,0 +1,262 @@
+// The workbench against the virtual board, in-process over real
+// pseudo-terminals: detection, busy and console traffic, link failures with
+// re-detection, switching ports, short replies and a console flood. The
+// board's record shows what reached the wire; ticks are driven by hand.
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "LinkBench.h"
+#include "board/VirtualBoard.h"
+#include "link/CommandTable.h"
+
+namespace travin::testing {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kPowerCycle = "Power Cycle Target, then Press OK to Reestablish Communications";
+
+// CPU time of the calling thread only: the board's thread shares the process.
+double threadCpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_THREAD, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+vboard::BoardOptions boardOn(const std::string& folder, int com) {
+    vboard::BoardOptions o;
+    o.eepromPath = folder + "board" + std::to_string(com) + ".eeprom";
+    o.linkDir = folder;
+    o.comNumber = com;
+    o.powerOnRun = false;
+    return o;
+}
+
+struct BoardBench : LinkBench {
+    vboard::VirtualBoard board{boardOn(folder.path, 1)};
+    BoardBench() { board.start(); }
+    int detectionLines() const {
+        int n = 0;
+        for (const auto& line : bench.wb->console.lines()) {
+            if (line.rfind(" Travin Detected - Version ", 0) == 0) ++n;
+        }
+        return n;
+    }
+    void detect() {
+        ASSERT_GT(ticksUntil([&] { return state().detected; }, 60), 0) << "board never detected";
+    }
+};
+
+TEST(BoardDetection, TimelineOrderAndMessage) {
+    BoardBench bb;
+    bb.ticks(19);
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+    bb.ticks(1);
+    EXPECT_NE(bb.state().portHandle, kInvalidHandle);
+    bb.ticks(3);
+    EXPECT_TRUE(bb.board.record().syncs().empty());
+    bb.ticks(1);
+    ASSERT_TRUE(bb.state().detected);
+    const auto ex = bb.board.record().exchanges();
+    ASSERT_EQ(ex.size(), 3u);
+    EXPECT_EQ(ex[0].code, command::StopProgram);
+    EXPECT_EQ(ex[0].payload, Bytes({'S', 't', 'o', 'p', ' ', 'C', 'o', 'm'}));
+    EXPECT_EQ(ex[1].code, command::ResetProgram);
+    EXPECT_TRUE(ex[1].payload.empty());
+    EXPECT_EQ(ex[2].code, command::GetVersion);
+    for (const auto& e : ex) EXPECT_TRUE(e.checksumOk);
+    EXPECT_EQ(bb.consoleText(), " Travin Detected - Version Travin VB 1.0\r\n \n");
+    EXPECT_TRUE(bb.bench.notices.notices.empty());
+
+    // From here the status poll runs every fifth tick, with "Stat".
+    bb.ticks(10);
+    const auto later = bb.board.record().exchanges();
+    ASSERT_EQ(later.size(), 5u);
+    EXPECT_EQ(later[3].code, command::GetStatus);
+    EXPECT_EQ(later[3].payload, Bytes({'S', 't', 'a', 't'}));
+}
+
+TEST(BoardHandshake, BusyThreeTimesThenEcho) {
+    BoardBench bb;
+    bb.detect();
+    const std::size_t before = bb.board.record().syncs().size();
+    bb.board.injectBusy(3);
+    bb.wb().link.SendCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    EXPECT_TRUE(bb.state().detected);
+    const auto syncs = bb.board.record().syncs();
+    ASSERT_EQ(syncs.size(), before + 4);
+    const std::uint8_t answers[] = {0xAB, 0xAB, 0xAB, 0xAA};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(syncs[before + i].answer, answers[i]);
+    for (int i = 1; i < 4; ++i) {
+        const auto gap = syncs[before + i].ms - syncs[before + i - 1].ms;
+        EXPECT_GE(gap, 95u);
+        EXPECT_LT(gap, 200u);
+    }
+    EXPECT_EQ(bb.board.record().exchanges().back().code, command::GetStatus);
+}
+
+TEST(BoardHandshake, ConsoleBeforeTheEchoComesFirstAndInOrder) {
+    BoardBench bb;
+    bb.detect();
+    bb.board.injectConsoleBeforeEcho("ab\r\ncd");
+    bb.wb().link.SendCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    EXPECT_TRUE(bb.state().detected);
+    const auto& lines = bb.wb().console.lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], " ab\r");
+    EXPECT_EQ(lines.back(), " cd");
+}
+
+TEST(BoardFailure, SilentBoardTimesOutCheaplyThenIsFoundAgain) {
+    BoardBench bb;
+    bb.detect();
+    bb.board.injectStall(vboard::StallAt::Echo);
+    const double cpu0 = threadCpuSeconds();
+    const auto t0 = std::chrono::steady_clock::now();
+    bb.wb().link.SendCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double cpu = threadCpuSeconds() - cpu0;
+    EXPECT_GE(wall, 5.0);
+    EXPECT_LT(wall, 5.6);
+    EXPECT_LT(cpu, 0.05 * wall) << "cpu " << cpu << " s during a " << wall << " s wait";
+    EXPECT_EQ(bb.bench.notices.notices,
+              (std::vector<std::string>{"Serial Communications Error (timeout)", kPowerCycle}));
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+    EXPECT_FALSE(bb.state().detected);
+    EXPECT_TRUE(bb.state().downloadNeeded);
+
+    // Nothing else to do: the monitor reopens the port and detects again.
+    const int took = bb.ticksUntil([&] { return bb.state().detected; }, 30);
+    EXPECT_GT(took, 0);
+    EXPECT_LE(took, 25);
+    EXPECT_EQ(bb.detectionLines(), 2);
+    EXPECT_EQ(bb.bench.notices.notices.size(), 2u);
+}
+
+TEST(BoardFailure, HangUpIsASiotestFailureAndTheBoardIsFoundWhenBack) {
+    BoardBench bb;
+    bb.detect();
+    bb.board.hangUp();
+    bb.ticks(5);
+    ASSERT_EQ(bb.bench.notices.notices.size(), 2u);
+    const std::string first = bb.bench.notices.notices[0];
+    EXPECT_TRUE(first == "Serial Communications Error (SioTest Failed)" ||
+                first == "Serial Communications Error (siotest failed)")
+        << first;
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+    // While it is gone the port does not open, silently.
+    bb.ticks(45);
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+    EXPECT_EQ(bb.bench.notices.notices.size(), 2u);
+
+    bb.board.comeBack();
+    EXPECT_GT(bb.ticksUntil([&] { return bb.state().detected; }, 30), 0);
+    EXPECT_EQ(bb.detectionLines(), 2);
+}
+
+TEST(BoardFailure, PortHeldByAnotherProgramIsRetriedSilently) {
+    BoardBench bb;
+    SerialDriver other([](const std::string&) {}, bb.folder.path);
+    const int held = other.SioOpen("COM1", 19200);
+    ASSERT_NE(held, kInvalidHandle);
+    bb.ticks(45);   // two port ticks: both fail
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+    EXPECT_TRUE(bb.bench.notices.notices.empty());
+    other.SioClose(held);
+    EXPECT_GT(bb.ticksUntil([&] { return bb.state().detected; }, 25), 0);
+}
+
+TEST(BoardPorts, SwitchFromComOneToComTwo) {
+    BoardBench bb;
+    vboard::VirtualBoard second(boardOn(bb.folder.path, 2));
+    second.start();
+    bb.detect();
+    bb.bench.main.onPortDialog = [&](int item) {
+        EXPECT_EQ(item, 0);
+        bb.wb().port.Button1Click(1);
+    };
+    bb.wb().port.SelectPortMenuClick();
+    EXPECT_EQ(bb.bench.main.portLabel, "COM2");
+
+    const int closedAfter = bb.ticksUntil([&] { return !bb.bench.notices.notices.empty(); }, 25);
+    EXPECT_GT(closedAfter, 0);
+    EXPECT_LE(closedAfter, 20);
+    EXPECT_EQ(bb.bench.notices.notices,
+              (std::vector<std::string>{"Serial Communications Error (Serial Port Closed)", kPowerCycle}));
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+
+    // The next port tick, 20 counted ticks later, opens COM2; then the probe.
+    const int openedAfter = bb.ticksUntil([&] { return bb.state().portHandle != kInvalidHandle; }, 25);
+    EXPECT_EQ(openedAfter, 20);
+    EXPECT_EQ(bb.state().openPort, 2);
+    EXPECT_EQ(bb.ticksUntil([&] { return bb.state().detected; }, 10), 4);
+    const auto ex = second.record().exchanges();
+    ASSERT_EQ(ex.size(), 3u);
+    EXPECT_EQ(ex[0].code, command::StopProgram);
+    EXPECT_EQ(ex[1].code, command::ResetProgram);
+    EXPECT_EQ(ex[2].code, command::GetVersion);
+}
+
+TEST(BoardReplies, ShortVariablesReplyStoresOnlyWholeValues) {
+    BoardBench bb;
+    bb.detect();
+    for (int i = 0; i < kVariableCount; ++i) bb.board.setVariable(i, 1000 + i);
+    bb.state().variableValues.fill(-1);
+    bb.state().executingPosition = 77;
+    bb.board.injectShortReply(3);   // 103 bytes: 25 whole values, no position
+    bb.wb().link.SendCommand(command::GetVariables, fixedPayload(command::GetVariables));
+    ASSERT_TRUE(bb.state().detected);
+    for (int i = 0; i < 25; ++i) EXPECT_EQ(bb.state().variableValues[i], 1000 + i) << i;
+    EXPECT_EQ(bb.state().variableValues[25], -1);
+    EXPECT_EQ(bb.state().executingPosition, 77);
+}
+
+TEST(BoardConsole, FloodReachesTheLinesCheaply) {
+    BoardBench bb;
+    bb.detect();
+    std::string stream;
+    for (int i = 0; stream.size() < 100000; ++i) {
+        char line[32];
+        std::snprintf(line, sizeof line, "flood line %05d\r\n", i);
+        stream += line;
+    }
+    stream.resize(100000);
+    const std::size_t sentBefore = bb.board.record().consoleSent().size();
+    bb.board.queueConsole(stream);
+
+    const double cpu0 = threadCpuSeconds();
+    std::size_t seen = 0;
+    for (int tick = 0; tick < 400; ++tick) {
+        bb.ticks(1);
+        // Everything the board sent has been read once nothing waits.
+        seen = bb.board.record().consoleSent().size() - sentBefore;
+        if (seen == stream.size() && bb.wb().serial.SioTest(bb.state().portHandle) == 0) break;
+        std::this_thread::sleep_for(20ms);
+    }
+    bb.ticks(1);
+    const double cpu = threadCpuSeconds() - cpu0;
+    ASSERT_EQ(seen, stream.size());
+    // 100 000 bytes are 8.7 s of a full 115200 line; a fifth of a core of that.
+    EXPECT_LT(cpu, 0.2 * 100000.0 / 11520.0);
+
+    // The lines are what the rules give: the stream's last lines, each
+    // starting with a space, and the pane shows exactly them.
+    const auto& lines = bb.wb().console.lines();
+    ASSERT_GE(lines.size(), 101u);
+    ASSERT_LE(lines.size(), 102u);
+    const std::size_t lastLf = stream.rfind('\n');
+    const std::size_t prevLf = stream.rfind('\n', lastLf - 1);
+    EXPECT_EQ(lines.back(), " " + stream.substr(lastLf + 1));
+    EXPECT_EQ(lines[lines.size() - 2], " " + stream.substr(prevLf + 1, lastLf - prevLf - 1));
+    EXPECT_EQ(lines[lines.size() - 101].substr(0, 12), " flood line ");
+    EXPECT_EQ(bb.bench.console.shown, std::vector<std::string>(lines.begin(), lines.end()));
+    EXPECT_TRUE(bb.bench.notices.notices.empty());
+}
+
+}  // namespace
+}  // namespace travin::testing
