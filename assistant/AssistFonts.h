@@ -1,6 +1,7 @@
 // Fonts and the label look shared by the assistant's two windows.
 #pragma once
 
+#include <QDialog>
 #include <QFont>
 #include <QLabel>
 #include <QString>
@@ -35,6 +36,17 @@ inline QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, c
     label->move(x, y);
     label->adjustSize();
     return label;
+}
+
+// Places a dialog in the centre of the window that owns it, each time it is
+// shown; without an owner Qt centres it on the screen.
+inline void CentreOnOwner(QDialog* dialog)
+{
+    QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+    if (!owner)
+        return;
+    const QRect frame = dialog->frameGeometry();
+    dialog->move(owner->frameGeometry().center() - QPoint(frame.width() / 2, frame.height() / 2));
 }
 
 }  // namespace travin

@@ -136,6 +136,7 @@ void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
 int TFuncAssistEditForm::showModal()
 {
     ending_ = false;
+    CentreOnOwner(this);
     return exec();
 }
 

@@ -117,7 +117,11 @@ void TFuncAssistMenuForm::Label1Click(int tag)
         events_->Label1Click(tag);
 }
 
-void TFuncAssistMenuForm::showModal() { exec(); }
+void TFuncAssistMenuForm::showModal()
+{
+    CentreOnOwner(this);
+    exec();
+}
 
 void TFuncAssistMenuForm::setModalResult(int result)
 {

@@ -410,4 +410,31 @@ TEST(AssistantWindows, MismatchMessageComesBeforeTheEditorWithDefaults)
     EXPECT_EQ(listing.text(), "x = getpos(1)");
 }
 
+TEST(AssistantWindows, EditorAndMenuAreCentredOnTheirOwner)
+{
+    App();
+    QWidget owner;
+    owner.setGeometry(100, 80, 900, 640);
+    owner.show();
+    TFuncAssistMenuForm menu(&owner);
+    TFuncAssistEditForm editor(&owner);
+    TextEditListing listing;
+    FuncAssist assist(listing, menu, editor, [](const std::string&) {});
+    const QPoint centre = owner.frameGeometry().center();
+    auto near = [&](const QWidget& w) {
+        // Frame margins and rounding move the centre by a pixel or two.
+        return (w.frameGeometry().center() - centre).manhattanLength() <= 4;
+    };
+    WhenModal(&menu, [&] {
+        EXPECT_TRUE(near(menu)) << "menu centre " << menu.frameGeometry().center().x() << "," << menu.frameGeometry().center().y() << " owner " << centre.x() << "," << centre.y();
+        WhenModal(&editor, [&] {
+            EXPECT_TRUE(near(editor)) << "editor centre " << editor.frameGeometry().center().x() << "," << editor.frameGeometry().center().y();
+            editor.cancelButton()->click();
+        });
+        ClickLabel(menu.entryLabel(24));
+        menu.cancelButton()->click();
+    });
+    EXPECT_FALSE(assist.OpenFuncAssist(""));
+}
+
 }  // namespace
