@@ -324,7 +324,7 @@ std::uint8_t Module::statusByte() const {
         if (motion_ == Motion::Idle) s |= status::MoveDone;
         if (ampEnabled_) s |= status::AmpEnabled;
         s |= status::PowerOn;
-        if (motion_ != Motion::Idle && !decelerating_ && std::fabs(vel_) >= vmax_) s |= status::AtSpeed;
+        if (motion_ != Motion::Idle && !decelerating_ && std::fabs(vel_) >= std::fabs(vmax_)) s |= status::AtSpeed;
         if (motion_ == Motion::Velocity) s |= status::VelocityMode;
         s |= latched_ & status::LimitStop;
         if (homeArmed_) s |= status::HomeInProgress;
@@ -360,7 +360,7 @@ std::uint8_t Module::auxStatus() const {
     if (std::fabs(pos_ - std::round(pos_ / spacing) * spacing) < 1.0) s |= 0x01;  // on an index mark
     if (servoOn_) s |= 0x04;
     if (motion_ == Motion::Position || motion_ == Motion::Velocity) {
-        if (decelerating_ || std::fabs(vel_) < vmax_) s |= 0x08;  // changing speed
+        if (decelerating_ || std::fabs(vel_) < std::fabs(vmax_)) s |= 0x08;  // changing speed
         else s |= 0x10;                                          // slewing
     }
     return s;

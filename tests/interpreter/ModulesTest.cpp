@@ -171,6 +171,19 @@ TEST(Stepper, PositionMoveAndSpeedModes) {
     EXPECT_NEAR(value(interp, host, "getpos(2)"), -500, 5);
 }
 
+TEST(Stepper, AtSpeedBitFollowsTheRampInEitherDirection) {
+    for (const char* mode : {"134", "150"}) {  // forward, reverse
+        TravinInterpreter interp;
+        FakeHost host;
+        interp.executeAci(std::string("sttraj(2, ") + mode + ", 0, 10, 20)", host);
+        host.now += 50;
+        EXPECT_EQ(value(interp, host, "testbit(getstat(2), 5)"), 0) << mode << ": ramping";
+        EXPECT_EQ(value(interp, host, "testbit(getstat(2), 6)"), 1) << mode << ": velocity mode";
+        host.now += 500;
+        EXPECT_EQ(value(interp, host, "testbit(getstat(2), 5)"), 1) << mode << ": at speed";
+    }
+}
+
 TEST(Stepper, LimitSwitchStopsUnlessDisabled) {
     TravinInterpreter interp;
     FakeHost host;
