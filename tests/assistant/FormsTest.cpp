@@ -1,7 +1,9 @@
 // The assistant's Qt windows, offscreen: what only the widgets can show
 // (positions, looks, tooltips) and the modal flow from a right click in a
 // real text pane to the replaced selection.
+#include "app/ListingPane.h"
 #include "assistant/AssistMessage.h"
+#include "assistant/AssistMouse.h"
 #include "assistant/FuncAssist.h"
 #include "assistant/FuncAssistCatalogue.h"
 #include "assistant/TFuncAssistEditForm.h"
@@ -435,6 +437,35 @@ TEST(AssistantWindows, EditorAndMenuAreCentredOnTheirOwner)
         menu.cancelButton()->click();
     });
     EXPECT_FALSE(assist.OpenFuncAssist(""));
+}
+
+TEST(AssistantWindows, RightClickInTheWorkbenchListingKeepsTextAfterTheCall)
+{
+    App();
+    TFuncAssistMenuForm menu;
+    TFuncAssistEditForm editor;
+    ListingPane pane;
+    FuncAssist assist(static_cast<ListingView&>(pane), menu, editor, [](const std::string&) {});
+    pane.onMouseDown = [&assist](Qt::MouseButton b) { assist.RichEdit1MouseDown(ToAssistButton(b)); };
+    pane.setLines({"A = 1", "x = getpos(2) + 5", "end"});
+    pane.setSelection(11, 13);
+    ASSERT_EQ(pane.selectedText(), "getpos(2) + 5");
+
+    auto press = [&pane](Qt::MouseButton button) {
+        QMouseEvent e(QEvent::MouseButtonPress, QPointF(4, 4), QPointF(4, 4), button, button, Qt::ControlModifier);
+        QCoreApplication::sendEvent(pane.viewport(), &e);
+    };
+    press(Qt::MiddleButton);
+    EXPECT_FALSE(editor.isVisible());
+
+    WhenModal(&editor, [&] {
+        EXPECT_EQ(editor.ParamEditFor(0)->text(), QStringLiteral("2"));
+        editor.ParamEditFor(0)->setText(QStringLiteral("3"));
+        editor.okButton()->click();
+    });
+    press(Qt::RightButton);
+    pane.onMouseDown = nullptr;
+    EXPECT_EQ(pane.lines(), (std::vector<std::string>{"A = 1", "x = getpos(3) + 5", "end"}));
 }
 
 }  // namespace
