@@ -30,6 +30,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, AciCommands, ::testing::Values(
     AciCase{"SubroutineRunsSilently", {"poke(10, 7)", "print peek(10)"}, "7\r\n"},
     AciCase{"EmptyAndCommentLinesDoNothing", {"", "   ", "' note"}, ""},
     AciCase{"SyntaxError", {"print (1"}, "ACI error: expected ')' but found end of line\r\n"},
+    AciCase{"MisspeltName", {"getpoz(1)"}, "ACI error: unknown statement 'getpoz'\r\n"},
     AciCase{"RuntimeError", {"print 1 / 0"}, "ACI error: division by zero\r\n"},
     AciCase{"WrongArguments", {"svtraj(1)"}, "ACI error: 'svtraj' takes 6 arguments, not 1\r\n"},
     AciCase{"FlowStatementsRefused", {"goto start", "for I = 1 to 2", "end", "input A"},
