@@ -224,6 +224,40 @@ std::string FuncRefPage(const FuncAssistEntry* catalogue) {
            "windows and the <a href=\"langref.html\">Language Reference</a> for expressions "
            "and statements.</p>\n";
 
+    // Names that more than one module has: the board tells them apart by the
+    // module at the address given, the assistant's call parsing does not.
+    std::vector<std::string> shared;
+    std::string firstGroup;  // the group of every shared name's first entry, if it is one group
+    bool oneFirstGroup = true;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string name = Str(entries[i]->Name);
+        bool earlier = false, later = false;
+        for (size_t j = 0; j < entries.size(); ++j) {
+            if (j == i || Str(entries[j]->Name) != name) continue;
+            (j < i ? earlier : later) = true;
+        }
+        if (later && !earlier) {
+            shared.push_back(name);
+            const std::string group = Str(GroupCaption(entries[i]->Flags));
+            if (firstGroup.empty()) firstGroup = group;
+            oneFirstGroup = oneFirstGroup && group == firstGroup;
+        }
+    }
+    if (!shared.empty()) {
+        out += "<p>";
+        for (size_t i = 0; i < shared.size(); ++i) {
+            if (i > 0) out += i + 1 == shared.size() ? " and " : ", ";
+            out += "<code>" + HtmlEscape(shared[i]) + "</code>";
+        }
+        out += std::string(shared.size() == 1 ? " exists" : " exist") +
+               " for more than one module. The board applies the routine that belongs to the "
+               "module at the address you give; mode bits may mean different things for each "
+               "module, so look up the entry of the module you drive. A selected call to one of "
+               "these names opens the call editor for " +
+               (oneFirstGroup ? "the " + HtmlEscape(firstGroup) + " entry" : std::string("its first entry on this page")) +
+               "; for another module's entry, pick it in the assistant's menu window.</p>\n";
+    }
+
     // Overview of every routine, laid out like the assistant's menu window.
     out += "<table class=\"index\">\n<caption>All routines by module</caption>\n<thead><tr>"
            "<th scope=\"col\">Module</th><th scope=\"col\">Functions</th>"

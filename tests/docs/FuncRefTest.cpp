@@ -116,3 +116,13 @@ TEST(FuncRefPage, EscapesTextsAndKeepsEntriesOfAnUnknownGroup) {
     EXPECT_FALSE(Article(page, "general-purpose-plain").empty());
     EXPECT_EQ(travin::docs::HtmlEscape("'"), "&#39;");
 }
+
+// The seven names that Orlen and Daska share, and which entry a selected call
+// opens, since the page keeps them apart by module.
+TEST(FuncRefPage, NamesTheRoutinesThatTwoModulesShare) {
+    EXPECT_NE(Page().find("<code>getad</code>, <code>gethome</code>, <code>getpos</code>, <code>homing</code>, "
+                          "<code>resetpos</code>, <code>stopmot</code> and <code>waitmove</code> exist for "
+                          "more than one module."),
+              std::string::npos);
+    EXPECT_NE(Page().find("opens the call editor for the Orlen entry"), std::string::npos);
+}
