@@ -99,6 +99,8 @@ CallEditor::~CallEditor() { screen_.setEvents(nullptr); }
 
 int CallEditor::ShowCallEditor(int index, bool defaults)
 {
+    if (index < 0 || index >= FuncAssistEntryCount)
+        return modalResult_ = kModalCancel;
     const CallEditorLayout layout = ComputeCallEditorLayout(index, defaults, state_.CallArgs);
     screen_.applyLayout(layout);
     if (layout.hasModeBits)

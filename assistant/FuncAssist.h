@@ -9,10 +9,14 @@
 // selection held text after the call's closing parenthesis, only the call
 // is replaced and that text stays.
 //
-// Wiring: create the two windows, then one FuncAssist over the listing,
-// the two windows and the notice box; call RichEdit1MouseDown from the
-// listing's mouse-press handler. FuncAssist attaches itself to the windows'
-// events and detaches when destroyed.
+// Wiring, once the windows exist (they need nothing but a parent):
+//   auto* menu = new TFuncAssistMenuForm(mainWindow);
+//   auto* edit = new TFuncAssistEditForm(mainWindow);
+//   FuncAssist assist(listingView, *menu, *edit, ShowAssistMessage);
+//   listing's mouse press -> assist.RichEdit1MouseDown(ToAssistButton(b));
+// FuncAssist attaches itself to both windows' events and detaches when
+// destroyed, so it must not outlive them. The listing should not also open
+// its own context menu on the right button.
 #pragma once
 
 #include "assistant/CallEditor.h"
