@@ -2,6 +2,8 @@
 
 #include "app/Workbench.h"
 
+namespace travin {
+
 MonitorTimerQt::MonitorTimerQt(QObject* parent) : QObject(parent) {
     timer.setSingleShot(true);
     timer.setInterval(kIntervalMs);
@@ -10,7 +12,7 @@ MonitorTimerQt::MonitorTimerQt(QObject* parent) : QObject(parent) {
     connect(&timer, &QTimer::timeout, this, [this] { fired(); });
 }
 
-void MonitorTimerQt::bind(travin::Workbench& workbench) { wb = &workbench; }
+void MonitorTimerQt::bind(Workbench& workbench) { wb = &workbench; }
 
 void MonitorTimerQt::setTimerEnabled(bool enabled) {
     if (enabled) {
@@ -25,3 +27,5 @@ bool MonitorTimerQt::timerEnabled() const { return timer.isActive(); }
 void MonitorTimerQt::fired() {
     if (wb) wb->monitor.BackgroundProcessTimer();
 }
+
+}  // namespace travin

@@ -13,15 +13,15 @@
 #include "app/ScreenInterfaces.h"
 
 namespace travin {
-class Workbench;
-}
 
-class MonitorTimerQt : public QObject, public travin::MonitorTimer {
+class Workbench;
+
+class MonitorTimerQt : public QObject, public MonitorTimer {
     Q_OBJECT
 public:
     explicit MonitorTimerQt(QObject* parent);
 
-    void bind(travin::Workbench& workbench);
+    void bind(Workbench& workbench);
 
     void setTimerEnabled(bool enabled) override;
     bool timerEnabled() const override;
@@ -32,5 +32,7 @@ private:
     void fired();
 
     QTimer timer;
-    travin::Workbench* wb = nullptr;
+    Workbench* wb = nullptr;
 };
+
+}  // namespace travin

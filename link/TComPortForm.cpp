@@ -9,6 +9,8 @@
 
 #include "app/Workbench.h"
 
+namespace travin {
+
 namespace {
 constexpr int kClientWidth = 185;
 constexpr int kClientHeight = 168;
@@ -45,7 +47,7 @@ TComPortForm::TComPortForm(QWidget* parent) : QDialog(parent) {
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
-void TComPortForm::bind(travin::Workbench& workbench) { wb = &workbench; }
+void TComPortForm::bind(Workbench& workbench) { wb = &workbench; }
 
 void TComPortForm::showWith(int item) {
     if (QAbstractButton* button = radioItems->button(item)) button->setChecked(true);
@@ -61,3 +63,5 @@ void TComPortForm::Button1Click() {
     accept();
     if (wb) wb->port.Button1Click(item);
 }
+
+}  // namespace travin

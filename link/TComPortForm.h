@@ -10,15 +10,15 @@ class QGroupBox;
 class QPushButton;
 
 namespace travin {
+
 class Workbench;
-}
 
 class TComPortForm : public QDialog {
     Q_OBJECT
 public:
     explicit TComPortForm(QWidget* parent);
 
-    void bind(travin::Workbench& workbench);
+    void bind(Workbench& workbench);
     // Checks radio item `item` (0..7), shows the dialog modally and returns
     // when it closes.
     void showWith(int item);
@@ -31,5 +31,7 @@ public:
 private:
     void Button1Click();
 
-    travin::Workbench* wb = nullptr;
+    Workbench* wb = nullptr;
 };
+
+}  // namespace travin

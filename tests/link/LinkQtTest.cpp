@@ -1,0 +1,150 @@
+// The port dialog and the monitor's Qt timer, offscreen.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <filesystem>
+
+#include "LinkBench.h"
+#include "link/CommandTable.h"
+#include "link/MonitorTimerQt.h"
+#include "link/TComPortForm.h"
+
+namespace travin::testing {
+namespace {
+
+void ensureApp() {
+    static int argc = 1;
+    static char name[] = "link_qt_test";
+    static char* argv[] = {name, nullptr};
+    if (!QApplication::instance()) new QApplication(argc, argv);
+}
+
+void runEventsFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+TEST(PortDialog, Layout) {
+    ensureApp();
+    TComPortForm form(nullptr);
+    EXPECT_EQ(form.windowTitle(), "Select COM Port");
+    EXPECT_EQ(form.minimumSize(), QSize(185, 168));
+    EXPECT_EQ(form.maximumSize(), QSize(185, 168));
+    const Qt::WindowFlags flags = form.windowFlags();
+    EXPECT_FALSE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(form.RadioGroup1->geometry(), QRect(0, 0, 185, 168));
+    ASSERT_EQ(form.radioItems->buttons().size(), 8);
+    for (int i = 0; i < 8; ++i) {
+        QAbstractButton* item = form.radioItems->button(i);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text(), QString("COM%1").arg(i + 1));
+        EXPECT_EQ(item->parentWidget(), form.RadioGroup1);
+        // Every item lies inside the group and clear of the OK button.
+        EXPECT_TRUE(form.RadioGroup1->rect().contains(item->geometry()));
+        EXPECT_FALSE(item->geometry().intersects(form.Button1->geometry()));
+    }
+    EXPECT_EQ(form.Button1->text(), "OK");
+    EXPECT_EQ(form.Button1->parentWidget(), form.RadioGroup1);
+    EXPECT_EQ(form.Button1->geometry(), QRect(88, 64, 75, 25));
+}
+
+TEST(PortDialog, MenuShowsItModallyAndOkChoosesThePort) {
+    ensureApp();
+    LinkBench lb;
+    TComPortForm form(nullptr);
+    form.bind(lb.wb());
+    lb.bench.main.onPortDialog = [&](int item) { form.showWith(item); };
+    lb.state().selectedPort = 3;
+    int checkedWhenShown = -1;
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        checkedWhenShown = form.radioItems->checkedId();
+        modal = form.isVisible() && QApplication::activeModalWidget() == &form;
+        form.radioItems->button(5)->click();
+        form.Button1->click();
+    });
+    lb.wb().port.SelectPortMenuClick();
+    EXPECT_EQ(checkedWhenShown, 2);
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(lb.state().selectedPort, 6);
+    EXPECT_EQ(lb.bench.main.portLabel, "COM6");
+    EXPECT_TRUE(lb.state().reopenRequested);
+
+    // Reused: shown again with the new choice, closed without OK.
+    QTimer::singleShot(0, [&] {
+        checkedWhenShown = form.radioItems->checkedId();
+        form.radioItems->button(0)->click();
+        form.reject();
+    });
+    lb.wb().port.SelectPortMenuClick();
+    EXPECT_EQ(checkedWhenShown, 5);
+    EXPECT_EQ(lb.state().selectedPort, 6);
+}
+
+// A workbench over the fakes, but with the Qt timer as its monitor timer.
+struct QtTimerBench : LinkBench {
+    MonitorTimerQt qtTimer{nullptr};
+    Workbench qtWb{Screens{bench.listing, bench.console, bench.notices, bench.main, qtTimer, bench.clock,
+                           bench.desktop},
+                   folder.path};
+    QtTimerBench() {
+        qtTimer.bind(qtWb);
+        qtWb.console.DebuggerClearWindowExecute();
+    }
+};
+
+TEST(MonitorTimer, TicksComeAboutEveryHundredMilliseconds) {
+    ensureApp();
+    QtTimerBench tb;
+    // A port that cannot open, so every tick is a cheap counted port tick.
+    std::filesystem::create_symlink(tb.folder.path + "absent", tb.folder.path + "com1");
+    tb.qtTimer.setTimerEnabled(true);
+    EXPECT_TRUE(tb.qtTimer.timerEnabled());
+    runEventsFor(1050);
+    const int ticks = tb.qtWb.state.portTickCount - 1;
+    EXPECT_GE(ticks, 8);
+    EXPECT_LE(ticks, 10);
+    // Each tick switched it on again at its end.
+    EXPECT_TRUE(tb.qtTimer.timerEnabled());
+    tb.qtTimer.setTimerEnabled(false);
+    runEventsFor(250);
+    EXPECT_EQ(tb.qtWb.state.portTickCount - 1, ticks);
+}
+
+TEST(MonitorTimer, FiringInsideAModalBoxOfAnExchangeDoesNothing) {
+    ensureApp();
+    QtTimerBench tb;
+    ScriptedPeer peer(tb.folder.path, 1);
+    peer.onFrame = [](const ScriptedPeer::Frame&) { return std::vector<std::uint8_t>{0x20, 0x21}; };
+    peer.start();
+    tb.qtWb.state.portHandle = tb.qtWb.serial.SioOpen("COM1", 19200);
+    ASSERT_NE(tb.qtWb.state.portHandle, kInvalidHandle);
+    tb.qtWb.state.reopenRequested = false;
+    tb.qtWb.state.detected = true;
+    // Each failure box runs a nested event loop with the timer on, as after
+    // a nested SendCommand that switched it on.
+    tb.bench.notices.onNotice = [&](const std::string&) {
+        tb.qtTimer.setTimerEnabled(true);
+        runEventsFor(350);
+    };
+    tb.qtWb.link.SendCommand(command::RunProgram, fixedPayload(command::RunProgram));
+    EXPECT_EQ(tb.bench.notices.notices.size(), 2u);
+    EXPECT_EQ(tb.qtWb.monitor.skippedTicks(), 2);
+    EXPECT_EQ(tb.qtWb.state.portTickCount, 1);
+    EXPECT_EQ(peer.frames().size(), 1u);
+    tb.qtTimer.setTimerEnabled(false);
+}
+
+}  // namespace
+}  // namespace travin::testing
