@@ -20,29 +20,29 @@ std::string fileNamePart(const std::string& path) {
 }
 
 bool readSourceFile(const std::string& path, std::vector<std::string>& lines) {
+    // A folder opens as a stream but reads as nothing; it is no file.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    // A folder opens but cannot be read; that, or a read error half-way,
-    // shows as badbit.
     if (in.bad()) return false;
 
     std::vector<std::string> read;
     std::string line;
-    bool open = false;   // a line has begun that no line end has closed yet
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c == '\r' || c == '\n') {
             if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
             read.push_back(std::move(line));
             line.clear();
-            open = false;
         } else {
             line.push_back(c);
-            open = true;
         }
     }
-    if (open) read.push_back(std::move(line));
+    // A file ending in a line end gives an empty last line, so the listing's
+    // text ends in a line break as the file does and saves back the same.
+    if (!bytes.empty()) read.push_back(std::move(line));
     lines = std::move(read);
     return true;
 }

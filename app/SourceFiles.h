@@ -21,8 +21,9 @@ inline constexpr const char* kUntitledName = "Untitled.txt";
 // Windows also a drive colon).
 std::string fileNamePart(const std::string& path);
 
-// Reads the whole file into lines. False when it cannot be opened or read
-// to the end; `lines` is then untouched.
+// Reads the whole file into lines, as ListingView::setLines takes them: a
+// file that ends in a line end has an empty last line. False when it cannot
+// be opened or read to the end; `lines` is then untouched.
 bool readSourceFile(const std::string& path, std::vector<std::string>& lines);
 
 // Writes the lines, each ended by CR LF, to a temporary file beside `path`

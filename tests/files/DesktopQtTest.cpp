@@ -1,0 +1,416 @@
+// The Qt side of source files, find, print, help and the About box,
+// offscreen: the real listing pane and the real dialogs, answered by the
+// test, around the workbench core.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTextDocument>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/DesktopServicesQt.h"
+#include "app/FindDialog.h"
+#include "app/ListingPane.h"
+#include "app/TAboutBox.h"
+#include "tests/support/FakeScreens.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace travin;
+using namespace travin::testing;
+
+std::string readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Runs `answer` on the next modal window once it is up (inside its exec).
+void whenModal(std::function<void(QWidget*)> answer) {
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            answer(w);
+        }
+    });
+    poll->start();
+}
+
+void answerFileDialog(const QString& path) {
+    whenModal([path](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr);
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+}
+
+class DesktopQtTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "files_qt_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) new QApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("travin-desktop-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        makeBench(folder.string() + "/");
+    }
+
+    void makeBench(const std::string& executableFolder) {
+        wb.reset();
+        desktop.reset();
+        window = std::make_unique<QWidget>();
+        window->resize(800, 620);
+        pane = new ListingPane(window.get());
+        pane->setGeometry(3, 48, 665, 353);
+        desktop = std::make_unique<DesktopServicesQt>(window.get(), pane, notices);
+        QObject::connect(desktop->findDialog(), &FindDialog::findNext, [this] { wb->find.FindDialog1Find(); });
+        wb = std::make_unique<Workbench>(Screens{*pane, console, notices, main, timer, clock, *desktop},
+                                         executableFolder);
+    }
+
+    void TearDown() override {
+        wb.reset();
+        desktop.reset();
+        window.reset();
+        fs::remove_all(folder);
+    }
+
+    fs::path folder;
+    FakeConsole console;
+    FakeNotices notices;
+    FakeMainView main;
+    FakeTimer timer;
+    FakeClock clock;
+    std::unique_ptr<QWidget> window;
+    ListingPane* pane = nullptr;
+    std::unique_ptr<DesktopServicesQt> desktop;
+    std::unique_ptr<Workbench> wb;
+};
+
+// Every byte value 1 to 255 read into the real pane and saved back
+// unchanged (LF and CR as the file's CR LF line ends).
+TEST_F(DesktopQtTest, AllByteValuesRoundTripThroughThePane) {
+    std::string line;
+    for (int b = 1; b <= 255; ++b)
+        if (b != '\r' && b != '\n') line.push_back(static_cast<char>(b));
+    const std::string file = line + "\r\n\tindented\r\n\r\n" + line + "\r\n";
+    writeBytes(folder / "bytes.tn", file);
+
+    answerFileDialog(QString::fromStdString((folder / "bytes.tn").string()));
+    wb->files.FileOpenExecute();
+    ASSERT_TRUE(notices.errorBoxes.empty());
+    EXPECT_EQ(pane->lines(), (std::vector<std::string>{line, "\tindented", "", line}));
+    EXPECT_FALSE(pane->modified());
+
+    wb->state.unsavedChanges = true;
+    wb->files.FileSaveExecute();
+    EXPECT_EQ(readBytes(folder / "bytes.tn"), file);
+}
+
+TEST_F(DesktopQtTest, FileDialogsCarryTheirTitlesFiltersAndDefaultExtension) {
+    for (QFileDialog* d : {desktop->openDialog(), desktop->saveDialog()}) {
+        EXPECT_EQ(d->nameFilters(), QStringList({"Travin files (*.tn)", "Text files (*.txt)", "All files (*)"}));
+        EXPECT_EQ(d->selectedNameFilter(), "Travin files (*.tn)");
+        EXPECT_EQ(d->defaultSuffix(), "txt");
+    }
+    EXPECT_EQ(desktop->openDialog()->windowTitle(), "Open File");
+    EXPECT_EQ(desktop->saveDialog()->windowTitle(), "Save As");
+    EXPECT_EQ(desktop->openDialog()->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(desktop->saveDialog()->acceptMode(), QFileDialog::AcceptSave);
+}
+
+TEST_F(DesktopQtTest, SaveAsAddsTxtAndRemembersTheFilterThePresetIsTheListingsPath) {
+    pane->setLines({"10 END"});
+    wb->state.unsavedChanges = true;
+    whenModal([this](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        d->selectNameFilter("Text files (*.txt)");
+        d->setDirectory(QString::fromStdString(folder.string()));
+        d->selectFile("prog");
+        static_cast<QDialog*>(d)->accept();
+    });
+    wb->files.FileSaveAsExecute();
+    const fs::path saved = folder / "prog.txt";
+    EXPECT_EQ(readBytes(saved), "10 END\r\n");
+    EXPECT_EQ(wb->state.fileName, saved.string());
+    EXPECT_EQ(main.status, "prog.txt");
+
+    // The next use starts in the listing's folder with its name and the
+    // filter chosen last; cancelling it keeps the changes.
+    wb->state.unsavedChanges = true;
+    QString presetFile, presetFilter, presetFolder;
+    whenModal([&](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        presetFile = d->selectedFiles().value(0);
+        presetFilter = d->selectedNameFilter();
+        presetFolder = d->directory().absolutePath();
+        d->reject();
+    });
+    wb->files.FileSaveAsExecute();
+    EXPECT_EQ(presetFile.toStdString(), saved.string());
+    EXPECT_EQ(presetFilter, "Text files (*.txt)");
+    EXPECT_EQ(presetFolder.toStdString(), folder.string());
+    EXPECT_TRUE(wb->state.unsavedChanges);
+}
+
+TEST_F(DesktopQtTest, OpenDialogAcceptsAMissingNameAndThatIsTheOpenError) {
+    pane->setLines({"mine"});
+    const fs::path missing = folder / "nothere.tn";
+    answerFileDialog(QString::fromStdString(missing.string()));
+    wb->files.FileOpenExecute();
+    ASSERT_EQ(notices.errorBoxes, std::vector<std::string>{"Cannot open file " + missing.string() + "."});
+    EXPECT_EQ(pane->lines(), std::vector<std::string>{"mine"});
+    EXPECT_EQ(wb->state.fileName, "Untitled.txt");
+}
+
+TEST_F(DesktopQtTest, FindDialogOpensBesideTheListingOnceAndKeepsItsContents) {
+    wb->find.EditFind1Execute();
+    FindDialog* find = desktop->findDialog();
+    EXPECT_TRUE(find->isVisible());
+    EXPECT_FALSE(find->isModal());
+    EXPECT_EQ(find->pos(), QPoint(3 + 665, 48));
+
+    find->FindWhat->setText("AA");
+    find->MatchCase->setChecked(true);
+    find->move(10, 10);
+    wb->find.EditFind1Execute();   // moves the open dialog back, no second one
+    EXPECT_EQ(find->pos(), QPoint(668, 48));
+    EXPECT_EQ(window->findChildren<FindDialog*>().size(), 1);
+
+    find->CancelButton->click();
+    EXPECT_FALSE(find->isVisible());
+    wb->find.EditFind1Execute();
+    EXPECT_EQ(find->FindWhat->text(), "AA");
+    EXPECT_TRUE(find->MatchCase->isChecked());
+    EXPECT_FALSE(find->MatchWholeWord->isChecked());
+}
+
+TEST_F(DesktopQtTest, FindNextInTheRealPaneStepsThroughHitsAndWraps) {
+    pane->setLines({"X", "AAAA"});
+    wb->find.EditFind1Execute();
+    FindDialog* find = desktop->findDialog();
+    find->FindWhat->setText("aa");
+    std::vector<std::pair<int, std::string>> seen;
+    for (int i = 0; i < 3; ++i) {
+        find->FindNextButton->click();
+        seen.emplace_back(pane->selectionStart(), pane->selectedText());
+    }
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::string>>{{3, "AA"}, {5, "AA"}, {3, "AA"}}));
+    EXPECT_TRUE(find->isVisible());
+}
+
+TEST_F(DesktopQtTest, NotFoundIsThePlainMessageUnderTheApplicationsTitle) {
+    pane->setLines({"10 A=1"});
+    desktop->findDialog()->FindWhat->setText("zz");
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::Critical;
+    whenModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    });
+    wb->find.FindDialog1Find();
+    EXPECT_EQ(text, "Seach string 'zz' not found");
+    EXPECT_EQ(title, QCoreApplication::applicationName());
+    EXPECT_EQ(icon, QMessageBox::NoIcon);
+}
+
+// Marks a line red as a breakpoint does.
+void markLine(ListingPane* pane, int line, Rgb colour) {
+    const int start = pane->lineStart(line);
+    const int end = pane->lineStart(line + 1) - 2;
+    pane->setSelection(start, end - start);
+    pane->setSelectionColor(colour);
+    pane->setSelection(0, 0);
+}
+
+bool isRed(QRgb p) { return qRed(p) > 200 && qGreen(p) < 90 && qBlue(p) < 90; }
+bool isDark(QRgb p) { return qRed(p) < 90 && qGreen(p) < 90 && qBlue(p) < 90; }
+
+// The red line printed on a PDF printer, rendered back to pixels: with
+// pdftoppm when it is installed, else by rasterising the page the printer
+// was given.
+TEST_F(DesktopQtTest, PrintKeepsTheBreakpointColour) {
+    QFont font("Courier");
+    font.setPixelSize(15);
+    pane->setFont(font);
+    std::vector<std::string> lines;
+    for (int i = 0; i < 12; ++i) lines.push_back("10 PRINT \"LINE " + std::to_string(i) + "\" ########");
+    pane->setLines(lines);
+    markLine(pane, 5, kRed);
+    pane->setSelection(2, 3);
+    const QString before = pane->toHtml();
+
+    const fs::path pdf = folder / "listing.pdf";
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    ASSERT_TRUE(desktop->printListingOn(printer));
+    EXPECT_TRUE(notices.errorBoxes.empty());
+    EXPECT_TRUE(printer.docName().isEmpty());
+    EXPECT_EQ(pane->toHtml(), before);
+    EXPECT_EQ(pane->selectionStart(), 2);
+    EXPECT_EQ(pane->selectionLength(), 3);
+    ASSERT_GT(fs::file_size(pdf), 0u);
+
+    QImage page;
+    const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+    if (!pdftoppm.isEmpty()) {
+        const QString prefix = QString::fromStdString((folder / "page").string());
+        ASSERT_EQ(QProcess::execute(pdftoppm, {"-r", "72", "-png", "-singlefile",
+                                               QString::fromStdString(pdf.string()), prefix}),
+                  0);
+        page.load(prefix + ".png");
+        RecordProperty("rendered_by", "pdftoppm");
+    } else {
+        page = QImage(600, 800, QImage::Format_RGB32);
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        auto paged = DesktopServicesQt::pagedCopy(*pane->document(), page.size());
+        DesktopServicesQt::paintPage(*paged, 0, painter);
+        RecordProperty("rendered_by", "QImage");
+    }
+    ASSERT_FALSE(page.isNull());
+    // Rows holding red ink and rows holding black ink: the red band lies
+    // between black ones (lines 0-4 above, 6-11 below).
+    int firstRed = -1, lastRed = -1, darkAbove = 0, darkBelow = 0;
+    for (int y = 0; y < page.height(); ++y) {
+        bool red = false, dark = false;
+        for (int x = 0; x < page.width(); ++x) {
+            const QRgb p = page.pixel(x, y);
+            red = red || isRed(p);
+            dark = dark || isDark(p);
+        }
+        if (red) {
+            if (firstRed < 0) firstRed = y;
+            lastRed = y;
+        } else if (dark) {
+            (firstRed < 0 ? darkAbove : darkBelow)++;
+        }
+    }
+    ASSERT_GE(firstRed, 0) << "no red line on the printed page";
+    EXPECT_GT(darkAbove, 0);
+    EXPECT_GT(darkBelow, 0);
+    EXPECT_LT(lastRed - firstRed, page.height() / 10);
+}
+
+TEST_F(DesktopQtTest, APrinterThatCannotBeginGivesTheErrorBoxAndLeavesTheListing) {
+    pane->setLines({"10 END"});
+    markLine(pane, 0, kRed);
+    const QString before = pane->toHtml();
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString((folder / "no" / "such" / "x.pdf").string()));
+    EXPECT_FALSE(desktop->printListingOn(printer));
+    ASSERT_EQ(notices.errorBoxes.size(), 1u);
+    EXPECT_NE(notices.errorBoxes[0].find("failed"), std::string::npos);
+    EXPECT_EQ(pane->toHtml(), before);
+}
+
+TEST_F(DesktopQtTest, PrintWithoutAnyPrinterGivesTheErrorBox) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "a default printer exists on this machine";
+    pane->setLines({"10 END"});
+    wb->find.PrintMenuClick();
+    EXPECT_EQ(notices.errorBoxes, std::vector<std::string>{"There is no default printer currently selected."});
+    EXPECT_EQ(pane->lines(), std::vector<std::string>{"10 END"});
+}
+
+TEST_F(DesktopQtTest, AMissingHelpDocumentNamesTheFullPathAlsoForALongFolder) {
+    std::vector<QString> launched;
+    const auto record = [&](const QString& p) { launched.push_back(p); return true; };
+    desktop->launchDocument = record;
+    wb->help.UserInterface1Click();
+    EXPECT_EQ(notices.notices, std::vector<std::string>{"Browser or " + folder.string() + "/uiref.html not found"});
+
+    fs::path deep = folder;
+    while (deep.string().size() <= 120) deep /= "a-rather-long-folder-name";
+    fs::create_directories(deep);
+    makeBench(deep.string() + "/");
+    desktop->launchDocument = record;
+    wb->help.ACIReference1Click();
+    const std::string want = "Browser or " + deep.string() + "/aci_manual.pdf not found";
+    ASSERT_GT(want.size(), 130u);
+    EXPECT_EQ(notices.notices.back(), want);
+    EXPECT_TRUE(launched.empty());
+
+    // A document that is there goes to the viewer, and a viewer that fails
+    // gives the same message.
+    writeBytes(deep / "funcref.html", "<html></html>");
+    wb->help.FunctionandSubroutineReference1Click();
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0].toStdString(), deep.string() + "/funcref.html");
+    EXPECT_EQ(notices.notices.size(), 2u);
+    desktop->launchDocument = [](const QString&) { return false; };
+    wb->help.FunctionandSubroutineReference1Click();
+    EXPECT_EQ(notices.notices.back(), "Browser or " + deep.string() + "/funcref.html not found");
+}
+
+TEST_F(DesktopQtTest, TheAboutBoxShowsTheSameContentEveryTime) {
+    TAboutBox* about = desktop->aboutBox();
+    for (int round = 0; round < 2; ++round) {
+        bool seen = false;
+        whenModal([&](QWidget* w) {
+            EXPECT_EQ(w, about);
+            EXPECT_EQ(w->windowTitle(), "About Travin");
+            EXPECT_EQ(w->size(), QSize(177, 116));
+            EXPECT_EQ(w->minimumSize(), w->maximumSize());
+            EXPECT_EQ(about->Panel1->geometry(), QRect(8, 8, 161, 65));
+            EXPECT_EQ(about->ProgramIcon->geometry(), QRect(16, 16, 33, 33));
+            EXPECT_EQ(about->ProductName->pos(), QPoint(64, 8));
+            EXPECT_EQ(about->ProductName->text(), "Travin");
+            EXPECT_EQ(about->Version->pos(), QPoint(64, 24));
+            EXPECT_EQ(about->Version->text(), "Version 1.11");
+            EXPECT_EQ(about->Comments->pos(), QPoint(16, 48));
+            EXPECT_TRUE(about->Comments->text().isEmpty());
+            EXPECT_TRUE(about->Comments->wordWrap());
+            EXPECT_EQ(about->OKButton->geometry(), QRect(55, 84, 75, 25));
+            EXPECT_TRUE(about->OKButton->isDefault());
+            seen = true;
+            about->OKButton->click();
+        });
+        wb->help.HelpAboutExecute();
+        EXPECT_TRUE(seen);
+        EXPECT_FALSE(about->isVisible());
+    }
+    const QImage icon = travinProgramPixmap().toImage();
+    EXPECT_EQ(icon.size(), QSize(32, 32));
+    EXPECT_FALSE(about->ProgramIcon->pixmap().isNull());
+}
+
+}  // namespace
