@@ -37,9 +37,18 @@ vboard::BoardOptions boardOn(const std::string& folder, int com) {
     return o;
 }
 
+vboard::BoardOptions slowBoardOn(const std::string& folder, int com) {
+    vboard::BoardOptions o = boardOn(folder, com);
+    o.linesPerSecond = 2;   // a program keeps running while the test looks
+    return o;
+}
+
 struct BoardBench : LinkBench {
-    vboard::VirtualBoard board{boardOn(folder.path, 1)};
-    BoardBench() { board.start(); }
+    vboard::VirtualBoard board;
+    explicit BoardBench(vboard::BoardOptions (*options)(const std::string&, int) = boardOn)
+        : board(options(folder.path, 1)) {
+        board.start();
+    }
     int detectionLines() const {
         int n = 0;
         for (const auto& line : bench.wb->console.lines()) {
@@ -258,6 +267,67 @@ TEST(BoardConsole, FloodReachesTheLinesCheaply) {
     EXPECT_EQ(lines[lines.size() - 101].substr(0, 12), " flood line ");
     EXPECT_EQ(bb.bench.console.shown, std::vector<std::string>(lines.begin(), lines.end()));
     EXPECT_TRUE(bb.bench.notices.notices.empty());
+}
+
+TEST(BoardBaud, ChangeAndBackAtTheNewRate) {
+    BoardBench bb;
+    bb.detect();
+    ASSERT_TRUE(bb.wb().monitor.ChangeBaudRate(115200));
+    EXPECT_EQ(bb.board.baudRate(), 115200u);
+    auto ex = bb.board.record().exchanges();
+    ASSERT_GE(ex.size(), 2u);
+    EXPECT_EQ(ex[ex.size() - 2].code, command::ChangeBaud);
+    EXPECT_EQ(ex[ex.size() - 2].payload, Bytes({0x00, 0xC2, 0x01, 0x00}));
+    EXPECT_EQ(ex.back().code, command::GetStatus);
+    EXPECT_TRUE(ex.back().payload.empty());
+    EXPECT_EQ(ex.back().baud, 115200u);
+    EXPECT_TRUE(bb.bench.timer.on);
+
+    ASSERT_TRUE(bb.wb().monitor.ChangeBaudRate(19200));
+    ex = bb.board.record().exchanges();
+    EXPECT_EQ(ex.back().baud, 19200u);
+    EXPECT_TRUE(bb.bench.notices.notices.empty());
+}
+
+TEST(BoardBaud, RateThePortRefusesIsALinkFailure) {
+    BoardBench bb;
+    bb.detect();
+    // The board refuses 600 in its status byte, which the link does not
+    // read; the port then refuses it too.
+    EXPECT_FALSE(bb.wb().monitor.ChangeBaudRate(600));
+    const auto& boxes = bb.bench.notices.notices;
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[boxes.size() - 2], "Serial Communications Error (Change Baud Failed)");
+    EXPECT_EQ(boxes.back(), kPowerCycle);
+    EXPECT_EQ(bb.state().portHandle, kInvalidHandle);
+}
+
+TEST(BoardRunState, StopSeenByThePollRefreshesVariablesAndMarksTheLine) {
+    BoardBench bb(slowBoardOn);
+    bb.detect();
+    bb.bench.listing.setLines({"print \"a\"", "print \"b\"", "print \"c\""});
+    std::string program = "print \"a\"\r\nprint \"b\"\r\nprint \"c\"\r\n";
+    ASSERT_TRUE(bb.board.storeSource(program));
+    bb.board.runProgram();
+    ASSERT_GT(bb.ticksUntil([&] { return bb.state().running; }, 10), 0);
+    EXPECT_EQ(bb.bench.main.light, kGreen);
+    EXPECT_TRUE(bb.bench.main.enabled[Control::StopButton]);
+
+    bb.board.stopProgram();
+    bb.board.setVariable(3, 42);
+    ASSERT_GT(bb.ticksUntil([&] { return !bb.state().running; }, 10), 0);
+    EXPECT_EQ(bb.bench.main.light, kGrey);
+    EXPECT_EQ(bb.state().variableValues[3], 42);
+    ASSERT_EQ(bb.bench.main.variableRows.size(), 26u);
+    EXPECT_NE(bb.bench.main.variableRows[3].find("42"), std::string::npos);
+    EXPECT_EQ(bb.state().executingPosition, bb.board.position());
+    // The executing line is coloured and the caret put on it.
+    const int line = bb.state().executingPosition / 11;   // each line is 9 characters + CR LF
+    EXPECT_EQ(bb.bench.listing.lineColour(line), kBlue);
+    EXPECT_EQ(bb.bench.listing.selectionStart(), bb.bench.listing.lineStart(line));
+    EXPECT_TRUE(bb.bench.main.enabled[Control::RunButton]);
+    const auto ex = bb.board.record().exchanges();
+    EXPECT_EQ(ex.back().code, command::GetVariables);
 }
 
 }  // namespace
