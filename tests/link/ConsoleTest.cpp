@@ -62,7 +62,8 @@ TEST_P(ConsoleTrim, HundredAndTwoLinesPlusOneByte) {
     // The oldest line went.
     EXPECT_EQ(console().lines().front(), " 2");
 }
-INSTANTIATE_TEST_SUITE_P(Rules, ConsoleTrim, ::testing::Values(TrimRow{'x', 101}, TrimRow{'\n', 102}));
+INSTANTIATE_TEST_SUITE_P(Rules, ConsoleTrim, ::testing::Values(TrimRow{'x', 101}, TrimRow{'\n', 102}),
+                         [](const auto& info) { return info.param.byte == '\n' ? "LineFeed" : "OtherByte"; });
 
 TEST_F(ConsoleFixture, LongFloodSettlesAtTheLastLinesOfTheStream) {
     std::string stream;

@@ -31,7 +31,8 @@ INSTANTIATE_TEST_SUITE_P(
                       PayloadRow{command::GetVariables, "GetVariables", "get "},
                       PayloadRow{command::GetVersion, "GetVersion", ""},
                       PayloadRow{command::DownloadBlock, "DownloadBlock", ""},
-                      PayloadRow{5, "Unknown", ""}));
+                      PayloadRow{5, "Unknown", ""}),
+    [](const auto& info) { return "Code" + std::to_string(info.param.code); });
 
 TEST(CommandTableShape, CodesOneToTwentyWithoutFive) {
     std::vector<int> codes;
