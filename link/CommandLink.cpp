@@ -172,7 +172,13 @@ bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
             LinkFailure("siotest failed");
             return false;
         }
-        if (waiting > 0 && wb.serial.SioGetChars(handle, &byte, 1) == 1) return true;
+        if (waiting > 0) {
+            if (wb.serial.SioGetChars(handle, &byte, 1) == 1) return true;
+            // Counted but not readable: poll() would report it ready again at
+            // once, so wait a moment instead; the budget still bounds it.
+            wb.screens.clock.sleepMs(1);
+            continue;
+        }
 
         // Nothing waits: sleep in poll() until a byte comes or the budget is
         // spent. One millisecond past the budget, so that "more than the

@@ -48,8 +48,6 @@ struct CommandInfo {
     std::string_view payloadSource;
     // Bytes of payloadSource sent (8 for "Stop Command" -> "Stop Com").
     int payloadLength;
-    // Reply data the workbench keeps (0 when the reply carries none).
-    int replyDataLength;
 };
 
 // Every code in ascending order; code 5 is not used and not listed.
