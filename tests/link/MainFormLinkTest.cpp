@@ -103,7 +103,7 @@ TEST_F(MainFormLink, FindsTheBoardOnItsOwnAndTheControlsFollowEachState) {
     ASSERT_TRUE(runEventsUntil([&] { return detected(); }, 5000));
     const double foundAfter = std::chrono::duration<double>(Clock::now() - started).count();
     EXPECT_GE(foundAfter, 2.0);
-    EXPECT_LT(foundAfter, 3.2);
+    EXPECT_LT(foundAfter, 4.0);   // about 2.4 s; slack for a loaded machine
     EXPECT_TRUE(form->Memo1->toPlainText().contains("Travin Detected - Version Travin VB 1.0"));
     EXPECT_EQ(enabledControls(*form), stopped);
 
