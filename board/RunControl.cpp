@@ -30,6 +30,11 @@ void RunControl::reloadIfChanged() {
     continuing_ = false;
 }
 
+std::uint16_t RunControl::position() {
+    reloadIfChanged();
+    return executor_->position();
+}
+
 void RunControl::begin(bool stepping) {
     if (running_) return;  // a second Run or Step while running changes nothing
     reloadIfChanged();

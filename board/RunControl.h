@@ -15,7 +15,8 @@
 //     run()/step() after an end starts again from position 0, keeping the
 //     variables.
 //   - A changed program area is loaded into the executor (position 0,
-//     variables kept) at the next run(), step() or reset().
+//     variables kept) when it is next needed: run(), step(), reset() or a
+//     position() query (a download writes many pages in a row).
 //   - A NeedsInput line sets the waiting state (status bit 4). The answer
 //     (provideInput) completes that line: the executor moves position() on,
 //     and the board treats the line as executed (a step stops there, the
@@ -61,7 +62,7 @@ public:
     bool waitingInput() const { return waitingInput_; }
     bool ended() const { return ended_; }
     std::uint8_t statusBits() const;
-    std::uint16_t position() const { return executor_->position(); }
+    std::uint16_t position();  // of the program as stored now
     std::int32_t variable(int index) const { return executor_->variable(index); }
     void setVariable(int index, std::int32_t value) { executor_->setVariable(index, value); }
     const std::array<std::uint16_t, 3>& breakpoints() const { return breakpoints_; }

@@ -2,6 +2,7 @@
 // from both the board's and the workbench's, over the real pseudo-terminal.
 #pragma once
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <fcntl.h>
@@ -70,6 +71,7 @@ public:
         while (done < b.size()) {
             ssize_t n = ::write(fd_, b.data() + done, b.size() - done);
             if (n > 0) done += static_cast<std::size_t>(n);
+            else if (n < 0 && errno != EAGAIN && errno != EINTR) return;  // hung up
             else {
                 pollfd p{fd_, POLLOUT, 0};
                 ::poll(&p, 1, 10);
