@@ -1,0 +1,125 @@
+// travin-board as people run it: flags, the link, the trace, clean exits
+// and clear refusals.
+#include "BoardFixture.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace boardtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ExecutableTest : public ::testing::Test {
+protected:
+    // Starts travin-board with `args`; stdout and stderr go to files.
+    pid_t spawn(std::vector<std::string> args, const std::string& tag) {
+        args.insert(args.begin(), TRAVIN_BOARD_EXE);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t fa;
+        posix_spawn_file_actions_init(&fa);
+        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 1, dir_.file(tag + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&fa, 2, dir_.file(tag + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        pid_t pid = -1;
+        EXPECT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&fa);
+        return pid;
+    }
+    int wait(pid_t pid) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::string read(const std::string& name) {
+        std::ifstream in(dir_.file(name));
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    bool waitForLink(const std::string& link) {
+        for (int i = 0; i < 300; ++i) {
+            if (fs::is_symlink(link) && fs::exists(link)) return true;
+            std::this_thread::sleep_for(Ms(10));
+        }
+        return false;
+    }
+    std::vector<std::string> common(int com) {
+        return {"--com", std::to_string(com), "--link-dir", dir_.path(), "--eeprom", dir_.file("board.eeprom"),
+                "--page-write-ms", "0", "--erase-ms", "0"};
+    }
+    TempDir dir_;
+};
+
+TEST_F(ExecutableTest, ServesTheStoredProgramTracesAndRemovesTheLinkOnSigterm) {
+    { std::ofstream(dir_.file("p.tn")) << "print \"hi\"\n' note\n"; }
+    auto args = common(6);
+    args.insert(args.end(), {"--program", dir_.file("p.tn"), "--trace", "--no-autorun"});
+    pid_t pid = spawn(args, "board");
+    ASSERT_TRUE(waitForLink(dir_.file("com6"))) << read("board.err");
+    {
+        TestClient c(dir_.file("com6"));
+        auto r = c.exchange(13, u16(0));
+        ASSERT_TRUE(r.ok) << r.failure;
+        const std::string text(r.data.begin() + 2, r.data.begin() + 2 + 20);
+        EXPECT_EQ(text, "print \"hi\"\r\n' note\r\n");
+        EXPECT_EQ(r.data[22], 0);
+        EXPECT_TRUE(c.exchange(20).ok);
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(wait(pid), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir_.file("com6"))));
+    const std::string out = read("board.out");
+    EXPECT_NE(out.find("UploadBlock 00 00 | status 80 | reply 80 82 00 00 70 72"), std::string::npos) << out;
+    EXPECT_NE(out.find("GetVersion - | status 80 | reply 80 0D 54 72"), std::string::npos) << out;
+}
+
+TEST_F(ExecutableTest, ASecondBoardOnTheSameComNumberExitsWithAnError) {
+    pid_t first = spawn(common(7), "first");
+    ASSERT_TRUE(waitForLink(dir_.file("com7")));
+    auto args = common(7);
+    args[5] = dir_.file("second.eeprom");
+    pid_t second = spawn(args, "second");
+    EXPECT_NE(wait(second), 0);
+    EXPECT_NE(read("second.err").find("another board already serves COM7"), std::string::npos) << read("second.err");
+    EXPECT_TRUE(fs::exists(dir_.file("com7")));  // the first board's link stays
+    ::kill(first, SIGINT);
+    EXPECT_EQ(wait(first), 0);
+}
+
+struct BadStart {
+    const char* name;
+    std::vector<std::string> extra;
+    const char* message;
+};
+
+class ExecutableRefusalTest : public ExecutableTest, public ::testing::WithParamInterface<BadStart> {};
+
+TEST_P(ExecutableRefusalTest, ExitsNonZeroWithAClearMessage) {
+    auto args = common(3);
+    for (const auto& e : GetParam().extra) args.push_back(e == "@" ? dir_.path() : e);
+    pid_t pid = spawn(args, "bad");
+    EXPECT_NE(wait(pid), 0);
+    EXPECT_NE(read("bad.err").find(GetParam().message), std::string::npos) << read("bad.err");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir_.file("com3"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, ExecutableRefusalTest,
+    ::testing::Values(
+        BadStart{"MissingProgramFile", {"--program", "/nonexistent/p.tn"}, "cannot open program file /nonexistent/p.tn"},
+        BadStart{"LinkFolderMissing", {"--link-dir", "/nonexistent/dir"}, "cannot create lock file /nonexistent/dir/com3.lock"},
+        BadStart{"UnknownFlag", {"--frobnicate"}, "unknown option --frobnicate"},
+        BadStart{"EepromIsAFolder", {"--eeprom", "@"}, "EEPROM image"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace boardtest
