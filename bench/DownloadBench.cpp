@@ -6,7 +6,10 @@
 // protocol requires (250 ms after each of the two speed changes), the
 // wire-time lower bound of every byte that crossed the line, and the ratio
 // of the measured time less the pauses to that bound. The page transfer
-// alone, timed on the board's clock, is printed the same way.
+// alone, timed on the board's clock, is printed the same way. A second
+// ratio compares with the bound as the board paces its line (it lets the
+// first byte of every burst through at once), which is what the line here
+// can reach at best.
 //
 // Usage: bench_download [--page-write-ms N] [--runs N]
 // With BENCH_DETAIL set in the environment it also prints, for the first
@@ -30,7 +33,8 @@ namespace {
 using travin::testing::FakeBench;
 
 struct WireCost {
-    double seconds = 0;
+    double seconds = 0;        // every byte after the one before
+    double pacedSeconds = 0;   // as the board paces: a burst's first byte free
     std::size_t bytes = 0;
 };
 
@@ -42,6 +46,10 @@ WireCost costOf(const std::vector<vboard::Exchange>& exchanges) {
         const std::size_t bytes = 2 + 3 + e.payload.size() + e.reply.size();
         cost.bytes += bytes;
         cost.seconds += static_cast<double>(bytes) * 10.0 / e.baud;
+        // The board counts a byte as sent or arrived when it is written or
+        // read, so the first byte of each burst (sync, echo, frame, reply)
+        // costs it nothing.
+        cost.pacedSeconds += static_cast<double>(bytes - 4) * 10.0 / e.baud;
     }
     return cost;
 }
@@ -140,12 +148,15 @@ int main(int argc, char** argv) {
             }
             std::printf("run %d: %zu exchanges, %zu pages, %zu bytes on the wire\n", run, all.size(), pages.size(),
                         total.bytes);
-            std::printf("  whole download: measured %.3f s, fixed pauses %.3f s, wire bound %.3f s, ratio %.3f\n",
-                        measured, pauses, total.seconds, (measured - pauses) / total.seconds);
+            std::printf("  whole download: measured %.3f s, fixed pauses %.3f s, wire bound %.3f s, ratio %.3f"
+                        " (%.3f against the board's pacing)\n",
+                        measured, pauses, total.seconds, (measured - pauses) / total.seconds,
+                        (measured - pauses) / total.pacedSeconds);
             const double ratio = (measured - pauses) / total.seconds;
             if (run == 1 || ratio < best) best = ratio;
-            std::printf("  pages alone:    measured %.3f s (board clock), wire bound %.3f s, ratio %.3f\n",
-                        pageSpan, paged.seconds, pageSpan / paged.seconds);
+            std::printf("  pages alone:    measured %.3f s (board clock), wire bound %.3f s, ratio %.3f"
+                        " (%.3f against the board's pacing)\n",
+                        pageSpan, paged.seconds, pageSpan / paged.seconds, pageSpan / paged.pacedSeconds);
         }
         if (status == 0) std::printf("best ratio of %d runs: %.3f (goal 1.10)\n", runs, best);
         board.stop();
