@@ -16,11 +16,13 @@ ConsolePane::ConsolePane(QWidget* parent) : QPlainTextEdit(parent) {
             QTextCursor c = textCursor();
             c.deletePreviousChar();
         }
+        userEdited = true;
         if (onUserEdit) onUserEdit();
     });
 }
 
 std::vector<std::string> ConsolePane::consoleLines() const {
+    if (!userEdited) return shownLines;
     std::vector<std::string> out;
     if (document()->isEmpty()) return out;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
@@ -31,6 +33,8 @@ std::vector<std::string> ConsolePane::consoleLines() const {
 }
 
 void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
+    shownLines = lines;
+    userEdited = false;
     QString text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i) text += QChar('\n');

@@ -25,6 +25,10 @@ public:
 
 private:
     bool settingText = false;
+    // The lines last handed over, as bytes: the pane cannot show every byte
+    // (a CR inside a line), so until the user edits they are the truth.
+    std::vector<std::string> shownLines;
+    bool userEdited = false;
 };
 
 }  // namespace travin

@@ -14,13 +14,19 @@
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
-#include <chrono>
-#include <thread>
 
 #include "app/ConsolePane.h"
 #include "app/ListingPane.h"
 #include "app/QtNotices.h"
 #include "app/RunningLight.h"
+#include "assistant/AssistMessage.h"
+#include "assistant/AssistMouse.h"
+#include "assistant/FuncAssist.h"
+#include "assistant/TFuncAssistEditForm.h"
+#include "assistant/TFuncAssistMenuForm.h"
+#include "link/MonitorTimerQt.h"
+#include "link/SystemClock.h"
+#include "link/TComPortForm.h"
 
 namespace travin {
 
@@ -42,36 +48,6 @@ QFont paneFont() {
     f.setPixelSize(15);
     return f;
 }
-
-class SteadyClock : public Clock {
-public:
-    std::int64_t nowMs() override {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    void sleepMs(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-};
-
-// The monitor timer: single-shot, restarted when switched on, so each tick
-// comes 100 ms after the previous one ended.
-class QtMonitorTimer : public MonitorTimer {
-public:
-    explicit QtMonitorTimer(QObject* parent) : timer(parent) {
-        timer.setSingleShot(true);
-        timer.setInterval(100);
-    }
-    void bind(std::function<void()> tick) {
-        QObject::connect(&timer, &QTimer::timeout, [tick] { tick(); });
-    }
-    void setTimerEnabled(bool enabled) override {
-        if (enabled) timer.start();
-        else timer.stop();
-    }
-    bool timerEnabled() const override { return timer.isActive(); }
-
-private:
-    QTimer timer;
-};
 
 // Until the desktop services are in place, nothing is offered.
 class NoDesktop : public DesktopServices {
@@ -106,18 +82,15 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     buildButtons(client);
 
     notices = std::make_unique<QtNotices>();
-    clock = std::make_unique<SteadyClock>();
-    auto monitorTimer = std::make_unique<QtMonitorTimer>(this);
-    QtMonitorTimer* timerPtr = monitorTimer.get();
+    clock = std::make_unique<SystemClock>();
+    auto monitorTimer = std::make_unique<MonitorTimerQt>(this);
+    MonitorTimerQt* timerPtr = monitorTimer.get();
     timer = std::move(monitorTimer);
     desktop = std::make_unique<NoDesktop>();
     wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
                                      folder.empty() ? executableFolder() : folder);
     notices->beforeBox = [this] { wb->console.flush(); };
-    timerPtr->bind([this] {
-        wb->monitor.BackgroundProcessTimer();
-        wb->console.flush();
-    });
+    timerPtr->bind(*wb);
     Memo1->onUserEdit = [this] { wb->console.paneEdited(); };
 
     buildMenus();
@@ -137,11 +110,28 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     ACIEdit->installEventFilter(this);
 
     wb->FormCreate(*this);
+
+    // The dialogs follow the main window, in their order; each lives until
+    // the application ends and is hidden between uses.
+    ComPortForm = new TComPortForm(this);
+    ComPortForm->bind(*wb);
+    FuncAssistMenuForm = new TFuncAssistMenuForm(this);
+    FuncAssistEditForm = new TFuncAssistEditForm(this);
+    funcAssist = std::make_unique<FuncAssist>(static_cast<ListingView&>(*RichEdit1), *FuncAssistMenuForm,
+                                              *FuncAssistEditForm, [this](const std::string& text) {
+                                                  wb->console.flush();
+                                                  ShowAssistMessage(text);
+                                              });
+    RichEdit1->onMouseDown = [this](Qt::MouseButton button) {
+        funcAssist->RichEdit1MouseDown(ToAssistButton(button));
+    };
 }
 
 TMainForm::~TMainForm() {
-    // The timer must not tick into a half-destroyed window.
+    // The timer must not tick into a half-destroyed window, and the
+    // assistant lets go of its windows before they go.
     if (timer) timer->setTimerEnabled(false);
+    funcAssist.reset();
 }
 
 void TMainForm::buildPanes(QWidget* client) {
@@ -379,7 +369,7 @@ void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(QS
 
 void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(latin1(text)); }
 
-void TMainForm::showPortDialog(int /*item*/) {}
+void TMainForm::showPortDialog(int item) { ComPortForm->showWith(item); }
 
 void TMainForm::focusListing() { RichEdit1->setFocus(Qt::OtherFocusReason); }
 

@@ -24,7 +24,11 @@ class QStatusBar;
 namespace travin {
 
 class ConsolePane;
+class FuncAssist;
 class ListingPane;
+class TComPortForm;
+class TFuncAssistEditForm;
+class TFuncAssistMenuForm;
 class QtNotices;
 class RunningLight;
 
@@ -63,6 +67,11 @@ public:
     QPushButton* SelectPortButton = nullptr;
     QPushButton* ClearButton = nullptr;
     QPushButton* SendACIButton = nullptr;
+
+    // The dialogs, created after the main window.
+    TComPortForm* ComPortForm = nullptr;
+    TFuncAssistMenuForm* FuncAssistMenuForm = nullptr;
+    TFuncAssistEditForm* FuncAssistEditForm = nullptr;
 
     // Menu entries by component name ("NewMenu", "RunMenu", ...).
     QAction* menuEntry(const QString& name) const;
@@ -117,6 +126,7 @@ private:
     std::unique_ptr<MonitorTimer> timer;
     std::unique_ptr<DesktopServices> desktop;
     std::unique_ptr<Workbench> wb;
+    std::unique_ptr<FuncAssist> funcAssist;
 
     std::map<QString, QAction*> entries;
     std::map<Control, QWidget*> controlWidgets;
