@@ -103,6 +103,30 @@ TEST_F(SlowBoard, StopWorksWhileRunningAndResetIsRefusedThen) {
     EXPECT_EQ(listing().lineColour(line), kBlue);
 }
 
+// A line paced as a real one, so that a download can be cut in the middle.
+class PacedLine : public BoardBench {
+protected:
+    PacedLine() { options.pace = true; }
+};
+
+TEST_F(PacedLine, HangUpDuringDownloadStopsRunBeforeItsCommand) {
+    listing().setLines(std::vector<std::string>(100, std::string(60, 'h')));   // 49 pages
+    state().downloadNeeded = true;
+    std::thread unplug([this] {
+        // Reset, variables, speed change, status and a few pages.
+        board->record().waitForExchanges(8, std::chrono::seconds(10));
+        board->hangUp();
+    });
+    wb().execution.DebuggerRunExecute();
+    unplug.join();
+    EXPECT_FALSE(state().detected);
+    EXPECT_TRUE(state().downloadNeeded);
+    EXPECT_NE(consoleText().find("Download Failed\r"), std::string::npos) << consoleText();
+    EXPECT_EQ(consoleText().find("Done"), std::string::npos);
+    EXPECT_TRUE(exchangesOf(cmd::RunProgram).empty());
+    EXPECT_LT(exchangesOf(cmd::DownloadBlock).size(), 49u);
+}
+
 // --- Pages --------------------------------------------------------------------
 
 struct PageCase {
