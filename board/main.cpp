@@ -207,6 +207,10 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     int sigFd = ::signalfd(-1, &signals, SFD_CLOEXEC);
     std::signal(SIGPIPE, SIG_IGN);
+    // Started in the background of an interactive shell, reading the trace
+    // console would stop the process; ignored, the read fails instead and
+    // the board goes on without the console.
+    std::signal(SIGTTIN, SIG_IGN);
 
     vboard::VirtualBoard board(options);
     try {
