@@ -131,16 +131,17 @@ TEST_F(LineTest, PacingTakesTenBitsPerByteAtTheCurrentRate) {
     ASSERT_TRUE(r.ok) << r.failure;
     const double wire = 140 * 10 * 1000.0 / 19200;  // 72.9 ms
     EXPECT_GE(ms, wire - 2);
-    EXPECT_LE(ms, wire + 60);
+    EXPECT_LE(ms, wire + 150);
     auto ex = board_->record().exchanges();
     ASSERT_EQ(ex.size(), 1u);
     EXPECT_GE(ex[0].replyMs - ex[0].frameMs, 65u);  // 134 bytes out at 19200 take 69.8 ms
 }
 
 TEST_F(LineTest, WithoutPacingAnUploadIsFast) {
-    const auto t0 = std::chrono::steady_clock::now();
     ASSERT_TRUE(client_.exchange(13, u16(0)).ok);
-    EXPECT_LT(std::chrono::duration_cast<Ms>(std::chrono::steady_clock::now() - t0).count(), 40);
+    auto ex = board_->record().exchanges();
+    ASSERT_EQ(ex.size(), 1u);
+    EXPECT_LT(ex[0].replyMs - ex[0].frameMs, 20u);  // paced, the same reply takes 70 ms
 }
 
 }  // namespace
