@@ -46,6 +46,14 @@ void writeBytes(const fs::path& p, const std::string& bytes) {
     out << bytes;
 }
 
+// Types a name into the dialog's file name line, as a user does (the
+// dialog's selectFile leaves a focused line alone).
+void typeFileName(QFileDialog* dialog, const QString& name) {
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(name);
+}
+
 // Runs `answer` on the next modal window once it is up (inside its exec).
 void whenModal(std::function<void(QWidget*)> answer) {
     auto* poll = new QTimer;
@@ -64,7 +72,7 @@ void answerFileDialog(const QString& path) {
     whenModal([path](QWidget* w) {
         auto* dialog = qobject_cast<QFileDialog*>(w);
         ASSERT_NE(dialog, nullptr);
-        dialog->selectFile(path);
+        typeFileName(dialog, path);
         static_cast<QDialog*>(dialog)->accept();
     });
 }
@@ -159,7 +167,7 @@ TEST_F(DesktopQtTest, SaveAsAddsTxtAndRemembersTheFilterThePresetIsTheListingsPa
         ASSERT_NE(d, nullptr);
         d->selectNameFilter("Text files (*.txt)");
         d->setDirectory(QString::fromStdString(folder.string()));
-        d->selectFile("prog");
+        typeFileName(d, "prog");
         static_cast<QDialog*>(d)->accept();
     });
     wb->files.FileSaveAsExecute();
@@ -328,6 +336,27 @@ TEST_F(DesktopQtTest, PrintKeepsTheBreakpointColour) {
     EXPECT_GT(darkAbove, 0);
     EXPECT_GT(darkBelow, 0);
     EXPECT_LT(lastRed - firstRed, page.height() / 10);
+}
+
+TEST_F(DesktopQtTest, ALongListingGoesOnOverSeveralPagesWithEveryLine) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 300; ++i) lines.push_back("LINE" + std::to_string(1000 + i));
+    pane->setLines(lines);
+    const fs::path pdf = folder / "long.pdf";
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    ASSERT_TRUE(desktop->printListingOn(printer));
+
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    if (pdftotext.isEmpty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    QProcess run;
+    run.start(pdftotext, {"-layout", QString::fromStdString(pdf.string()), "-"});
+    ASSERT_TRUE(run.waitForFinished(30000));
+    const QString text = QString::fromLatin1(run.readAllStandardOutput());
+    // Pages are separated by form feeds.
+    EXPECT_GE(text.count(QChar('\f')), 2);
+    for (int i = 0; i < 300; ++i) EXPECT_TRUE(text.contains(QString("LINE%1").arg(1000 + i))) << i;
 }
 
 TEST_F(DesktopQtTest, APrinterThatCannotBeginGivesTheErrorBoxAndLeavesTheListing) {

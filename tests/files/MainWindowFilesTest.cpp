@@ -1,0 +1,299 @@
+// Source files, find, print and help through the real main window
+// offscreen, its menu entries triggered and its boxes answered by the test.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/FindDialog.h"
+#include "app/ListingPane.h"
+#include "app/TMainForm.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using travin::kEmptySlot;
+using travin::TMainForm;
+
+std::string readBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeBytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// Types a name into the dialog's file name line, as a user does (the
+// dialog's selectFile leaves a focused line alone).
+void typeFileName(QFileDialog* dialog, const QString& name) {
+    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(name);
+}
+
+// Answers the modal windows that open, in order, each by its own step.
+class ModalScript {
+public:
+    using Step = std::function<void(QWidget*)>;
+    explicit ModalScript(std::vector<Step> steps) : pending(std::move(steps)) {
+        QObject::connect(&poll, &QTimer::timeout, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || w == last || pending.empty()) return;
+            last = w;
+            Step step = pending.front();
+            pending.erase(pending.begin());
+            ++answered;
+            step(w);
+        });
+        poll.start(10);
+    }
+    int answered = 0;
+    std::vector<Step> pending;
+
+private:
+    QTimer poll;
+    QWidget* last = nullptr;
+};
+
+ModalScript::Step click(QMessageBox::StandardButton which, QString* text = nullptr) {
+    return [which, text](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        if (text) *text = box->text();
+        box->button(which)->click();
+    };
+}
+
+ModalScript::Step choose(const QString& path, QString* preset = nullptr) {
+    return [path, preset](QWidget* w) {
+        auto* d = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        if (preset) *preset = d->selectedFiles().value(0);
+        if (path.isEmpty()) {
+            d->reject();
+            return;
+        }
+        typeFileName(d, path);
+        static_cast<QDialog*>(d)->accept();
+    };
+}
+
+class MainWindowFilesTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "files_window_test";
+        static char* argv[] = {name, nullptr};
+        if (!QApplication::instance()) new QApplication(argc, argv);
+    }
+
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("travin-winfiles-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
+        form->workbench().screens.timer.setTimerEnabled(false);
+        if (!form->findChild<travin::FindDialog*>())
+            GTEST_SKIP() << "the main window does not create DesktopServicesQt yet";
+        form->show();
+    }
+
+    void TearDown() override {
+        if (form) form->workbench().state.unsavedChanges = false;
+        form.reset();
+        fs::remove_all(folder);
+    }
+
+    travin::Workbench& wb() { return form->workbench(); }
+    void trigger(const char* entry) {
+        QAction* a = form->menuEntry(entry);
+        ASSERT_NE(a, nullptr) << entry;
+        a->trigger();
+    }
+    // Typing into the listing, as the next monitor tick sees it.
+    void type(const QString& text) {
+        form->RichEdit1->setFocus();
+        QTest::keyClicks(form->RichEdit1, text);
+        wb().state.unsavedChanges = true;
+        wb().state.downloadNeeded = true;
+        form->RichEdit1->setModified(false);
+    }
+    void open(const fs::path& p) {
+        ModalScript script({choose(QString::fromStdString(p.string()))});
+        trigger("OpenMenu");
+        ASSERT_EQ(script.answered, 1);
+    }
+
+    fs::path folder;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(MainWindowFilesTest, UntitledSaveGoesToSaveAsPresetWithUntitled) {
+    type("10 END");
+    QString preset;
+    ModalScript script({choose("", &preset)});
+    trigger("SaveMenu");
+    EXPECT_EQ(script.answered, 1);
+    EXPECT_TRUE(preset.endsWith("/Untitled.txt")) << preset.toStdString();
+    EXPECT_TRUE(wb().state.unsavedChanges);
+    EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
+}
+
+TEST_F(MainWindowFilesTest, UntitledTxtInAFolderSavesStraightBackAndTheStatusShowsTheFilePart) {
+    fs::create_directories(folder / "work");
+    const fs::path file = folder / "work" / "Untitled.txt";
+    writeBytes(file, "OLD\r\n");
+    open(file);
+    EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
+    EXPECT_EQ(wb().state.fileName, file.string());
+    form->RichEdit1->moveCursor(QTextCursor::End);
+    type("X");
+    ModalScript none({});
+    trigger("SaveMenu");
+    QApplication::processEvents();
+    EXPECT_EQ(readBytes(file), "OLD\r\nX\r\n");
+    EXPECT_FALSE(wb().state.unsavedChanges);
+
+    const fs::path axis = folder / "work" / "axis.tn";
+    writeBytes(axis, "A");
+    open(axis);
+    EXPECT_EQ(form->StatusPanel->text(), "axis.tn");
+    trigger("NewMenu");
+    EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
+}
+
+TEST_F(MainWindowFilesTest, NewYesThenCancelledSaveKeepsEverything) {
+    type("10 KEEP");
+    QString question;
+    ModalScript script({click(QMessageBox::Yes, &question), choose("")});
+    trigger("NewMenu");
+    EXPECT_EQ(script.answered, 2);
+    EXPECT_EQ(question, "Do you want to save the changes you made to \"Untitled.txt\"");
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "10 KEEP");
+    EXPECT_EQ(wb().state.fileName, "Untitled.txt");
+    EXPECT_TRUE(wb().state.unsavedChanges);
+}
+
+TEST_F(MainWindowFilesTest, NoQuestionWhenNothingChanged) {
+    const fs::path file = folder / "a.tn";
+    writeBytes(file, "A\r\n");
+    ModalScript script({choose(QString::fromStdString(file.string()))});
+    trigger("NewMenu");
+    trigger("OpenMenu");
+    EXPECT_EQ(script.answered, 1);   // the open dialog only
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "A\n");
+    form->close();
+    EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(MainWindowFilesTest, NewAndOpenClearTheBreakpointsSaveKeepsThem) {
+    const fs::path file = folder / "b.tn";
+    writeBytes(file, "1\r\n2\r\n3\r\n");
+    open(file);
+    const auto set = [&] { wb().state.breakpoints = {0, 1, 2}; };
+    const auto cleared = [&] {
+        return wb().state.breakpoints == std::array<std::uint16_t, 3>{kEmptySlot, kEmptySlot, kEmptySlot};
+    };
+    set();
+    wb().state.unsavedChanges = true;
+    trigger("SaveMenu");
+    EXPECT_FALSE(cleared());
+    open(file);
+    EXPECT_TRUE(cleared());
+    set();
+    trigger("NewMenu");
+    EXPECT_TRUE(cleared());
+}
+
+TEST_F(MainWindowFilesTest, ARefusedCloseStillWritesThePortFile) {
+    type("10 A=1");
+    wb().state.openPort = 3;
+    ModalScript script({click(QMessageBox::Cancel)});
+    form->close();
+    EXPECT_EQ(script.answered, 1);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_EQ(readBytes(folder / "tnport"), "3");
+
+    fs::remove(folder / "tnport");
+    ModalScript exitScript({click(QMessageBox::No)});
+    trigger("ExitMenu");
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(readBytes(folder / "tnport"), "3");
+}
+
+TEST_F(MainWindowFilesTest, AllByteValuesRoundTripThroughTheWindow) {
+    std::string file;
+    for (int b = 1; b <= 255; ++b) {
+        if (b == '\r' || b == '\n') continue;
+        file.push_back(static_cast<char>(b));
+        if (b % 64 == 0) file += "\r\n";
+    }
+    file += "\r\n";
+    writeBytes(folder / "all.tn", file);
+    open(folder / "all.tn");
+    wb().state.unsavedChanges = true;
+    trigger("SaveMenu");
+    EXPECT_EQ(readBytes(folder / "all.tn"), file);
+}
+
+TEST_F(MainWindowFilesTest, FindAAInAAAAThroughTheFindDialog) {
+    form->RichEdit1->setPlainText("AAAA");
+    trigger("FindMenu");
+    auto* find = form->findChild<travin::FindDialog*>();
+    ASSERT_TRUE(find->isVisible());
+    EXPECT_EQ(find->pos(), QPoint(form->RichEdit1->x() + form->RichEdit1->width(), form->RichEdit1->y()));
+    find->FindWhat->setText("AA");
+    find->FindNextButton->click();
+    EXPECT_EQ(form->RichEdit1->selectionStart(), 0);
+    find->FindNextButton->click();
+    EXPECT_EQ(form->RichEdit1->selectionStart(), 2);
+    EXPECT_EQ(form->RichEdit1->selectionLength(), 2);
+}
+
+TEST_F(MainWindowFilesTest, PrintWithoutAPrinterShowsTheErrorBoxAndKeepsTheListing) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "a default printer exists on this machine";
+    form->RichEdit1->setPlainText("10 END");
+    QString text;
+    ModalScript script({[&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        text = box->text();
+        box->accept();
+    }});
+    trigger("PrintMenu");
+    EXPECT_EQ(script.answered, 1);
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "10 END");
+}
+
+TEST_F(MainWindowFilesTest, AMissingHelpDocumentNamesItsFullPath) {
+    QString text;
+    ModalScript script({[&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        text = box->text();
+        box->accept();
+    }});
+    trigger("UserInterface1");
+    EXPECT_EQ(text.toStdString(), "Browser or " + folder.string() + "/uiref.html not found");
+}
+
+}  // namespace
