@@ -11,8 +11,9 @@ namespace {
 constexpr std::size_t kMaxQueuedCharacters = 256;
 }
 
-RunControl::RunControl(EepromImage& eeprom, std::function<std::uint64_t()> clock)
-    : eeprom_(eeprom), clock_(std::move(clock)), executor_(makeExecutor()) {
+RunControl::RunControl(EepromImage& eeprom, std::function<std::uint64_t()> clock,
+                       std::unique_ptr<Executor> executor)
+    : eeprom_(eeprom), clock_(std::move(clock)), executor_(executor ? std::move(executor) : makeExecutor()) {
     executor_->load(eeprom_.program());
     programDirty_ = false;
 }

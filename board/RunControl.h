@@ -44,7 +44,9 @@ inline constexpr std::uint16_t kNoBreakpoint = 0xFFFF;
 
 class RunControl : public ExecutorHost {
 public:
-    RunControl(EepromImage& eeprom, std::function<std::uint64_t()> clock);
+    // `executor` defaults to makeExecutor(); tests may hand in their own.
+    RunControl(EepromImage& eeprom, std::function<std::uint64_t()> clock,
+               std::unique_ptr<Executor> executor = nullptr);
 
     void programChanged();  // the program area was written or erased: halts
     void run();
