@@ -46,14 +46,17 @@ void typeFileName(QFileDialog* dialog, const QString& name) {
     edit->setText(name);
 }
 
-// Answers the modal windows that open, in order, each by its own step.
+// Answers the modal windows that open, in order, each by its own step. Only
+// the newest script answers, so one made inside a helper takes over from
+// the test's own until it ends.
 class ModalScript {
 public:
     using Step = std::function<void(QWidget*)>;
     explicit ModalScript(std::vector<Step> steps) : pending(std::move(steps)) {
+        current() = this;
         QObject::connect(&poll, &QTimer::timeout, [this] {
             QWidget* w = QApplication::activeModalWidget();
-            if (!w || w == last) return;
+            if (current() != this || !w || w == last) return;
             last = w;
             if (pending.empty()) {
                 // A box nobody expected: count it and dismiss it, so the
@@ -69,10 +72,20 @@ public:
         });
         poll.start(10);
     }
+    ~ModalScript() {
+        if (current() == this) current() = nullptr;
+    }
+    ModalScript(const ModalScript&) = delete;
+    ModalScript& operator=(const ModalScript&) = delete;
+
     int answered = 0, unexpected = 0;
     std::vector<Step> pending;
 
 private:
+    static ModalScript*& current() {
+        static ModalScript* newest = nullptr;
+        return newest;
+    }
     QTimer poll;
     QWidget* last = nullptr;
 };
