@@ -19,14 +19,14 @@ namespace fs = std::filesystem;
 class ExecutableTest : public ::testing::Test {
 protected:
     // Starts travin-board with `args`; stdout and stderr go to files.
-    pid_t spawn(std::vector<std::string> args, const std::string& tag) {
+    pid_t spawn(std::vector<std::string> args, const std::string& tag, const std::string& input = "/dev/null") {
         args.insert(args.begin(), TRAVIN_BOARD_EXE);
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
         posix_spawn_file_actions_t fa;
         posix_spawn_file_actions_init(&fa);
-        posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&fa, 0, input.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&fa, 1, dir_.file(tag + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&fa, 2, dir_.file(tag + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         pid_t pid = -1;
@@ -93,6 +93,25 @@ TEST_F(ExecutableTest, ASecondBoardOnTheSameComNumberExitsWithAnError) {
     EXPECT_TRUE(fs::exists(dir_.file("com7")));  // the first board's link stays
     ::kill(first, SIGINT);
     EXPECT_EQ(wait(first), 0);
+}
+
+TEST_F(ExecutableTest, FaultsCanBeTypedOnTheTraceConsole) {
+    { std::ofstream(dir_.file("in.txt")) << "busy 2\nbit6\nstatus\n"; }
+    pid_t pid = spawn(common(5), "console", dir_.file("in.txt"));
+    ASSERT_TRUE(waitForLink(dir_.file("com5")));
+    for (int i = 0; i < 300 && read("console.out").find("ok: bit6") == std::string::npos; ++i)
+        std::this_thread::sleep_for(Ms(10));
+    {
+        TestClient c(dir_.file("com5"));
+        auto r = c.exchange(8, bytesOf("Stat"));
+        ASSERT_TRUE(r.ok) << r.failure;
+        EXPECT_EQ(r.busyCount, 2);
+        EXPECT_EQ(r.raw, (Bytes{0x40, 0x40}));
+        EXPECT_EQ(c.exchange(8, bytesOf("Stat")).raw, (Bytes{0x00, 0x00}));
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(wait(pid), 0);
+    EXPECT_NE(read("console.out").find("19200 bit/s, program stopped"), std::string::npos) << read("console.out");
 }
 
 struct BadStart {
