@@ -49,9 +49,16 @@ bool readSourceFile(const std::string& path, std::vector<std::string>& lines) {
 
 bool writeSourceFile(const std::string& path, const std::vector<std::string>& lines) {
     namespace fs = std::filesystem;
+    std::error_code ec;
+    // Through a symbolic link the file it names is replaced, not the link.
+    std::string target = path;
+    if (fs::is_symlink(path, ec)) {
+        const auto resolved = fs::canonical(path, ec);
+        if (!ec) target = resolved.string();
+    }
     // Written beside the target, so the rename stays on one file system and
     // replaces the old file in one step: a failed write leaves it whole.
-    const std::string temporary = path + ".saving~";
+    const std::string temporary = target + ".saving~";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) return false;
@@ -71,12 +78,11 @@ bool writeSourceFile(const std::string& path, const std::vector<std::string>& li
             return false;
         }
     }
-    std::error_code ec;
     // Keep the replaced file's permissions.
-    const auto old = fs::status(path, ec);
+    const auto old = fs::status(target, ec);
     if (!ec && fs::exists(old)) fs::permissions(temporary, old.permissions(), ec);
     ec.clear();
-    fs::rename(temporary, path, ec);
+    fs::rename(temporary, target, ec);
     if (ec) {
         std::remove(temporary.c_str());
         return false;

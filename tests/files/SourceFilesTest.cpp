@@ -294,6 +294,20 @@ TEST_F(SourceFilesTest, AWriteThatFailsHalfWayKeepsTheOldFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1);
 }
 
+TEST_F(SourceFilesTest, SavingThroughALinkReplacesTheFileItNamesAndKeepsItsMode) {
+    const fs::path real = folder / "real.tn";
+    writeBytes(real, "OLD\r\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    fs::create_symlink(real, folder / "link.tn");
+    openFile(folder / "link.tn");
+    edit({"NEW"});
+    wb().files.FileSaveExecute();
+    EXPECT_TRUE(fs::is_symlink(folder / "link.tn"));
+    EXPECT_EQ(readBytes(real), "NEW\r\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 TEST_F(SourceFilesTest, ARefusedCloseStillWritesThePortFile) {
     edit({"A"});
     wb().state.openPort = 4;
