@@ -58,6 +58,17 @@
 // start-up block, in seconds, or BoardOptions::startupMs) and then runs the
 // stored program if there is one, unless a sync has been echoed first.
 //
+// The record. Every exchange, sync, dropped frame and noise byte goes into
+// record() before the board writes its answer, so a client that has read a
+// reply always finds its exchange there (replyMs is when the last byte has
+// left, paced or not). Console bytes are recorded as they are written.
+// record().clear() forgets everything; waitFor...() block without spinning.
+//
+// Run rules (RunControl.h): Run/Step reply with 0x20, breakpoints hold every
+// line but the first after Run/Step, Stop halts at once, Reset sets position
+// 0 and clears the variables, and a Run or Step after the program ended
+// starts again from position 0.
+//
 // Threads. All public methods are thread-safe. Callbacks in BoardOptions run
 // on the board thread and must not call back into the board.
 #pragma once
