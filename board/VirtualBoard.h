@@ -179,7 +179,11 @@ public:
     void comeBack();  // returns when the new line is up
 
 private:
-    struct Reply;
+    struct Reply {
+        std::vector<std::uint8_t> bytes;
+        std::uint32_t newBaud = 0;  // switch to this rate after the reply
+        int busyMs = 0;             // busy for this long after the reply
+    };
     enum class State { Idle, Frame };
 
     void threadMain();
@@ -193,7 +197,7 @@ private:
     void onSync();
     void onFrame();
     void dropFrame(const char* why);
-    Reply dispatch(std::uint8_t code, const std::vector<std::uint8_t>& payload);
+    Reply dispatch(std::uint8_t code, const std::vector<std::uint8_t>& payload);  // Commands.cpp
     void send(const std::uint8_t* data, std::size_t size);
     void send(const std::vector<std::uint8_t>& bytes) { send(bytes.data(), bytes.size()); }
     void flushConsole();
