@@ -67,14 +67,18 @@ public:
     }
 
     void write(const Bytes& b) {
+        // A line that hung up can keep answering EAGAIN with POLLHUP set, so
+        // the write gives up after a deadline instead of retrying forever.
+        const auto end = std::chrono::steady_clock::now() + Ms(2000);
         std::size_t done = 0;
         while (done < b.size()) {
             ssize_t n = ::write(fd_, b.data() + done, b.size() - done);
             if (n > 0) done += static_cast<std::size_t>(n);
             else if (n < 0 && errno != EAGAIN && errno != EINTR) return;  // hung up
             else {
+                if (std::chrono::steady_clock::now() >= end) return;
                 pollfd p{fd_, POLLOUT, 0};
-                ::poll(&p, 1, 10);
+                if (::poll(&p, 1, 10) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return;
             }
         }
     }
