@@ -16,6 +16,9 @@
 #include <QTimer>
 
 #include "app/ConsolePane.h"
+#include "app/DesktopServicesQt.h"
+#include "app/FindDialog.h"
+#include "app/TAboutBox.h"
 #include "app/ListingPane.h"
 #include "app/QtNotices.h"
 #include "app/RunningLight.h"
@@ -49,20 +52,6 @@ QFont paneFont() {
     return f;
 }
 
-// Until the desktop services are in place, nothing is offered.
-class NoDesktop : public DesktopServices {
-public:
-    bool runOpenDialog(std::string&) override { return false; }
-    bool runSaveDialog(std::string&) override { return false; }
-    void showFindDialog() override {}
-    FindOptions findOptions() const override { return {}; }
-    bool printListing() override { return false; }
-    bool openDocument(const std::string&) override { return false; }
-    void showAboutBox() override {}
-    void showMessage(const std::string&) override {}
-    void closeMainWindow() override {}
-};
-
 std::string executableFolder() {
     QString dir = QCoreApplication::applicationDirPath();
     if (!dir.endsWith('/')) dir += '/';
@@ -86,11 +75,16 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     auto monitorTimer = std::make_unique<MonitorTimerQt>(this);
     MonitorTimerQt* timerPtr = monitorTimer.get();
     timer = std::move(monitorTimer);
-    desktop = std::make_unique<NoDesktop>();
+    // The desktop services create the About box and the find dialog.
+    auto services = std::make_unique<DesktopServicesQt>(this, RichEdit1, *notices);
+    DesktopServicesQt* servicesPtr = services.get();
+    desktop = std::move(services);
     wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
                                      folder.empty() ? executableFolder() : folder);
     notices->beforeBox = [this] { wb->console.flush(); };
     timerPtr->bind(*wb);
+    connect(servicesPtr->findDialog(), &FindDialog::findNext, this, [this] { wb->find.FindDialog1Find(); });
+    setWindowIcon(travinProgramIcon());
     Memo1->onUserEdit = [this] { wb->console.paneEdited(); };
 
     buildMenus();
