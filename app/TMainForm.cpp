@@ -52,6 +52,32 @@ QFont paneFont() {
     return f;
 }
 
+// The desktop services own the About box, which is created after the main
+// window has finished its creation; until then the core reaches them through
+// this forwarder.
+class DesktopForwarder : public DesktopServices {
+public:
+    std::unique_ptr<DesktopServices> target;
+
+    bool runOpenDialog(std::string& path) override { return target && target->runOpenDialog(path); }
+    bool runSaveDialog(std::string& path) override { return target && target->runSaveDialog(path); }
+    void showFindDialog() override {
+        if (target) target->showFindDialog();
+    }
+    FindOptions findOptions() const override { return target ? target->findOptions() : FindOptions{}; }
+    bool printListing() override { return target && target->printListing(); }
+    bool openDocument(const std::string& path) override { return target && target->openDocument(path); }
+    void showAboutBox() override {
+        if (target) target->showAboutBox();
+    }
+    void showMessage(const std::string& text) override {
+        if (target) target->showMessage(text);
+    }
+    void closeMainWindow() override {
+        if (target) target->closeMainWindow();
+    }
+};
+
 std::string executableFolder() {
     QString dir = QCoreApplication::applicationDirPath();
     if (!dir.endsWith('/')) dir += '/';
@@ -75,15 +101,13 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     auto monitorTimer = std::make_unique<MonitorTimerQt>(this);
     MonitorTimerQt* timerPtr = monitorTimer.get();
     timer = std::move(monitorTimer);
-    // The desktop services create the About box and the find dialog.
-    auto services = std::make_unique<DesktopServicesQt>(this, RichEdit1, *notices);
-    DesktopServicesQt* servicesPtr = services.get();
-    desktop = std::move(services);
+    auto forwarder = std::make_unique<DesktopForwarder>();
+    DesktopForwarder* desktopForwarder = forwarder.get();
+    desktop = std::move(forwarder);
     wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
                                      folder.empty() ? executableFolder() : folder);
     notices->beforeBox = [this] { wb->console.flush(); };
     timerPtr->bind(*wb);
-    connect(servicesPtr->findDialog(), &FindDialog::findNext, this, [this] { wb->find.FindDialog1Find(); });
     setWindowIcon(travinProgramIcon());
     Memo1->onUserEdit = [this] { wb->console.paneEdited(); };
 
@@ -105,8 +129,13 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
 
     wb->FormCreate(*this);
 
-    // The dialogs follow the main window, in their order; each lives until
-    // the application ends and is hidden between uses.
+    // The dialogs follow the main window, in their order: the About box
+    // (made by the desktop services, with the find dialog), the port dialog
+    // and the assistant's two windows. Each lives until the application ends
+    // and is hidden between uses.
+    auto services = std::make_unique<DesktopServicesQt>(this, RichEdit1, *notices);
+    connect(services->findDialog(), &FindDialog::findNext, this, [this] { wb->find.FindDialog1Find(); });
+    desktopForwarder->target = std::move(services);
     ComPortForm = new TComPortForm(this);
     ComPortForm->bind(*wb);
     FuncAssistMenuForm = new TFuncAssistMenuForm(this);

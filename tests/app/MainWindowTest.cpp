@@ -14,7 +14,11 @@
 
 #include "app/ConsolePane.h"
 #include "app/ListingPane.h"
+#include "app/TAboutBox.h"
 #include "app/TMainForm.h"
+#include "assistant/TFuncAssistEditForm.h"
+#include "assistant/TFuncAssistMenuForm.h"
+#include "link/TComPortForm.h"
 
 namespace {
 
@@ -65,6 +69,22 @@ TEST_F(MainWindowTest, StartUpShowsUntitledOneConsoleLineAndZeroVariables) {
     EXPECT_EQ(form->helpFile(), QString::fromStdString(folder.string() + "/tnhelp.html"));
     // FormCreate switched the monitor on before the test switched it off.
     EXPECT_TRUE(form->workbench().state.reopenRequested);
+}
+
+// The dialogs exist from start-up, hidden, created after the main window in
+// their fixed order.
+TEST_F(MainWindowTest, TheFourDialogsAreCreatedHiddenInTheirOrder) {
+    std::vector<QString> order;
+    for (QObject* child : form->children()) {
+        if (qobject_cast<travin::TAboutBox*>(child)) order.push_back("about");
+        if (qobject_cast<travin::TComPortForm*>(child)) order.push_back("port");
+        if (qobject_cast<travin::TFuncAssistMenuForm*>(child)) order.push_back("menu");
+        if (qobject_cast<travin::TFuncAssistEditForm*>(child)) order.push_back("edit");
+        if (auto* w = qobject_cast<QWidget*>(child); w && w->isWindow()) {
+            EXPECT_FALSE(w->isVisible()) << child->metaObject()->className();
+        }
+    }
+    EXPECT_EQ(order, (std::vector<QString>{"about", "port", "menu", "edit"}));
 }
 
 TEST_F(MainWindowTest, StartUpEnablesOnlyThePortControlsAndTheFileEntries) {
