@@ -2,6 +2,8 @@
 // size rule.
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -27,12 +29,7 @@ using travin::TMainForm;
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "main_window_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) app = new QApplication(argc, argv);
-    }
+    static void SetUpTestSuite() { travin::testing::ensureQtApplication(); }
 
     void SetUp() override {
         folder = std::filesystem::temp_directory_path() /
@@ -49,7 +46,6 @@ protected:
         std::filesystem::remove_all(folder);
     }
 
-    static inline QApplication* app = nullptr;
     std::filesystem::path folder;
     std::unique_ptr<TMainForm> form;
 };

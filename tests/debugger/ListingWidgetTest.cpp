@@ -2,6 +2,8 @@
 // line extents, the caret and scrolling, and colouring never being an edit.
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <QApplication>
 #include <QScrollBar>
 #include <QTest>
@@ -20,10 +22,7 @@ namespace {
 class ListingWidget : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "debugger_listing_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        travin::testing::ensureQtApplication();
     }
 
     void SetUp() override {

@@ -3,6 +3,8 @@
 // breakpoint, run to it, step, set a variable and upload the program back.
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -27,10 +29,7 @@ namespace {
 class WindowSession : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "debugger_window_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        travin::testing::ensureQtApplication();
     }
 
     void SetUp() override {

@@ -3,6 +3,8 @@
 // test, around the workbench core.
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <unistd.h>
 
 #include <QApplication>
@@ -80,10 +82,7 @@ void answerFileDialog(const QString& path) {
 class DesktopQtTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "files_qt_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        travin::testing::ensureQtApplication();
     }
 
     void SetUp() override {

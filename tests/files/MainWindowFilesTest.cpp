@@ -2,6 +2,8 @@
 // offscreen, its menu entries triggered and its boxes answered by the test.
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <unistd.h>
 
 #include <QAction>
@@ -116,10 +118,7 @@ ModalScript::Step choose(const QString& path, QString* preset = nullptr) {
 class MainWindowFilesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "files_window_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        travin::testing::ensureQtApplication();
     }
 
     void SetUp() override {

@@ -1,6 +1,8 @@
 // The port dialog and the monitor's Qt timer, offscreen.
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <QApplication>
 #include <QButtonGroup>
 #include <QEventLoop>
@@ -18,12 +20,7 @@
 namespace travin::testing {
 namespace {
 
-void ensureApp() {
-    static int argc = 1;
-    static char name[] = "link_qt_test";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) new QApplication(argc, argv);
-}
+void ensureApp() { ensureQtApplication(); }
 
 void runEventsFor(int ms) {
     QEventLoop loop;

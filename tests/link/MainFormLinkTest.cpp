@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/QtTestApp.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -45,10 +47,7 @@ bool runEventsUntil(const std::function<bool()>& done, int limitMs) {
 class MainFormLink : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "link_mainform_test";
-        static char* argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
+        travin::testing::ensureQtApplication();
     }
     void SetUp() override {
         vboard::BoardOptions o;
