@@ -5,10 +5,14 @@
 #include "board/Executor.h"
 
 #include <memory>
+#include <string>
 
 namespace vboard {
 
-// A new executor holding no program. For now the interim SimpleExecutor.
-std::unique_ptr<Executor> makeExecutor();
+// A new executor holding no program: the Travin interpreter on a module
+// network described by `rig` ("1=orlen,2=daska,3=membo"; empty for the
+// default rig). Throws std::invalid_argument with the reason for a rig
+// description it cannot read.
+std::unique_ptr<Executor> makeExecutor(const std::string& rig = {});
 
 }  // namespace vboard

@@ -1,4 +1,5 @@
 #include "board/VirtualBoard.h"
+#include "board/ExecutorFactory.h"
 
 #include "board/Frame.h"
 
@@ -48,7 +49,7 @@ void VirtualBoard::start() {
     pty_ = std::move(pty);
     slavePath_ = pty_->slavePath();
     wakeFd_ = wfd;
-    run_ = std::make_unique<RunControl>(*eeprom_, [this] { return nowMs(); });
+    run_ = std::make_unique<RunControl>(*eeprom_, [this] { return nowMs(); }, makeExecutor(options_.rig));
     state_ = State::Idle;
     frame_.clear();
     busyUntil_ = 0;

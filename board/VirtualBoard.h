@@ -104,6 +104,7 @@ struct BoardOptions {
     bool pace = false;            // wire pacing, 10 bits per byte
     int linesPerSecond = 20000;   // program speed; 0: as fast as possible
     std::string version = "Travin VB 1.0";
+    std::string rig;              // module network, e.g. "1=orlen,2=daska"; empty: default
     bool rateResetsOnClose = true;
     std::function<void(const Exchange&)> onExchange;  // after each exchange
     std::function<void(const std::string&)> onEvent;  // noise, dropped frames, hang-ups

@@ -8,6 +8,7 @@
 // the trace console: fault injections for trying the workbench by hand.
 #include "board/Eeprom.h"
 #include "board/VirtualBoard.h"
+#include "board/ExecutorFactory.h"
 
 #include <cerrno>
 #include <csignal>
@@ -37,6 +38,7 @@ const char* kUsage =
     "  --no-autorun            never run the stored program at power-on\n"
     "  --version-text TEXT     the version text the board reports\n"
     "  --link-dir DIR          put com<N> into DIR instead\n"
+    "  --rig TEXT              module network, e.g. 1=orlen,2=daska,3=membo (the default)\n"
     "fault injections (once each, at start; also typed on the trace console):\n"
     "  --corrupt-checksum      corrupt the next reply's checksum          [corrupt]\n"
     "  --bit6                  set status bit 6 on the next reply         [bit6]\n"
@@ -149,6 +151,7 @@ int main(int argc, char** argv) {
         else if (a == "--no-autorun") options.powerOnRun = false;
         else if (a == "--version-text") options.version = value();
         else if (a == "--link-dir") options.linkDir = value();
+        else if (a == "--rig") options.rig = value();
         else if (a == "--corrupt-checksum") corrupt = true;
         else if (a == "--bit6") bit6 = true;
         else if (a == "--stall") stall = true;
@@ -168,6 +171,13 @@ int main(int argc, char** argv) {
     if (options.comNumber < 1) {
         std::fprintf(stderr, "travin-board: --com N is required (N from 1)\n%s", kUsage);
         return 2;
+    }
+
+    try {
+        // A rig the board cannot read is refused before anything starts.
+        if (!options.rig.empty()) (void)vboard::makeExecutor(options.rig);
+    } catch (const std::exception& e) {
+        fail(std::string("--rig: ") + e.what());
     }
 
     try {

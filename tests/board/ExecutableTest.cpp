@@ -137,6 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadStart{"MissingProgramFile", {"--program", "/nonexistent/p.tn"}, "cannot open program file /nonexistent/p.tn"},
         BadStart{"LinkFolderMissing", {"--link-dir", "/nonexistent/dir"}, "cannot create lock file /nonexistent/dir/com3.lock"},
         BadStart{"UnknownFlag", {"--frobnicate"}, "unknown option --frobnicate"},
+        BadStart{"UnknownModuleType", {"--rig", "1=orlen,2=lathe"}, "--rig: unknown module type 'lathe'"},
         BadStart{"EepromIsAFolder", {"--eeprom", "@"}, "EEPROM image"}),
     [](const auto& info) { return std::string(info.param.name); });
 
