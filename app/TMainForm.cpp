@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/ConsolePane.h"
 #include "app/DesktopServicesQt.h"
@@ -407,7 +408,10 @@ void TMainForm::setCaption(const std::string& caption) { setWindowTitle(latin1(c
 
 void TMainForm::setListingTabStops(int count, int stepPoints) { RichEdit1->setTabStops(count, stepPoints); }
 
-void TMainForm::setWindowSize(int width, int height) { resize(width, height); }
+void TMainForm::setWindowSize(int width, int height) {
+    resize(width - std::max(0, frameGeometry().width() - this->width()),
+           height - std::max(0, frameGeometry().height() - this->height()));
+}
 
 void TMainForm::setResizeReady() {
     // Captured in saveLayout(), which follows at once.
@@ -431,10 +435,24 @@ void TMainForm::saveLayout() {
 void TMainForm::limitAciLine(int characters) { ACIEdit->setMaxLength(characters); }
 
 void TMainForm::FormConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight) {
+    // The limits are outer sizes, title bar and borders included; Qt sizes
+    // the window without the frame the window manager adds (none offscreen),
+    // so the frame is taken off before the limits are applied.
+    const int frameWidth = std::max(0, frameGeometry().width() - width());
+    const int frameHeight = std::max(0, frameGeometry().height() - height());
+    if (frameHeight != knownFrameHeight) {
+        // A frame that appears (or changes) once the window is shown keeps
+        // the outer height the window had.
+        const int outerHeight = height() + knownFrameHeight;
+        knownFrameHeight = frameHeight;
+        setMinimumSize(0, 0);
+        resize(width(), std::max(outerHeight - frameHeight, 1));
+    }
     SavedLayout now;
-    const bool relayout = layout.FormConstrainedResize(minWidth, minHeight, maxWidth, maxHeight, height(), now);
-    setMinimumSize(minWidth, minHeight);
-    setMaximumSize(maxWidth, maxHeight);
+    const bool relayout =
+        layout.FormConstrainedResize(minWidth, minHeight, maxWidth, maxHeight, height() + frameHeight, now);
+    setMinimumSize(minWidth - frameWidth, minHeight - frameHeight);
+    setMaximumSize(maxWidth - frameWidth, maxHeight >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : maxHeight - frameHeight);
     if (relayout) applyLayout(now);
 }
 
@@ -459,6 +477,13 @@ void TMainForm::showCentred() {
 
 void TMainForm::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
+    int minW = 0, minH = 0, maxW = 0, maxH = QWIDGETSIZE_MAX;
+    FormConstrainedResize(minW, minH, maxW, maxH);
+}
+
+void TMainForm::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    // The window manager's frame becomes known once the window is placed.
     int minW = 0, minH = 0, maxW = 0, maxH = QWIDGETSIZE_MAX;
     FormConstrainedResize(minW, minH, maxW, maxH);
 }

@@ -109,6 +109,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -132,6 +133,7 @@ private:
     std::map<Control, QWidget*> controlWidgets;
     std::map<Control, QAction*> controlActions;
     WindowLayout layout;
+    int knownFrameHeight = 0;
     QString helpFilePath;
 };
 
