@@ -76,6 +76,7 @@ bool ParseCallText(FuncAssistState& state, const std::string& text, int& index,
     std::size_t p = c;
 
     int opened = 0, closed = 0, k = 0;
+    bool refused = false;
     std::size_t end = t.size();   // one past the call's last character
     for (; c < t.size(); ++c) {
         if (t[c] == '(') {
@@ -88,16 +89,19 @@ bool ParseCallText(FuncAssistState& state, const std::string& text, int& index,
                 end = c + 1;
                 break;
             }
-        } else if (t[c] == ',' && opened == closed + 1) {
+        } else if (t[c] == ',' && opened == closed + 1 && !refused) {
+            // A refused argument fails the parse, but the scan goes on to
+            // the closing parenthesis so that text after the call is known
+            // and kept on the mismatch path as well.
             if (!StoreCallArg(state, k, t.substr(p + 1, c - p - 1)))
-                return false;
+                refused = true;
             ++k;
             p = c;
         }
     }
     if (callLength && end < t.size())
         *callLength = lead + end;
-    if (opened != closed)
+    if (refused || opened != closed)
         return false;
 
     const int needed = ParamCount(entry->Params);

@@ -172,6 +172,15 @@ TEST(RichEdit1MouseDown, TextAfterAnUnfittingCallIsKeptToo)
     EXPECT_EQ(rig.listing.text, "stopmot(1,5) ' stop");
 }
 
+TEST(RichEdit1MouseDown, TextAfterACallWithAnEmptyArgumentIsKept)
+{
+    Rig rig("poke(1,,2) ' set", 0, 16);
+    rig.editor.steps.push_back([](FakeEditor& e) { e.ok(); });
+    rig.assist.RichEdit1MouseDown(MouseButton::Right);
+    EXPECT_EQ(rig.notices.shown.at(0), "Function Parameter Mismatch - Using Defaults");
+    EXPECT_EQ(rig.listing.text, "poke(0,0) ' set");
+}
+
 TEST(RichEdit1MouseDown, TwelveArgumentsToSvgainFallBackToDefaults)
 {
     const std::string call = "svgain(1,2,3,4,5,6,7,8,9,10,11,12)";

@@ -72,6 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"trailing text after leading blanks", "  getpos(1) + 5", true, 15, {"1"}, 11},
         ParseCase{"extra closing parenthesis is trailing", "store(1,2))", true, 12, {"1", "2"}, 10},
         ParseCase{"trailing text after an unfitting call", "stopmot(1) + 5", false, 21, {}, 10},
+        ParseCase{"trailing text after an empty argument", "poke(1,,2) ' c", false, 10, {}, 10},
+        ParseCase{"trailing text after a thirteenth argument",
+                  "svgain(1,2,3,4,5,6,7,8,9,10,11,12,13) + 5", false, 23, {}, 37},
         // Empty parentheses fit an entry without parameters; the bare name
         // still does not.
         ParseCase{"empty parentheses, no parameters", "getchar()", true, 0, {}, kWhole},
