@@ -2,7 +2,10 @@
 // payloads, with fake screens.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "LinkBench.h"
 #include "link/CommandTable.h"
@@ -104,6 +107,95 @@ TEST(MonitorBaud, NotDetectedChangesNothingAndSaysSo) {
     EXPECT_FALSE(nb.wb().monitor.ChangeBaudRate(115200));
     EXPECT_TRUE(nb.bench.timer.on);
     EXPECT_TRUE(nb.bench.notices.notices.empty());
+}
+
+// StoreReplyData per code, straight from a reply buffer: what each code keeps
+// and that nothing past the bytes that came is read.
+struct UploadRow {
+    const char* name;
+    std::vector<std::uint8_t> data;      // the reply data, M bytes
+    std::string appended;
+    bool end;
+};
+class UploadBlockStore : public ::testing::TestWithParam<UploadRow> {};
+
+std::vector<std::uint8_t> uploadData(const std::string& text, int size = 130) {
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(size), 0);
+    data[0] = 0xEE;   // the two unused bytes must not reach the stream
+    data[1] = 0xEF;
+    for (std::size_t i = 0; i < text.size() && 2 + i < data.size(); ++i) {
+        data[2 + i] = static_cast<std::uint8_t>(text[i]);
+    }
+    return data;
+}
+
+TEST_P(UploadBlockStore, AppendsTheTextBeforeTheFirstZero) {
+    NoPortBench nb;
+    nb.state().uploadStream = {'>'};
+    nb.state().uploadEnd = false;
+    const auto& row = GetParam();
+    nb.wb().link.StoreReplyData(command::UploadBlock, row.data.data(), static_cast<int>(row.data.size()));
+    const std::string stream(nb.state().uploadStream.begin(), nb.state().uploadStream.end());
+    EXPECT_EQ(stream, ">" + row.appended);
+    EXPECT_EQ(nb.state().uploadEnd, row.end);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, UploadBlockStore,
+    ::testing::Values(UploadRow{"EndsInside", uploadData("a=1\r\n"), "a=1\r\n", true},
+                      UploadRow{"FullPage", uploadData(std::string(128, 'x')), std::string(128, 'x'), false},
+                      UploadRow{"ZeroFirst", uploadData(""), "", true},
+                      UploadRow{"ShortReplyKeepsWhatCame", uploadData("abc", 5), "abc", false},
+                      UploadRow{"LongerReplyStopsAtThePage", uploadData(std::string(140, 'y'), 150),
+                                std::string(128, 'y'), false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ReplyStore, StartupBlockKeepsTwentyFourBytesAndShortRepliesOnlyWhatCame) {
+    NoPortBench nb;
+    std::vector<std::uint8_t> data(30);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i + 1);
+    nb.wb().link.StoreReplyData(command::GetStartupTime, data.data(), 30);
+    for (std::size_t i = 0; i < 24; ++i) EXPECT_EQ(nb.state().startupBlock[i], i + 1) << i;
+
+    nb.state().startupBlock.fill(0x55);
+    const std::uint8_t shortReply[3] = {9, 8, 7};
+    nb.wb().link.StoreReplyData(command::GetStartupTime, shortReply, 3);
+    EXPECT_EQ(nb.state().startupBlock[0], 9);
+    EXPECT_EQ(nb.state().startupBlock[2], 7);
+    EXPECT_EQ(nb.state().startupBlock[3], 0x55);
+}
+
+TEST(ReplyStore, PromptOpensTheUserInputBoxAndTheAnswerIsElevenBytesAtMost) {
+    NoPortBench nb;
+    // What an earlier, longer answer left behind must not survive.
+    nb.state().inputAnswer.fill('#');
+    nb.bench.notices.inputAnswers.push_back(std::string("abcdefghijklmnop"));
+    const std::string prompt = "Speed?";
+    // The text ends after M bytes even without a terminator.
+    nb.wb().link.StoreReplyData(command::GetInputPrompt, reinterpret_cast<const std::uint8_t*>(prompt.data()),
+                                static_cast<int>(prompt.size()));
+    ASSERT_EQ(nb.bench.notices.inputs.size(), 1u);
+    EXPECT_EQ(nb.bench.notices.inputs[0].caption, "User Input");
+    EXPECT_EQ(nb.bench.notices.inputs[0].prompt, "Speed?");
+    EXPECT_EQ(nb.bench.notices.inputs[0].initial, "0");
+    const std::array<char, 12> expected{'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j', 'k', '\0'};
+    EXPECT_EQ(nb.state().inputAnswer, expected);
+
+    nb.wb().link.StoreReplyData(command::GetInputPrompt, nullptr, 0);   // cancelled: "0"
+    const std::array<char, 12> zero{'0'};
+    EXPECT_EQ(nb.state().inputAnswer, zero);
+}
+
+TEST(ReplyStore, OtherCodesKeepNothing) {
+    NoPortBench nb;
+    std::vector<std::uint8_t> data(130, 'z');
+    for (std::uint8_t code : {command::GetStatus, command::StopProgram, command::SendInput, std::uint8_t{5}}) {
+        nb.wb().link.StoreReplyData(code, data.data(), 130);
+    }
+    EXPECT_TRUE(nb.state().uploadStream.empty());
+    EXPECT_EQ(nb.state().startupBlock[0], 0);
+    EXPECT_EQ(nb.state().versionText[0], '\0');
+    EXPECT_EQ(nb.state().variableValues[0], 0);
+    EXPECT_TRUE(nb.bench.notices.inputs.empty());
 }
 
 }  // namespace
