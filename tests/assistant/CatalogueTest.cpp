@@ -123,6 +123,39 @@ TEST(ParamCount, StopsAtElevenAndAtAnEmptyDefault)
     EXPECT_EQ(ParamCount(gap), 1);
 }
 
+TEST(FuncAssistCatalogue, OddSpellingsAndSpacingAreTheBoardsOwn)
+{
+    // Texts that look like typos are the board documentation's wording and
+    // must not be "corrected".
+    EXPECT_STREQ(FuncAssistCatalogue[6].Description, "Returns contents of processer RAM");
+    EXPECT_STREQ(FuncAssistCatalogue[10].Description, "Writes data to processor RAM");
+    EXPECT_STREQ(FuncAssistCatalogue[21].Description, "Stop motor using specifed mode, and enable/disable amplifier");
+    EXPECT_STREQ(FuncAssistCatalogue[32].Description, "Stop motor using specifed mode, and enable/disable amplifier");
+    EXPECT_STREQ(FuncAssistCatalogue[19].Description, "Set homing parameters");
+    EXPECT_STREQ(FuncAssistCatalogue[1].Params[0].Description, "reset (1=reset num errors to 0, 0=do not reset)");
+    EXPECT_STREQ(FuncAssistCatalogue[23].Params[3].Description, "Integral gain (0 to 32,767)");
+    EXPECT_STREQ(FuncAssistCatalogue[24].Params[2].Description,
+                 "Goal Position in encoder counts (-2147483,648 to +2147483647)");
+    EXPECT_STREQ(FuncAssistCatalogue[34].Params[1].Description, "Mode");
+    EXPECT_STREQ(FuncAssistCatalogue[34].Params[2].Description, "Minimum stepping speed (1-250)");
+    EXPECT_STREQ(FuncAssistCatalogue[30].Bits[1], "Home on Limit 2");
+    EXPECT_STREQ(FuncAssistCatalogue[30].Bits[3], "Home on HOME SWITCH");
+}
+
+TEST(FuncAssistCatalogue, MostEntriesShareTheTwoCommonLists)
+{
+    // getstat's list is the module-address list; getchar's the empty one.
+    const FuncAssistParam* moduleAddress = FuncAssistCatalogue[3].Params;
+    const FuncAssistParam* none = FuncAssistCatalogue[0].Params;
+    EXPECT_STREQ(moduleAddress[0].Default, "1");
+    EXPECT_STREQ(moduleAddress[0].Description, "Module address (1 - 8)");
+    EXPECT_STREQ(moduleAddress[1].Default, "");
+    for (int i : {4, 5, 11, 13, 14, 15, 16, 17, 18, 20, 22, 25, 26, 27, 28, 29, 31, 36, 38, 39})
+        EXPECT_EQ(FuncAssistCatalogue[i].Params, moduleAddress) << FuncAssistCatalogue[i].Name;
+    for (int i : {2, 9})
+        EXPECT_EQ(FuncAssistCatalogue[i].Params, none) << FuncAssistCatalogue[i].Name;
+}
+
 TEST(FuncAssistCatalogue, SvgainDefaultsInOrder)
 {
     const char* expected[] = {"1", "100", "1000", "0", "0", "255", "0", "2000", "1", "1", "1"};
