@@ -3,7 +3,11 @@
 // console bytes before the echo, input requests, and the tick guard.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
+#include <atomic>
 #include <optional>
+#include <thread>
 
 #include "LinkBench.h"
 #include "link/CommandTable.h"
@@ -237,6 +241,88 @@ TEST(Handshake, ConsoleBytesBeforeTheEchoAreShownInOrder) {
     EXPECT_EQ(pb.peer.frames()[0].code, command::GetStatus);
     // SendCommand hands the pane what came.
     EXPECT_EQ(pb.bench.console.shown.back(), " next");
+}
+
+// The port already closed (an earlier exchange failed): the sync byte's
+// write fails, then the byte-count query, detected or not.
+class ClosedPort : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ClosedPort, SyncWriteFailsThenSiotestFails) {
+    PeerBench pb;
+    pb.state().detected = GetParam();
+    pb.wb().link.SendCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    const std::vector<std::string> expected{"SioPutChars failed", "Serial Communications Error (siotest failed)",
+                                            kPowerCycle};
+    EXPECT_EQ(pb.bench.notices.notices, expected);
+    EXPECT_FALSE(pb.state().detected);
+    EXPECT_TRUE(pb.state().reopenRequested);
+}
+INSTANTIATE_TEST_SUITE_P(DetectedOrNot, ClosedPort, ::testing::Bool());
+
+// Everything the failure path changes is done before the first box is up,
+// and the second box follows the first.
+TEST(Exchange, LinkFailureSettlesTheStateBeforeItsBoxes) {
+    PeerBench pb;
+    pb.peer.onFrame = [](const ScriptedPeer::Frame&) { return Bytes{0x30, 0x31}; };
+    pb.peer.start();
+    ASSERT_TRUE(pb.openNow());
+    const int oldHandle = pb.state().portHandle;
+    pb.state().detected = true;
+    pb.state().running = true;
+    pb.state().inputRequested = true;
+    pb.state().downloadNeeded = false;
+    pb.wb().controls.UpdateControls();
+    pb.bench.main.setRunningLight(kGreen);
+    ASSERT_TRUE(pb.bench.main.enabled[Control::StopButton]);
+
+    int boxes = 0;
+    pb.bench.notices.onNotice = [&](const std::string& text) {
+        if (++boxes > 1) {
+            EXPECT_EQ(text, kPowerCycle);
+            return;
+        }
+        EXPECT_EQ(text, "Serial Communications Error (receive checksum error)");
+        EXPECT_EQ(pb.state().portHandle, kInvalidHandle);
+        EXPECT_EQ(::fcntl(oldHandle, F_GETFD), -1) << "the port was not closed";
+        EXPECT_FALSE(pb.state().detected);
+        EXPECT_FALSE(pb.bench.main.enabled[Control::StopButton]) << "controls not updated";
+        EXPECT_TRUE(pb.bench.main.enabled[Control::SelectPortButton]);
+        EXPECT_TRUE(pb.state().reopenRequested);
+        EXPECT_EQ(pb.bench.main.light, kGrey);
+        EXPECT_FALSE(pb.state().inputRequested);
+        EXPECT_TRUE(pb.state().downloadNeeded);
+        EXPECT_TRUE(pb.state().running) << "running is left as it was";
+    };
+    pb.wb().link.SendCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    EXPECT_EQ(boxes, 2);
+    EXPECT_TRUE(pb.state().running);
+}
+
+// Console output before the echo does not restart the exchange's budget:
+// a searching probe that only ever gets console bytes ends after 250 ms.
+TEST(Handshake, ConsoleBytesBeforeTheEchoDoNotRestartTheBudget) {
+    PeerBench pb;
+    pb.peer.onSync = [](int) { return Bytes{}; };
+    pb.peer.start();
+    ASSERT_TRUE(pb.openNow());
+    std::atomic<bool> stop{false};
+    std::thread chatter([&] {
+        for (int i = 0; i < 25 && !stop; ++i) {
+            pb.peer.send({'x'});
+            std::this_thread::sleep_for(40ms);
+        }
+    });
+    const auto t0 = std::chrono::steady_clock::now();
+    pb.wb().link.ExchangeCommand(command::StopProgram, fixedPayload(command::StopProgram));
+    const auto took = std::chrono::steady_clock::now() - t0;
+    stop = true;
+    chatter.join();
+    EXPECT_GE(took, 245ms);
+    EXPECT_LT(took, 450ms);
+    EXPECT_FALSE(pb.state().detected);
+    EXPECT_TRUE(pb.bench.notices.notices.empty());
+    // Some of the chatter was shown while waiting for the echo.
+    EXPECT_NE(pb.consoleText().find("xx"), std::string::npos);
 }
 
 TEST(Exchange, ClosedPortFailsWithSiotest) {
