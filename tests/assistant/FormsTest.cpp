@@ -23,6 +23,7 @@
 #include <QTextEdit>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -290,6 +291,28 @@ TEST(TFuncAssistEditForm, AppliesTheSvtrajLayout)
     EXPECT_TRUE(editor.findChild<QLabel*>(QStringLiteral("Label18"))->isHidden());
     EXPECT_EQ(editor.ParamEditFor(11), editor.ParamEditFor(0));
     EXPECT_EQ(editor.BitCheckBoxFor(-1), editor.BitCheckBoxFor(0));
+}
+
+TEST(TFuncAssistEditForm, TabOrderIsFieldsThenOkCancelThenBitBoxes)
+{
+    App();
+    TFuncAssistEditForm editor;
+    std::vector<QString> expected;
+    for (int i = 1; i <= 11; ++i) expected.push_back(QStringLiteral("Edit%1").arg(i));
+    expected.push_back(QStringLiteral("Button1"));
+    expected.push_back(QStringLiteral("Button2"));
+    for (int k = 1; k <= 8; ++k) expected.push_back(QStringLiteral("CheckBox%1").arg(k));
+
+    // Walk the focus chain from Edit1, keeping only the controls that take
+    // the Tab key.
+    std::vector<QString> order;
+    QWidget* w = editor.ParamEditFor(0);
+    do {
+        if (w->focusPolicy() & Qt::TabFocus) order.push_back(w->objectName());
+        w = w->nextInFocusChain();
+    } while (w != editor.ParamEditFor(0) && order.size() < 64);
+    order.resize(std::min(order.size(), expected.size()));
+    EXPECT_EQ(order, expected);
 }
 
 TEST(AssistantWindows, RightClickOnASelectedCallThenOkReplacesIt)
