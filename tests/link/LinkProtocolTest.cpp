@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <termios.h>
 
 #include <atomic>
 #include <optional>
@@ -323,6 +324,30 @@ TEST(Handshake, ConsoleBytesBeforeTheEchoDoNotRestartTheBudget) {
     EXPECT_TRUE(pb.bench.notices.notices.empty());
     // Some of the chatter was shown while waiting for the echo.
     EXPECT_NE(pb.consoleText().find("xx"), std::string::npos);
+}
+
+// ChangeBaudRate: the board is told first, then the port follows, and after
+// 250 ms a status request without payload goes out at the new rate.
+TEST(Baud, BoardThenPortThenAPlainStatusRequestAfterAQuarterSecond) {
+    PeerBench pb;
+    pb.peer.start();
+    ASSERT_TRUE(pb.openNow());
+    pb.state().detected = true;
+    pb.bench.timer.on = true;
+    ASSERT_TRUE(pb.wb().monitor.ChangeBaudRate(115200));
+    const auto frames = pb.peer.frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].wire, (Bytes{0xAA, 0x11, 0x04, 0x00, 0xC2, 0x01, 0x00, 0xD8}));
+    EXPECT_EQ(frames[1].wire, (Bytes{0xAA, 0x08, 0x00, 0x08}));
+    EXPECT_EQ(pb.bench.clock.sleeps, std::vector<int>{250});
+    const auto wire = pb.peer.timedBytes();
+    ASSERT_EQ(wire.size(), 12u);
+    EXPECT_GE(wire[8].at - wire[7].at, 245ms);
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(pb.state().portHandle, &tio), 0);
+    EXPECT_EQ(::cfgetospeed(&tio), static_cast<speed_t>(B115200));
+    EXPECT_TRUE(pb.bench.timer.on);
+    EXPECT_TRUE(pb.bench.notices.notices.empty());
 }
 
 TEST(Exchange, ClosedPortFailsWithSiotest) {
