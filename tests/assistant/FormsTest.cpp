@@ -404,6 +404,29 @@ TEST(AssistantWindows, EscapeDoesNotEndTheEditor)
     EXPECT_EQ(w.listing.text(), "getpos(1)");
 }
 
+TEST(AssistantWindows, NeitherEscapeNorEnterEndsTheMenu)
+{
+    Windows w;
+    w.listing.setText("x");
+    w.listing.setSelection(0, 0);
+    bool stillShowing = false;
+    WhenModal(&w.menu, [&] {
+        w.menu.cancelButton()->setFocus();
+        for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(w.menu.cancelButton(), &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(w.menu.cancelButton(), &release);
+        }
+        stillShowing = w.menu.isVisible();
+        w.menu.cancelButton()->click();
+    });
+    w.listing.rightClick();
+    EXPECT_TRUE(stillShowing);
+    EXPECT_FALSE(w.menu.isVisible());
+    EXPECT_EQ(w.listing.text(), "x");
+}
+
 TEST(AssistantWindows, MismatchMessageComesBeforeTheEditorWithDefaults)
 {
     App();
