@@ -330,6 +330,8 @@ TEST_F(SerialPort, ClosedHandleQueriesFailWithoutNotices) {
     close(fd);
     EXPECT_EQ(driver.SioTest(fd), -1);
     EXPECT_EQ(driver.SioBaud(fd, 115200), 0);
+    // The state is read before the rate is judged: no rate notice either.
+    EXPECT_EQ(driver.SioBaud(fd, 600), 0);
     std::uint8_t byte = 0;
     EXPECT_EQ(driver.SioGetChars(fd, &byte, 1), 0);
     EXPECT_TRUE(notices.empty());
