@@ -146,7 +146,7 @@ bool DesktopServicesQt::printListingOn(QPrinter& printer) {
 
     const QString name = printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
     const auto fail = [&] {
-        notices.showErrorBox(("Printing on " + name + " failed.").toLatin1().toStdString());
+        notices.showErrorBox(toCorePath("Printing on " + name + " failed."));
         return false;
     };
     QPainter painter;

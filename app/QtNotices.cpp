@@ -1,6 +1,7 @@
 #include "app/QtNotices.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -8,6 +9,10 @@ namespace travin {
 
 namespace {
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+// Texts that name a file carry its path as the file dialogs handed it to the
+// core, in the file system's encoding; decoded the same way, the name shows
+// as the dialog and the status bar show it.
+QString withPath(const std::string& s) { return QFile::decodeName(QByteArray(s.data(), static_cast<qsizetype>(s.size()))); }
 }  // namespace
 
 void QtNotices::ShowNotice(const std::string& text) {
@@ -25,7 +30,7 @@ void QtNotices::ShowNotice(const std::string& text) {
 Answer QtNotices::askYesNoCancel(const std::string& title, const std::string& text) {
     if (beforeBox) beforeBox();
     QMessageBox box(QMessageBox::NoIcon, title.empty() ? QApplication::applicationName() : latin1(title),
-                    latin1(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+                    withPath(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     box.setWindowModality(Qt::ApplicationModal);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
@@ -48,7 +53,7 @@ bool QtNotices::inputBox(const std::string& caption, const std::string& prompt, 
 void QtNotices::showErrorBox(const std::string& text) {
     if (beforeBox) beforeBox();
     // The application's title is never set, so this is the executable's name.
-    QMessageBox::critical(nullptr, QApplication::applicationName(), latin1(text));
+    QMessageBox::critical(nullptr, QApplication::applicationName(), withPath(text));
 }
 
 }  // namespace travin

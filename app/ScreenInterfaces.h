@@ -87,12 +87,14 @@ public:
     // the whole application, brought to the foreground.
     virtual void ShowNotice(const std::string& text) = 0;
     // Yes/No/Cancel without icon. An empty title means the platform's
-    // default title.
+    // default title. The text may name a file, in the file system's
+    // encoding (as the file dialogs hand paths over).
     virtual Answer askYesNoCancel(const std::string& title, const std::string& text) = 0;
     // Text input box. Returns false when cancelled (answer then unchanged).
     virtual bool inputBox(const std::string& caption, const std::string& prompt,
                           std::string& answer) = 0;
-    // The toolkit's error box (error icon, the application's title).
+    // The toolkit's error box (error icon, the application's title). The
+    // text may name a file, in the file system's encoding.
     virtual void showErrorBox(const std::string& text) = 0;
 };
 

@@ -210,6 +210,34 @@ TEST_F(MainWindowFilesTest, NewYesThenCancelledSaveKeepsEverything) {
     EXPECT_TRUE(wb().state.unsavedChanges);
 }
 
+TEST_F(MainWindowFilesTest, AFileNameBeyondAsciiShowsTheSameInTheStatusBarTheQuestionAndTheErrorBox) {
+    const QString name = QString::fromUtf8("\xc3\x9c" "bung.tn");   // U with diaeresis
+    const fs::path file = folder / fs::u8path(name.toUtf8().toStdString());
+    writeBytes(file, "10 END\r\n");
+    open(file);
+    EXPECT_EQ(form->StatusPanel->text(), name);
+    type("X");
+    QString question;
+    {
+        ModalScript script({click(QMessageBox::Cancel, &question)});
+        trigger("NewMenu");
+        EXPECT_EQ(script.answered, 1);
+    }
+    EXPECT_EQ(question, "Do you want to save the changes you made to \"" + name + "\"");
+
+    const QString missing = QString::fromStdString(folder.string()) + "/" + QString::fromUtf8("\xc3\x84" "x.tn");
+    QString error;
+    ModalScript script({click(QMessageBox::No), choose(missing), [&](QWidget* w) {
+                            auto* box = qobject_cast<QMessageBox*>(w);
+                            ASSERT_NE(box, nullptr);
+                            error = box->text();
+                            box->accept();
+                        }});
+    trigger("OpenMenu");
+    EXPECT_EQ(script.answered, 3);
+    EXPECT_EQ(error, "Cannot open file " + missing + ".");
+}
+
 TEST_F(MainWindowFilesTest, NoQuestionWhenNothingChanged) {
     const fs::path file = folder / "a.tn";
     writeBytes(file, "A\r\n");
