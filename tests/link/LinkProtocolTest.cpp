@@ -326,6 +326,36 @@ TEST(Handshake, ConsoleBytesBeforeTheEchoDoNotRestartTheBudget) {
     EXPECT_NE(pb.consoleText().find("xx"), std::string::npos);
 }
 
+// Choosing the port that is already open: the ticks before the next port
+// tick do nothing past the listing check, and the port tick itself only
+// clears the request and lets the tick go on.
+TEST(PortTick, SamePortChosenAgainWaitsForThePortTickAndChangesNothing) {
+    PeerBench pb;
+    pb.peer.start();
+    ASSERT_TRUE(pb.openNow());
+    const int handle = pb.state().portHandle;
+    pb.state().detected = true;
+    pb.state().reopenRequested = true;
+    pb.state().portTickCount = 21;   // the port tick that opened it has run
+    pb.state().statusTickCount = 5;  // the poll would be due at once
+    pb.peer.send({'h', 'i'});
+    ASSERT_TRUE(pb.peer.waitForFrames(0, 10ms));
+    std::this_thread::sleep_for(50ms);
+    pb.ticks(19);
+    EXPECT_EQ(pb.consoleText(), " \n") << "console bytes read between port ticks";
+    EXPECT_TRUE(pb.peer.received().empty());
+    EXPECT_EQ(pb.state().statusTickCount, 5);
+
+    pb.ticks(1);   // count 40: the port tick
+    EXPECT_FALSE(pb.state().reopenRequested);
+    EXPECT_EQ(pb.state().portHandle, handle);
+    EXPECT_TRUE(pb.state().detected);
+    EXPECT_TRUE(pb.bench.notices.notices.empty());
+    EXPECT_EQ(pb.consoleText(), " hi\n");
+    ASSERT_EQ(pb.peer.frames().size(), 1u);
+    EXPECT_EQ(pb.peer.frames()[0].code, command::GetStatus);
+}
+
 // ChangeBaudRate: the board is told first, then the port follows, and after
 // 250 ms a status request without payload goes out at the new rate.
 TEST(Baud, BoardThenPortThenAPlainStatusRequestAfterAQuarterSecond) {
