@@ -339,8 +339,7 @@ TEST(PortTick, SamePortChosenAgainWaitsForThePortTickAndChangesNothing) {
     pb.state().portTickCount = 21;   // the port tick that opened it has run
     pb.state().statusTickCount = 5;  // the poll would be due at once
     pb.peer.send({'h', 'i'});
-    ASSERT_TRUE(pb.peer.waitForFrames(0, 10ms));
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(50ms);   // let the peer put them on the line
     pb.ticks(19);
     EXPECT_EQ(pb.consoleText(), " \n") << "console bytes read between port ticks";
     EXPECT_TRUE(pb.peer.received().empty());
@@ -354,6 +353,33 @@ TEST(PortTick, SamePortChosenAgainWaitsForThePortTickAndChangesNothing) {
     EXPECT_EQ(pb.consoleText(), " hi\n");
     ASSERT_EQ(pb.peer.frames().size(), 1u);
     EXPECT_EQ(pb.peer.frames()[0].code, command::GetStatus);
+}
+
+// A prompt request that fails sends no answer, and the request is cleared.
+TEST(InputRequestFailure, BadPromptReplySendsNoAnswer) {
+    PeerBench pb;
+    pb.peer.onFrame = [](const ScriptedPeer::Frame& f) {
+        if (f.code == command::GetStatus) return Bytes{0x30, 0x30};
+        Bytes r = dataReply(0x80, textBytes("n?"));
+        r.back() = static_cast<std::uint8_t>(r.back() + 1);
+        return r;
+    };
+    pb.peer.start();
+    ASSERT_TRUE(pb.openNow());
+    pb.state().detected = true;
+    pb.state().running = true;
+    pb.state().inputAnswer = {'7', '7', '7'};
+    pb.state().statusTickCount = 5;
+    pb.ticks(1);
+    EXPECT_EQ(pb.bench.notices.notices, failureBoxes("checksum error"));
+    EXPECT_TRUE(pb.bench.notices.inputs.empty());
+    const auto frames = pb.peer.frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1].code, command::GetInputPrompt);
+    EXPECT_FALSE(pb.state().inputRequested);
+    // Only the first byte was cleared before the request.
+    EXPECT_EQ(pb.state().inputAnswer[0], '\0');
+    EXPECT_EQ(pb.state().inputAnswer[1], '7');
 }
 
 // ChangeBaudRate: the board is told first, then the port follows, and after
