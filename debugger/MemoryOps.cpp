@@ -53,7 +53,9 @@ void MemoryOps::UploadMenuClick() {
     wb.state.fileName = "Untitled.txt";
     wb.screens.main.setStatusText(wb.state.fileName);
     wb.breakpoints.ClearBreakpoints();
-    listing.setLines(splitProgramStream(wb.state.uploadStream));
+    // The whole stream as the pane's text: every CR LF a line break, the
+    // final one and any empty lines before it included.
+    listing.setLines(programTextPieces(wb.state.uploadStream));
     // The next monitor tick counts the new listing as an edit: unsaved, and
     // to be downloaded before it runs.
     listing.setModified(true);

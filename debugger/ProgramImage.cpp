@@ -125,23 +125,23 @@ int clampStartupTime(long long seconds) {
     return static_cast<int>(std::clamp<long long>(seconds, 1, 7));
 }
 
-std::vector<std::string> splitProgramStream(const std::vector<std::uint8_t>& stream) {
-    std::vector<std::string> lines;
-    std::string current;
-    bool open = false;   // a line has started and not yet ended
+std::vector<std::string> programTextPieces(const std::vector<std::uint8_t>& stream) {
+    std::vector<std::string> pieces(1);
     for (std::size_t i = 0; i < stream.size(); ++i) {
-        const char c = static_cast<char>(stream[i]);
-        if (c == '\r' && i + 1 < stream.size() && stream[i + 1] == '\n') {
-            lines.push_back(current);
-            current.clear();
-            open = false;
+        if (stream[i] == '\r' && i + 1 < stream.size() && stream[i + 1] == '\n') {
+            pieces.emplace_back();
             ++i;
         } else {
-            current.push_back(c);
-            open = true;
+            pieces.back().push_back(static_cast<char>(stream[i]));
         }
     }
-    if (open) lines.push_back(current);
+    return pieces;
+}
+
+std::vector<std::string> splitProgramStream(const std::vector<std::uint8_t>& stream) {
+    std::vector<std::string> lines = programTextPieces(stream);
+    // The piece after a final line break is no line of its own.
+    if (lines.back().empty()) lines.pop_back();
     return lines;
 }
 

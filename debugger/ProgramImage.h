@@ -13,6 +13,7 @@
 //   readLong()                       "%ld"-style reading, range-checked
 //   clampStartupTime()               1 to 7 seconds
 //   splitProgramStream()             an uploaded stream as listing lines
+//   programTextPieces()              an uploaded stream as the pane's text
 #pragma once
 
 #include <array>
@@ -85,5 +86,11 @@ int clampStartupTime(long long seconds);
 // An uploaded program stream as listing lines: CR LF ends a line; a stream
 // that ends in a line break has no extra empty line.
 std::vector<std::string> splitProgramStream(const std::vector<std::uint8_t>& stream);
+
+// An uploaded program stream cut at every CR LF, keeping what follows the
+// last one (empty when the stream ends in a line break): joined again with
+// line breaks, as ListingView::setLines does, the pieces give the stream's
+// whole text, so trailing empty lines and the final line break survive.
+std::vector<std::string> programTextPieces(const std::vector<std::uint8_t>& stream);
 
 }  // namespace travin

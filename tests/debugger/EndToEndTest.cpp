@@ -377,7 +377,8 @@ TEST_F(Memory, UploadOfAProgramEndingInBlockZero) {
     EXPECT_EQ(codes(), (std::vector<int>{cmd::ChangeBaud, cmd::GetStatus, cmd::UploadBlock, cmd::ChangeBaud,
                                          cmd::GetStatus}));
     EXPECT_EQ(exchangesOf(cmd::UploadBlock).at(0).baud, 115200u);
-    EXPECT_EQ(listing().text, (std::vector<std::string>{"print 1", "A = 2"}));
+    // The whole stored text, its final line break included.
+    EXPECT_EQ(listing().joined(), "print 1\r\nA = 2\r\n");
     EXPECT_EQ(state().fileName, "Untitled.txt");
     EXPECT_EQ(fake->main.status, "Untitled.txt");
     EXPECT_EQ(state().breakpoints, (std::array<std::uint16_t, 3>{kEmptySlot, kEmptySlot, kEmptySlot}));
@@ -397,7 +398,7 @@ TEST_F(Memory, UploadOfAStreamThatIsAMultipleOf128) {
     const auto blocks = exchangesOf(cmd::UploadBlock);
     ASSERT_EQ(blocks.size(), 2u);
     EXPECT_EQ(blocks[1].payload, (std::vector<std::uint8_t>{1, 0}));
-    EXPECT_EQ(listing().text, program);
+    EXPECT_EQ(listing().joined(), streamOf(program));
     EXPECT_EQ(wb().console.lines().at(0), " Uploading.....Done\r");
 }
 
@@ -409,9 +410,12 @@ TEST_F(Memory, UploadWithoutAnyZeroReadsAll232Blocks) {
     ASSERT_EQ(blocks.size(), 232u);
     EXPECT_EQ(blocks.back().payload, (std::vector<std::uint8_t>{231, 0}));
     EXPECT_EQ(wb().console.lines().at(0), " Uploading...." + std::string(58, '.') + "Done\r");
-    ASSERT_EQ(listing().text.size(), 232u * 4);
+    // 29696 bytes, ending in a line break: 928 lines and the empty rest.
+    ASSERT_EQ(listing().text.size(), 232u * 4 + 1);
+    EXPECT_EQ(listing().joined().size(), 29696u);
     EXPECT_EQ(listing().text.front(), std::string(30, 'a'));
-    EXPECT_EQ(listing().text.back(), std::string(30, 'a' + 231 % 26));
+    EXPECT_EQ(listing().text.at(232 * 4 - 1), std::string(30, 'a' + 231 % 26));
+    EXPECT_EQ(listing().text.back(), "");
 }
 
 // A board whose line is paced as a real one, so that a transfer lasts long
@@ -461,12 +465,13 @@ TEST_F(PacedMemory, HangUpDuringUploadLeavesTheListingAsItWas) {
 }
 
 TEST_F(Memory, DownloadThenUploadGivesBackTheSameText) {
-    const std::vector<std::string> program{"' a comment \xE9\xFF", "\tA = 1", "", "print \"x\"\t' tab", "end"};
+    // Empty lines at the end are lines of the program too.
+    const std::vector<std::string> program{"' a comment \xE9\xFF", "\tA = 1", "", "print \"x\"\t' tab", "end", "", ""};
     listing().setLines(program);
     wb().download.DebuggerDownloadExecute();
     listing().setLines({"something else"});
     upload();
-    EXPECT_EQ(listing().text, program);
+    EXPECT_EQ(listing().joined(), streamOf(program));
 }
 
 TEST_F(Memory, EraseAsksThenErasesAndLeavesTheListing) {

@@ -15,6 +15,7 @@
 #include "app/ListingPane.h"
 #include "app/QtNotices.h"
 #include "app/TMainForm.h"
+#include "debugger/ProgramImage.h"
 
 namespace travin {
 namespace {
@@ -150,6 +151,18 @@ TEST_F(ListingWidget, ColouringNeverMakesTheCloseAskToSave) {
     EXPECT_FALSE(wb().files.FormCloseQuery());
     EXPECT_EQ(asked, 1);
     notices->beforeBox = nullptr;
+}
+
+TEST_F(ListingWidget, UploadedTextKeepsEveryLine) {
+    pane().setLines(numbered(3));
+    // The board's stream, loaded as the upload loads it.
+    const std::vector<std::string> program{"print 1", "", "end", "", ""};
+    std::string text;
+    for (const auto& line : program) text += line + "\r\n";
+    pane().clear();
+    pane().setLines(programTextPieces(std::vector<std::uint8_t>(text.begin(), text.end())));
+    EXPECT_EQ(pane().lines(), program) << "empty lines at the end are kept";
+    EXPECT_EQ(pane().toPlainText(), QString("print 1\n\nend\n\n\n"));
 }
 
 }  // namespace

@@ -224,5 +224,17 @@ TEST(UploadText, StreamBackToLines) {
     EXPECT_EQ(splitProgramStream(streamOf(lines)), lines);
 }
 
+TEST(UploadText, PiecesJoinBackToTheWholeText) {
+    auto bytes = [](std::string_view s) { return std::vector<std::uint8_t>(s.begin(), s.end()); };
+    using Pieces = std::vector<std::string>;
+    EXPECT_EQ(programTextPieces(bytes("ABC\r\nDE")), (Pieces{"ABC", "DE"}));
+    // The final line break and the empty lines before it are kept.
+    EXPECT_EQ(programTextPieces(bytes("ABC\r\n")), (Pieces{"ABC", ""}));
+    EXPECT_EQ(programTextPieces(bytes("ABC\r\n\r\n")), (Pieces{"ABC", "", ""}));
+    EXPECT_EQ(programTextPieces({}), (Pieces{""}));
+    // A lone CR or LF is no line break of the stream.
+    EXPECT_EQ(programTextPieces(bytes("a\rb\nc\r\n")), (Pieces{"a\rb\nc", ""}));
+}
+
 }  // namespace
 }  // namespace travin

@@ -133,7 +133,8 @@ TEST_F(WindowSession, TypeRunBreakStepSetAndUpload) {
     pane().setPlainText("something else");
     answers = {yes()};
     form->menuEntry("UploadMenu")->trigger();
-    EXPECT_EQ(pane().toPlainText(), program.join('\n'));
+    // The text as typed, its final line break included.
+    EXPECT_EQ(pane().toPlainText(), program.join('\n') + '\n');
     EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
     QTest::qWait(250);
     EXPECT_TRUE(wb().state.unsavedChanges);
