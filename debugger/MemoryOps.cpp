@@ -56,6 +56,9 @@ void MemoryOps::UploadMenuClick() {
     // The whole stream as the pane's text: every CR LF a line break, the
     // final one and any empty lines before it included.
     listing.setLines(programTextPieces(wb.state.uploadStream));
+    // The pane gives new text the colour at its caret, which may be a mark
+    // of the old listing; the board's program carries no marks.
+    wb.breakpoints.ResetListingColors();
     // The next monitor tick counts the new listing as an edit: unsaved, and
     // to be downloaded before it runs.
     listing.setModified(true);

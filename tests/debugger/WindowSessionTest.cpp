@@ -129,13 +129,22 @@ TEST_F(WindowSession, TypeRunBreakStepSetAndUpload) {
     EXPECT_EQ(board->variables()[0], -5);
     EXPECT_EQ(form->ListBox1->item(0)->text(), "A:-5");
 
-    // Replace the listing, then bring the board's program back.
+    // Replace the listing, then bring the board's program back. The caret
+    // stands in a red first line: the uploaded text must not take its colour.
+    wb().breakpoints.ClearBreakpoints();
     pane().setPlainText("something else");
+    pane().setSelection(0, 4);
+    pane().setSelectionColor(kRed);
+    pane().setSelection(0, 0);
+    pane().setModified(false);
     answers = {yes()};
     form->menuEntry("UploadMenu")->trigger();
     // The text as typed, its final line break included.
     EXPECT_EQ(pane().toPlainText(), program.join('\n') + '\n');
     EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
+    const Rgb normal = pane().defaultTextColor();
+    for (int line = 0; line < 4; ++line)
+        EXPECT_EQ(colourOfLine(line), QColor(normal.red, normal.green, normal.blue)) << line;
     QTest::qWait(250);
     EXPECT_TRUE(wb().state.unsavedChanges);
 }
