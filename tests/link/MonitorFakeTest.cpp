@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,34 @@ TEST(ReplyStore, OtherCodesKeepNothing) {
     EXPECT_EQ(nb.state().versionText[0], '\0');
     EXPECT_EQ(nb.state().variableValues[0], 0);
     EXPECT_TRUE(nb.bench.notices.inputs.empty());
+}
+
+// ShowStopped's order: the light goes grey before the variables are read,
+// and the listing's colours are reset only after that read, then the
+// breakpoints and the executing line are painted over them.
+TEST(ShowStopped, LightFirstThenVariablesThenTheListingMarks) {
+    NoPortBench nb;   // the variables read fails at once on the closed port
+    nb.bench.listing.setLines({"a = 1", "b = 2"});
+    nb.bench.listing.setSelection(0, 5);
+    nb.bench.listing.setSelectionColor(kRed);
+    nb.bench.listing.setModified(false);
+    nb.bench.main.setRunningLight(kGreen);
+    nb.state().detected = true;
+    nb.state().executingPosition = 7;   // line 1
+    std::optional<Rgb> lightAtRead, colourAtRead;
+    nb.bench.notices.onNotice = [&](const std::string&) {
+        if (lightAtRead) return;
+        lightAtRead = nb.bench.main.light;
+        colourAtRead = nb.bench.listing.lineColour(0);
+    };
+    nb.wb().link.ShowStopped();
+    ASSERT_TRUE(lightAtRead.has_value()) << "the variables were not read";
+    EXPECT_EQ(*lightAtRead, kGrey);
+    EXPECT_EQ(*colourAtRead, kRed) << "colours reset before the variables were read";
+    EXPECT_EQ(nb.bench.listing.lineColour(0), nb.bench.listing.defaultColour);
+    EXPECT_EQ(nb.bench.listing.lineColour(1), kBlue);
+    EXPECT_EQ(nb.bench.listing.selectionStart(), 7);
+    EXPECT_FALSE(nb.bench.listing.modified());
 }
 
 }  // namespace
