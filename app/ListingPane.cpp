@@ -11,6 +11,15 @@ namespace travin {
 
 namespace {
 
+// Drops the caret's own format, so text inserted next is in the default
+// colour. Without a selection nothing in the text itself changes.
+void resetCaretFormat(QTextEdit& pane) {
+    QTextCursor c = pane.textCursor();
+    c.clearSelection();
+    c.setCharFormat(QTextCharFormat());
+    pane.setTextCursor(c);
+}
+
 QString fromBytes(const std::string& bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
@@ -80,10 +89,20 @@ void ListingPane::setLines(const std::vector<std::string>& newLines) {
         if (i) text += QChar('\n');
         text += fromBytes(newLines[i]);
     }
+    // The pane inserts new text in the caret's format, which after a mark
+    // (breakpoint, executing line) is that mark's colour.
+    resetCaretFormat(*this);
     setPlainText(text);
+    resetCaretFormat(*this);
 }
 
-void ListingPane::clear() { QTextEdit::clear(); }
+void ListingPane::clear() {
+    // Text typed into the emptied pane starts in the default colour, not in
+    // the colour the caret last stood in.
+    resetCaretFormat(*this);
+    QTextEdit::clear();
+    resetCaretFormat(*this);
+}
 
 int ListingPane::toProgramPosition(int widgetPosition) const {
     const QTextBlock block = document()->findBlock(widgetPosition);

@@ -15,6 +15,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 #include <filesystem>
 #include <fstream>
@@ -268,6 +269,42 @@ TEST_F(MainWindowFilesTest, NewAndOpenClearTheBreakpointsSaveKeepsThem) {
     set();
     trigger("NewMenu");
     EXPECT_TRUE(cleared());
+}
+
+// True when no character of the listing carries a colour of its own.
+bool inDefaultColour(travin::ListingPane* pane) {
+    QTextCursor c(pane->document());
+    while (!c.atEnd()) {
+        c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        if (c.charFormat().hasProperty(QTextFormat::ForegroundBrush)) return false;
+        c.clearSelection();
+    }
+    return !pane->textCursor().charFormat().hasProperty(QTextFormat::ForegroundBrush) &&
+           !pane->currentCharFormat().hasProperty(QTextFormat::ForegroundBrush);
+}
+
+TEST_F(MainWindowFilesTest, NewAndOpenShowTheNewTextInTheDefaultColourWhereverTheCaretWas) {
+    const fs::path first = folder / "first.tn", second = folder / "second.tn";
+    writeBytes(first, "10 A=1\r\n20 END\r\n");
+    writeBytes(second, "30 B=2\r\n40 END\r\n");
+    const auto markFirstLineWithTheCaretInIt = [&] {
+        form->RichEdit1->setSelection(0, 6);
+        form->RichEdit1->setSelectionColor(travin::Rgb{255, 0, 0});
+        form->RichEdit1->setSelection(2, 0);
+        form->RichEdit1->setModified(false);
+    };
+    open(first);
+    markFirstLineWithTheCaretInIt();
+    open(second);
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "30 B=2\n40 END\n");
+    EXPECT_TRUE(inDefaultColour(form->RichEdit1));
+
+    markFirstLineWithTheCaretInIt();
+    trigger("NewMenu");
+    form->RichEdit1->setFocus();
+    QTest::keyClicks(form->RichEdit1, "50 C=3");
+    EXPECT_EQ(form->RichEdit1->toPlainText(), "50 C=3");
+    EXPECT_TRUE(inDefaultColour(form->RichEdit1));
 }
 
 TEST_F(MainWindowFilesTest, ARefusedCloseStillWritesThePortFile) {
