@@ -2,6 +2,7 @@
 // read back from the board's record of the wire.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <thread>
 
 #include "BoardBench.h"
@@ -549,6 +550,89 @@ TEST_F(BoardBench, StartupTimeDefaultIsSigned) {
     wb().memory.StartupTimeMenuClick();
     ASSERT_EQ(notices().inputs.size(), 1u);
     EXPECT_EQ(notices().inputs[0].initial, "-10");
+}
+
+// --- A line that is gone ----------------------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    std::function<void(Workbench&, testing::FakeNotices&)> action;
+    const char* line;   // the operation's own console line; nullptr: none
+};
+
+class LineGone : public BoardBench, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(LineGone, TheFailedExchangeEndsInItsConsoleLine) {
+    listing().setLines({"print 1", "end"});
+    state().downloadNeeded = false;
+    board->hangUp();
+    GetParam().action(wb(), notices());
+
+    EXPECT_FALSE(state().detected);
+    // The link's two boxes come last (the driver may have reported first).
+    const auto& boxes = notices().notices;
+    ASSERT_GE(boxes.size(), 2u);
+    EXPECT_EQ(boxes[boxes.size() - 2].rfind("Serial Communications Error (", 0), 0u) << boxes[boxes.size() - 2];
+    EXPECT_EQ(boxes.back(), "Power Cycle Target, then Press OK to Reestablish Communications");
+    const std::string shown = consoleText();
+    if (GetParam().line) {
+        EXPECT_NE(shown.find(std::string(GetParam().line) + "\r\n"), std::string::npos) << shown;
+    } else {
+        EXPECT_EQ(shown.find("Failed"), std::string::npos) << shown;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, LineGone,
+    ::testing::Values(
+        FailureCase{"Stop", [](Workbench& w, testing::FakeNotices&) { w.execution.DebuggerStopExecute(); }, "Stop Failed"},
+        FailureCase{"Reset", [](Workbench& w, testing::FakeNotices&) { w.execution.DebuggerResetExecute(); }, "Reset Failed"},
+        FailureCase{"Step", [](Workbench& w, testing::FakeNotices&) { w.execution.DebuggerSingleStepExecute(); }, "Single Step Failed"},
+        FailureCase{"RunBreakpoints", [](Workbench& w, testing::FakeNotices&) { w.execution.DebuggerRunExecute(); }, "Set Breakpoint Failed"},
+        FailureCase{"Download", [](Workbench& w, testing::FakeNotices&) { w.download.DebuggerDownloadExecute(); }, "Downloading....Download Failed"},
+        FailureCase{"Upload",
+                    [](Workbench& w, testing::FakeNotices& n) {
+                        n.answers = {Answer::Yes};
+                        w.memory.UploadMenuClick();
+                    },
+                    "Uploading....Upload Failed"},
+        FailureCase{"Erase",
+                    [](Workbench& w, testing::FakeNotices& n) {
+                        n.answers = {Answer::Yes};
+                        w.memory.EraseButtonClick();
+                    },
+                    "Erasing EEPROM....Erase Failed"},
+        FailureCase{"StartupTime", [](Workbench& w, testing::FakeNotices&) { w.memory.StartupTimeMenuClick(); }, "Set Startup Time Failed"},
+        FailureCase{"SetVariable",
+                    [](Workbench& w, testing::FakeNotices& n) {
+                        n.inputAnswers = {std::string("5")};
+                        w.variables.EditVariable(1);
+                    },
+                    "Set Variable Failed"},
+        FailureCase{"Refresh", [](Workbench& w, testing::FakeNotices&) { w.variables.RefreshVariables(); }, "Refresh Variables Failed"},
+        FailureCase{"SendCharacter",
+                    [](Workbench& w, testing::FakeNotices& n) {
+                        n.inputAnswers = {std::string("x")};
+                        w.input.DebuggerSendCharacterExecute();
+                    },
+                    "Send Character Failed"},
+        FailureCase{"SendAci", [](Workbench& w, testing::FakeNotices&) { w.input.SendACIExecute(); }, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BoardBench, RunWhoseResetFailsStopsAtTheDownloadsCheck) {
+    listing().setLines({"print 1"});
+    state().downloadNeeded = true;
+    board->hangUp();
+    wb().execution.DebuggerRunExecute();
+    const std::string shown = consoleText();
+    EXPECT_NE(shown.find("Reset Failed\r\n"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Downloading"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Run Failed"), std::string::npos) << shown;
+    const auto& boxes = notices().notices;
+    ASSERT_GE(boxes.size(), 3u);
+    EXPECT_EQ(boxes[boxes.size() - 2], "Power Cycle Target, then Press OK to Reestablish Communications");
+    EXPECT_EQ(boxes.back(), "Travin not Detected (command not sent)");
+    EXPECT_TRUE(state().downloadNeeded);
 }
 
 // --- Console input --------------------------------------------------------------------
