@@ -7,7 +7,19 @@ namespace travin {
 namespace {
 // More lines than this before a byte, and the oldest line goes.
 constexpr std::size_t kKeptLines = 101;
+// The pane shows at most this many characters, the newest. A line that
+// never ends (a program redrawing a status line with CR) would otherwise grow
+// for as long as the program runs, and be copied to the pane on every tick.
+constexpr std::size_t kPaneCharacters = 65536;
+
+// Cut a long line back to its last kPaneCharacters characters once it has
+// grown to twice that, so the cut costs nothing per byte on average. What the
+// pane shows is unchanged: it shows only the last kPaneCharacters characters
+// of the whole text, and those lie within such a line.
+void keepLineTail(std::string& line) {
+    if (line.size() > 2 * kPaneCharacters) line.erase(0, line.size() - kPaneCharacters);
 }
+}  // namespace
 
 void Console::ConsoleWriteChar(std::uint8_t byte) {
     const std::size_t linesBefore = consoleLines.size();
@@ -18,6 +30,7 @@ void Console::ConsoleWriteChar(std::uint8_t byte) {
             consoleLines.emplace_back(1, static_cast<char>(byte));
         } else {
             consoleLines.back().push_back(static_cast<char>(byte));
+            keepLineTail(consoleLines.back());
         }
     }
     // Trimmed by the count taken before the byte, so the pane settles at

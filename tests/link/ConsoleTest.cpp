@@ -87,5 +87,26 @@ TEST_F(ConsoleFixture, PaneIsHandedTheLinesOnlyOnFlushAndOnlyWhenChanged) {
     EXPECT_EQ(bench.console.shown.back().size(), 1001u);
 }
 
+// A line that never ends (a status line redrawn with CR) keeps only what the
+// pane can show, the newest 65536 characters at the least, instead of growing
+// for as long as the program prints.
+TEST_F(ConsoleFixture, ALineThatNeverEndsKeepsItsNewestCharactersOnly) {
+    std::string stream;
+    for (int i = 0; stream.size() < 400000; ++i) stream += "pos " + std::to_string(i) + "\r";
+    console().ConsoleWrite(stream);
+    ASSERT_EQ(console().lines().size(), 1u);
+    const std::string& line = console().lines().back();
+    EXPECT_LE(line.size(), 2u * 65536u);
+    ASSERT_GE(line.size(), 65536u);
+    EXPECT_EQ(line, stream.substr(stream.size() - line.size()));
+
+    // The next line starts as always, and the long one stays as it was cut.
+    const std::string before = line;
+    console().ConsoleWrite("\nnext");
+    ASSERT_EQ(console().lines().size(), 2u);
+    EXPECT_EQ(console().lines().front(), before);
+    EXPECT_EQ(console().lines().back(), " next");
+}
+
 }  // namespace
 }  // namespace travin::testing
