@@ -1,5 +1,7 @@
 #include "app/ListingPane.h"
 
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -187,6 +189,28 @@ void ListingPane::setTabStops(int count, int stepPoints) {
     option.setTabs(tabs);
     option.setWrapMode(QTextOption::NoWrap);
     document()->setDefaultTextOption(option);
+}
+
+void ListingPane::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & Qt::ShiftModifier)) {
+        QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier, event->text(),
+                        event->isAutoRepeat(), static_cast<ushort>(event->count()));
+        QTextEdit::keyPressEvent(&plain);
+        event->setAccepted(plain.isAccepted());
+        return;
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void ListingPane::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText() || !source->text().contains(QChar(QChar::LineSeparator))) {
+        QTextEdit::insertFromMimeData(source);
+        return;
+    }
+    QMimeData plain;
+    plain.setText(source->text().replace(QChar(QChar::LineSeparator), QChar('\n')));
+    QTextEdit::insertFromMimeData(&plain);
 }
 
 void ListingPane::mousePressEvent(QMouseEvent* event) {

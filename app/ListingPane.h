@@ -50,6 +50,10 @@ public:
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // A line break the pane would keep inside a line (Shift+Enter, a pasted
+    // line separator) ends the line instead: the listing has no other kind.
+    void keyPressEvent(QKeyEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
 
 private:
     const std::vector<int>& starts() const;   // program start of each line

@@ -2,6 +2,8 @@
 // offscreen: the real listing pane and the real dialogs, answered by the
 // test, around the workbench core.
 #include <gtest/gtest.h>
+#include <QTest>
+#include <QClipboard>
 
 #include "tests/support/QtTestApp.h"
 
@@ -144,6 +146,29 @@ TEST_F(DesktopQtTest, AllByteValuesRoundTripThroughThePane) {
     wb->state.unsavedChanges = true;
     wb->files.FileSaveExecute();
     EXPECT_EQ(readBytes(folder / "bytes.tn"), file);
+}
+
+// Every line break the user can make in the pane is a line of the listing:
+// Shift+Enter and pasted CR LF or CR text end lines as Enter does, so what
+// is seen is what is saved and downloaded.
+TEST_F(DesktopQtTest, ShiftEnterAndPastedLineEndsMakeListingLines) {
+    window->show();
+    pane->setFocus();
+    QTest::keyClicks(pane, "10 A=1");
+    QTest::keyClick(pane, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(pane, "20 END");
+    EXPECT_EQ(pane->lines(), (std::vector<std::string>{"10 A=1", "20 END"}));
+    EXPECT_EQ(pane->lineStart(1), 8);
+
+    pane->clear();
+    QApplication::clipboard()->setText(QString::fromLatin1("30 B=2\r\n40 C=3\r50 END\r\n"));
+    pane->paste();
+    EXPECT_EQ(pane->lines(), (std::vector<std::string>{"30 B=2", "40 C=3", "50 END"}));
+
+    pane->clear();
+    QApplication::clipboard()->setText(QString("60 D=4") + QChar(QChar::LineSeparator) + "70 END");
+    pane->paste();
+    EXPECT_EQ(pane->lines(), (std::vector<std::string>{"60 D=4", "70 END"}));
 }
 
 TEST_F(DesktopQtTest, FileDialogsCarryTheirTitlesFiltersAndDefaultExtension) {
