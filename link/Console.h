@@ -19,7 +19,9 @@ class Console {
 public:
     explicit Console(Workbench& workbench) : wb(workbench) {}
 
-    // Appends one byte to the last line; LF starts a new line " ".
+    // Appends one byte to the last line; LF starts a new line " ". The most
+    // recent 101 or 102 lines are kept; a line longer than twice the pane's
+    // 65536 characters keeps only its newest 65536.
     void ConsoleWriteChar(std::uint8_t byte);
     // ConsoleWriteChar for each byte up to the end (or a zero byte).
     void ConsoleWrite(std::string_view text);
