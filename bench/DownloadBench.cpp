@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         fake.listing.setLines(program);
         std::printf("download of a %d-byte program, wire paced at 115200 bit/s, page write %d ms\n",
                     travin::checkLimits(program).size, pageWriteMs);
-        double best = 0;
+        double best = 0, bestPaced = 0;
         for (int run = 1; run <= runs; ++run) {
             board.record().clear();
             const auto start = std::chrono::steady_clock::now();
@@ -153,12 +153,19 @@ int main(int argc, char** argv) {
                         measured, pauses, total.seconds, (measured - pauses) / total.seconds,
                         (measured - pauses) / total.pacedSeconds);
             const double ratio = (measured - pauses) / total.seconds;
-            if (run == 1 || ratio < best) best = ratio;
+            if (run == 1 || ratio < best) {
+                best = ratio;
+                bestPaced = (measured - pauses) / total.pacedSeconds;
+            }
             std::printf("  pages alone:    measured %.3f s (board clock), wire bound %.3f s, ratio %.3f"
                         " (%.3f against the board's pacing)\n",
                         pageSpan, paged.seconds, pageSpan / paged.seconds, pageSpan / paged.pacedSeconds);
         }
-        if (status == 0) std::printf("best ratio of %d runs: %.3f (goal 1.10)\n", runs, best);
+        // Below 1 against the plain bound means the board's pacing let the
+        // first byte of each burst through free; the second figure counts that.
+        if (status == 0)
+            std::printf("best ratio of %d runs: %.3f, %.3f against the board's pacing (goal 1.10)\n", runs, best,
+                        bestPaced);
         board.stop();
     }
     std::error_code ignored;
