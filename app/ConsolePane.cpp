@@ -2,6 +2,7 @@
 
 #include <QScrollBar>
 #include <QTextBlock>
+#include <algorithm>
 
 namespace travin {
 
@@ -11,10 +12,16 @@ ConsolePane::ConsolePane(QWidget* parent) : QPlainTextEdit(parent) {
     setUndoRedoEnabled(false);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (settingText) return;
-        if (document()->characterCount() - 1 > kMaxCharacters) {
-            // Typing beyond the pane's capacity is refused.
+        const int excess = document()->characterCount() - 1 - kMaxCharacters;
+        if (excess > 0) {
+            // What is typed or pasted beyond the pane's capacity is refused:
+            // the characters just before the caret are the ones added.
             QTextCursor c = textCursor();
-            c.deletePreviousChar();
+            c.clearSelection();
+            c.setPosition(std::max(0, c.position() - excess), QTextCursor::KeepAnchor);
+            settingText = true;
+            c.removeSelectedText();
+            settingText = false;
         }
         userEdited = true;
         if (onUserEdit) onUserEdit();

@@ -6,12 +6,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <filesystem>
 
 #include "app/ConsolePane.h"
@@ -208,6 +211,19 @@ TEST_F(MainWindowTest, AciLineTakesAtMost39Characters) {
     QTest::keyClicks(form->ACIEdit, QString(45, 'x'));
     EXPECT_EQ(form->ACIEdit->text().size(), 39);
     EXPECT_EQ(form->ACIEdit->maxLength(), 39);
+}
+
+TEST_F(MainWindowTest, TheConsoleTakesAtMost65536CharactersAlsoFromAPaste) {
+    form->show();
+    form->Memo1->setFocus();
+    form->Memo1->moveCursor(QTextCursor::End);
+    QApplication::clipboard()->setText(QString(1000000, QChar(0x79)));
+    form->Memo1->paste();
+    EXPECT_EQ(form->Memo1->document()->characterCount() - 1, travin::ConsolePane::kMaxCharacters);
+    EXPECT_TRUE(form->Memo1->toPlainText().startsWith(" y"));
+    QTest::keyClicks(form->Memo1, "zz");
+    EXPECT_EQ(form->Memo1->document()->characterCount() - 1, travin::ConsolePane::kMaxCharacters);
+    EXPECT_FALSE(form->Memo1->toPlainText().contains('z'));
 }
 
 TEST_F(MainWindowTest, ListingIsPlainTextWithoutWrapAndWithTabStops) {
