@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <QFont>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QString>
 
@@ -15,6 +16,21 @@ inline QFont AssistFont(int pixels, bool bold = false, bool underline = false)
     font.setBold(bold);
     font.setUnderline(underline);
     return font;
+}
+
+// Neither window binds Enter or Escape to a button: returns true when the
+// key was one of them and has been swallowed.
+inline bool SwallowDialogKeys(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Escape:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        event->accept();
+        return true;
+    default:
+        return false;
+    }
 }
 
 // Latin-1 throughout: every byte of the listing survives the round trip.

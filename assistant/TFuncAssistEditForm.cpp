@@ -207,16 +207,7 @@ bool TFuncAssistEditForm::eventFilter(QObject* watched, QEvent* event)
 
 void TFuncAssistEditForm::keyPressEvent(QKeyEvent* event)
 {
-    // Neither Enter nor Escape is bound to a button.
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
+    if (!SwallowDialogKeys(event)) QDialog::keyPressEvent(event);
 }
 
 void TFuncAssistEditForm::closeEvent(QCloseEvent* event)

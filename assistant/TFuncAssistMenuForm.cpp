@@ -140,16 +140,7 @@ TClickLabel* TFuncAssistMenuForm::entryLabel(int tag) const
 
 void TFuncAssistMenuForm::keyPressEvent(QKeyEvent* event)
 {
-    // Neither Escape nor Enter is bound to a button.
-    switch (event->key()) {
-    case Qt::Key_Escape:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        event->accept();
-        return;
-    default:
-        QDialog::keyPressEvent(event);
-    }
+    if (!SwallowDialogKeys(event)) QDialog::keyPressEvent(event);
 }
 
 }  // namespace travin
