@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/QtTestApp.h"
+#include "tests/support/TestFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,10 +36,7 @@ protected:
     static void SetUpTestSuite() { travin::testing::ensureQtApplication(); }
 
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("travin-mainwindow-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder);
+        folder = travin::testing::freshTestFolder("travin-mainwindow");
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         // The monitor is not under test here; keep it from opening ports.
         form->workbench().screens.timer.setTimerEnabled(false);

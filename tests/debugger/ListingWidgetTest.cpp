@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/QtTestApp.h"
+#include "tests/support/TestFolder.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -27,10 +28,7 @@ protected:
     }
 
     void SetUp() override {
-        folder = std::filesystem::temp_directory_path() /
-                 ("travin-marks-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder);
+        folder = travin::testing::freshTestFolder("travin-marks");
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         // No port is opened here; the monitor runs only when a test ticks it.
         form->workbench().screens.timer.setTimerEnabled(false);

@@ -2,6 +2,8 @@
 // offscreen: the real listing pane and the real dialogs, answered by the
 // test, around the workbench core.
 #include <gtest/gtest.h>
+
+#include "tests/support/TestFolder.h"
 #include <QTest>
 #include <QClipboard>
 
@@ -88,11 +90,7 @@ protected:
     }
 
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("travin-desktop-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = travin::testing::freshTestFolder("travin-desktop");
         makeBench(folder.string() + "/");
     }
 

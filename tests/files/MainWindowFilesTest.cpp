@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/QtTestApp.h"
+#include "tests/support/TestFolder.h"
 
 #include <unistd.h>
 
@@ -123,11 +124,7 @@ protected:
     }
 
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("travin-winfiles-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = travin::testing::freshTestFolder("travin-winfiles");
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         form->workbench().screens.timer.setTimerEnabled(false);
         if (!form->findChild<travin::FindDialog*>())

@@ -2,6 +2,8 @@
 // fake screens and real files in a scratch folder.
 #include <gtest/gtest.h>
 
+#include "tests/support/TestFolder.h"
+
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -33,11 +35,7 @@ void writeBytes(const fs::path& p, const std::string& bytes) {
 class SourceFilesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("travin-files-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
+        folder = travin::testing::freshTestFolder("travin-files");
         bench = std::make_unique<FakeBench>(folder.string() + "/");
     }
     void TearDown() override {
