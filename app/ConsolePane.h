@@ -6,7 +6,7 @@
 #include <QPlainTextEdit>
 #include <functional>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 
 namespace travin {
 

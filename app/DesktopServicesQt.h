@@ -12,7 +12,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 
 class QFileDialog;
 class QPainter;

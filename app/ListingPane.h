@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 
 namespace travin {
 

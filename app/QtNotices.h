@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 
 namespace travin {
 

@@ -28,9 +28,9 @@
 #include "assistant/FuncAssist.h"
 #include "assistant/TFuncAssistEditForm.h"
 #include "assistant/TFuncAssistMenuForm.h"
-#include "link/MonitorTimerQt.h"
-#include "link/SystemClock.h"
-#include "link/TComPortForm.h"
+#include "app/MonitorTimerQt.h"
+#include "core/SystemClock.h"
+#include "app/TComPortForm.h"
 
 namespace travin {
 

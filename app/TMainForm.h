@@ -9,9 +9,9 @@
 #include <map>
 #include <memory>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 #include "app/WindowLayout.h"
-#include "app/Workbench.h"
+#include "workbench/Workbench.h"
 
 class QAction;
 class QLabel;

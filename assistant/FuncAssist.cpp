@@ -1,6 +1,6 @@
 #include "assistant/FuncAssist.h"
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 #include "assistant/FuncAssistCatalogue.h"
 
 namespace travin {

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
-#include "app/Workbench.h"
+#include "link/Console.h"
+#include "core/Controls.h"
+#include "link/CommandLink.h"
 #include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 

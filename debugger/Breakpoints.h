@@ -11,15 +11,15 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Breakpoints {
 public:
-    explicit Breakpoints(Workbench& workbench) : wb(workbench) {}
+    explicit Breakpoints(DebuggerParts& parts) : wb(parts) {}
 
     // Empties every slot; true when at least one was in use. No recolouring.
     bool ClearBreakpoints();
@@ -40,7 +40,7 @@ private:
     // Colours the extent of `line` (its text and line break).
     void colourLine(const std::vector<int>& starts, int line, Rgb colour);
 
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

@@ -1,6 +1,8 @@
 #include "debugger/ConsoleInput.h"
 
-#include "app/Workbench.h"
+#include "link/Console.h"
+#include "core/Controls.h"
+#include "link/CommandLink.h"
 #include "link/CommandTable.h"
 
 namespace travin {

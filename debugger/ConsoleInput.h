@@ -4,16 +4,16 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 inline constexpr int kAciLineLimit = 39;
 
 class ConsoleInput {
 public:
-    explicit ConsoleInput(Workbench& workbench) : wb(workbench) {}
+    explicit ConsoleInput(DebuggerParts& parts) : wb(parts) {}
 
     // Asks for a character and sends the first one typed. No guards: the
     // controls offer it only while the program runs.
@@ -26,7 +26,7 @@ public:
     bool ACIEditKeyPress(char key);
 
 private:
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

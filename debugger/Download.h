@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Download {
 public:
-    explicit Download(Workbench& workbench) : wb(workbench) {}
+    explicit Download(DebuggerParts& parts) : wb(parts) {}
 
     // True when the listing fits the board; otherwise the reason is on the
     // console and the offending line is marked.
@@ -28,7 +28,7 @@ private:
     // "Download Failed\r\n" and the controls back by target state.
     void fail();
 
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

@@ -1,6 +1,11 @@
 #include "debugger/Execution.h"
 
-#include "app/Workbench.h"
+#include "debugger/Breakpoints.h"
+#include "link/Console.h"
+#include "core/Controls.h"
+#include "debugger/Download.h"
+#include "link/CommandLink.h"
+#include "debugger/Variables.h"
 #include "link/CommandTable.h"
 
 namespace travin {
@@ -8,7 +13,7 @@ namespace travin {
 namespace {
 
 // These commands carry the fixed word the command table gives them.
-void sendWord(Workbench& wb, std::uint8_t code) {
+void sendWord(DebuggerParts& wb, std::uint8_t code) {
     const std::string_view word = fixedPayload(code);
     wb.link.SendCommand(code, payloadBytes(word), static_cast<int>(word.size()));
 }

@@ -7,14 +7,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Execution {
 public:
-    explicit Execution(Workbench& workbench) : wb(workbench) {}
+    explicit Execution(DebuggerParts& parts) : wb(parts) {}
 
     // Downloads first when the listing changed since the last download.
     void DebuggerRunExecute();
@@ -27,7 +27,7 @@ private:
     // the board may go on (nothing was needed, or the download succeeded).
     bool bringProgramUpToDate();
 
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

@@ -2,7 +2,11 @@
 
 #include <cstdio>
 
-#include "app/Workbench.h"
+#include "debugger/Breakpoints.h"
+#include "link/Console.h"
+#include "core/Controls.h"
+#include "link/CommandLink.h"
+#include "link/Monitor.h"
 #include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 

@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class MemoryOps {
 public:
-    explicit MemoryOps(Workbench& workbench) : wb(workbench) {}
+    explicit MemoryOps(DebuggerParts& parts) : wb(parts) {}
 
     void UploadMenuClick();
     // The button and the menu entry are one operation.
@@ -27,7 +27,7 @@ private:
     // "Upload Failed\r\n" and the controls back; the listing is untouched.
     void uploadFailed();
 
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/Workbench.h"
+#include "link/Console.h"
+#include "core/Controls.h"
+#include "link/CommandLink.h"
 #include "link/CommandTable.h"
 #include "debugger/ProgramImage.h"
 

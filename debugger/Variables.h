@@ -8,14 +8,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Variables {
 public:
-    explicit Variables(Workbench& workbench) : wb(workbench) {}
+    explicit Variables(DebuggerParts& parts) : wb(parts) {}
 
     // Reads the variables from the board and shows them as "%c:% ld" rows;
     // then the listing's caret is collapsed, scrolled into view and focused.
@@ -30,7 +30,7 @@ public:
     void EditVariable(int index);
 
 private:
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

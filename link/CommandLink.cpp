@@ -6,7 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/Workbench.h"
+#include "link/Console.h"
+#include "core/Controls.h"
+#include "link/SerialDriver.h"
 #include "link/CommandTable.h"
 
 namespace travin {
@@ -275,10 +277,7 @@ void CommandLink::ShowRunning() { wb.screens.main.setRunningLight(kGreen); }
 
 void CommandLink::ShowStopped() {
     wb.screens.main.setRunningLight(kGrey);
-    wb.variables.RefreshVariables();
-    wb.breakpoints.ResetListingColors();
-    wb.breakpoints.PaintBreakpoints();
-    wb.breakpoints.MarkExecutingLine();
+    wb.events.BoardStopped();
 }
 
 }  // namespace travin

@@ -28,14 +28,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "link/LinkParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class CommandLink {
 public:
-    explicit CommandLink(Workbench& workbench) : wb(workbench) {}
+    explicit CommandLink(LinkParts& parts) : wb(parts) {}
 
     void SendCommand(std::uint8_t code, const std::uint8_t* payload, int length);
     void ExchangeCommand(std::uint8_t code, const std::uint8_t* payload, int length);
@@ -61,7 +61,7 @@ private:
     void updateStatusFlags(std::uint8_t status);
     void write(const std::uint8_t* bytes, int count);
 
-    Workbench& wb;
+    LinkParts& wb;
     int depth = 0;
 };
 

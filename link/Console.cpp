@@ -1,6 +1,5 @@
 #include "link/Console.h"
 
-#include "app/Workbench.h"
 
 namespace travin {
 

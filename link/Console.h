@@ -10,14 +10,14 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "link/LinkParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Console {
 public:
-    explicit Console(Workbench& workbench) : wb(workbench) {}
+    explicit Console(LinkParts& parts) : wb(parts) {}
 
     // Appends one byte to the last line; LF starts a new line " ". The most
     // recent 101 or 102 lines are kept; a line longer than twice the pane's
@@ -36,7 +36,7 @@ public:
     const std::deque<std::string>& lines() const { return consoleLines; }
 
 private:
-    Workbench& wb;
+    LinkParts& wb;
     std::deque<std::string> consoleLines;
     bool dirty = false;
 };

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
-#include "app/Workbench.h"
+#include "link/Console.h"
+#include "link/CommandLink.h"
+#include "link/SerialDriver.h"
 #include "link/CommandTable.h"
 
 namespace travin {
@@ -46,7 +48,7 @@ void Monitor::noticeListingEdits() {
     wb.screens.listing.setModified(false);
     wb.state.downloadNeeded = true;
     wb.state.unsavedChanges = true;
-    if (wb.breakpoints.ClearBreakpoints()) wb.breakpoints.ResetListingColors();
+    wb.events.ListingEdited();
 }
 
 bool Monitor::portTick() {

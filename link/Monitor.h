@@ -15,14 +15,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "link/LinkParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Monitor {
 public:
-    explicit Monitor(Workbench& workbench) : wb(workbench) {}
+    explicit Monitor(LinkParts& parts) : wb(parts) {}
 
     void BackgroundProcessTimer();
     // Switches the board, then the port, to `baud`; true when the board is
@@ -46,7 +46,7 @@ private:
     bool readConsoleBytes();
     void statusPoll();
 
-    Workbench& wb;
+    LinkParts& wb;
     bool ticking = false;
     int skipped = 0;
 };

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/Workbench.h"
+#include "core/Controls.h"
 
 namespace travin {
 

@@ -18,14 +18,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include "link/LinkParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class PortSelection {
 public:
-    explicit PortSelection(Workbench& workbench) : wb(workbench) {}
+    explicit PortSelection(LinkParts& parts) : wb(parts) {}
 
     void SelectPortButtonClick();
     void SelectPortMenuClick();
@@ -38,7 +38,7 @@ public:
     static std::string portName(int port);
 
 private:
-    Workbench& wb;
+    LinkParts& wb;
 };
 
 }  // namespace travin

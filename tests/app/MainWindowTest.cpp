@@ -24,7 +24,7 @@
 #include "app/TMainForm.h"
 #include "assistant/TFuncAssistEditForm.h"
 #include "assistant/TFuncAssistMenuForm.h"
-#include "link/TComPortForm.h"
+#include "app/TComPortForm.h"
 
 namespace {
 

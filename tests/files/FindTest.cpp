@@ -2,7 +2,7 @@
 // and what the selection becomes.
 #include <gtest/gtest.h>
 
-#include "app/FindPrint.h"
+#include "workbench/FindPrint.h"
 #include "tests/support/FakeScreens.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/SourceFiles.h"
+#include "workbench/SourceFiles.h"
 #include "tests/support/FakeScreens.h"
 
 namespace {

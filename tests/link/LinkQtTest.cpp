@@ -14,8 +14,8 @@
 
 #include "LinkBench.h"
 #include "link/CommandTable.h"
-#include "link/MonitorTimerQt.h"
-#include "link/TComPortForm.h"
+#include "app/MonitorTimerQt.h"
+#include "app/TComPortForm.h"
 
 namespace travin::testing {
 namespace {

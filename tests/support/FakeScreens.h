@@ -15,8 +15,8 @@
 #include <chrono>
 #include <vector>
 
-#include "app/ScreenInterfaces.h"
-#include "app/Workbench.h"
+#include "core/ScreenInterfaces.h"
+#include "workbench/Workbench.h"
 
 namespace travin::testing {
 

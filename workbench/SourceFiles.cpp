@@ -1,4 +1,4 @@
-#include "app/SourceFiles.h"
+#include "workbench/SourceFiles.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -6,7 +6,9 @@
 #include <iterator>
 #include <system_error>
 
-#include "app/Workbench.h"
+#include "debugger/Breakpoints.h"
+#include "core/Controls.h"
+#include "link/PortSelection.h"
 
 namespace travin {
 

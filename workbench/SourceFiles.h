@@ -7,10 +7,10 @@
 
 #include <string>
 #include <vector>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 // The name the listing carries while it belongs to no file. The untitled
 // test compares with exactly this text, so a real file of that name opened
@@ -33,7 +33,7 @@ bool writeSourceFile(const std::string& path, const std::vector<std::string>& li
 
 class SourceFiles {
 public:
-    explicit SourceFiles(Workbench& workbench) : wb(workbench) {}
+    explicit SourceFiles(DebuggerParts& parts) : wb(parts) {}
 
     void FileNewExecute();
     void FileOpenExecute();
@@ -53,7 +53,7 @@ private:
     // Writes the listing; the error box when that fails.
     bool writeListing(const std::string& path);
 
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

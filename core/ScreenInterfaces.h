@@ -176,4 +176,15 @@ public:
     virtual void sleepMs(int ms) = 0;
 };
 
+// Every screen the operations talk to, handed to each layer as one bundle.
+struct Screens {
+    ListingView& listing;
+    ConsoleView& console;
+    Notices& notices;
+    MainView& main;
+    MonitorTimer& timer;
+    Clock& clock;
+    DesktopServices& desktop;
+};
+
 }  // namespace travin

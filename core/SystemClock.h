@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 
 namespace travin {
 

@@ -4,17 +4,16 @@
 
 #include <string>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
+#include "core/WorkbenchState.h"
 
 namespace travin {
-
-class Workbench;
 
 enum class TargetState { NotDetected, Running, Stopped };
 
 class Controls {
 public:
-    explicit Controls(Workbench& workbench) : wb(workbench) {}
+    Controls(WorkbenchState& sharedState, Screens& screenSet) : state(sharedState), screens(screenSet) {}
 
     // True when the board is detected; otherwise the "not detected" notice.
     bool RequireDetected();
@@ -30,7 +29,8 @@ public:
     TargetState targetState() const;
 
 private:
-    Workbench& wb;
+    WorkbenchState& state;
+    Screens& screens;
 };
 
 }  // namespace travin

@@ -1,4 +1,4 @@
-#include "app/Workbench.h"
+#include "workbench/Workbench.h"
 
 #include <utility>
 
@@ -7,21 +7,24 @@ namespace travin {
 Workbench::Workbench(const Screens& s, std::string folder)
     : screens(s),
       executableFolder(std::move(folder)),
+      parts{{state, screens, controls, serial, link, console, monitor, port, events, executableFolder},
+            download, execution, breakpoints, variables, memory, input},
+      events(parts),
       serial([this](const std::string& text) { screens.notices.ShowNotice(text); }, executableFolder),
-      link(*this),
-      console(*this),
-      monitor(*this),
-      controls(*this),
-      port(*this),
-      download(*this),
-      execution(*this),
-      breakpoints(*this),
-      variables(*this),
-      memory(*this),
-      input(*this),
-      files(*this),
-      find(*this),
-      help(*this) {}
+      link(parts),
+      console(parts),
+      monitor(parts),
+      controls(state, screens),
+      port(parts),
+      download(parts),
+      execution(parts),
+      breakpoints(parts),
+      variables(parts),
+      memory(parts),
+      input(parts),
+      files(parts),
+      find(parts),
+      help(parts) {}
 
 void Workbench::FormCreate(WindowSetup& window) {
     window.setHelpFile(executableFolder + "tnhelp.html");

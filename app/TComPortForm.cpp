@@ -1,4 +1,4 @@
-#include "link/TComPortForm.h"
+#include "app/TComPortForm.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "app/Workbench.h"
+#include "workbench/Workbench.h"
 
 namespace travin {
 

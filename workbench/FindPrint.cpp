@@ -1,8 +1,7 @@
-#include "app/FindPrint.h"
+#include "workbench/FindPrint.h"
 
 #include <algorithm>
 
-#include "app/Workbench.h"
 
 namespace travin {
 

@@ -1,9 +1,8 @@
-#include "app/Controls.h"
+#include "core/Controls.h"
 
 #include <array>
 #include <cstdio>
 
-#include "app/Workbench.h"
 
 namespace travin {
 
@@ -46,25 +45,25 @@ constexpr std::array<ControlRule, kControlCount> kRules{{
 }  // namespace
 
 bool Controls::RequireDetected() {
-    if (wb.state.detected) return true;
-    wb.screens.notices.ShowNotice("Travin not Detected (command not sent)");
+    if (state.detected) return true;
+    screens.notices.ShowNotice("Travin not Detected (command not sent)");
     return false;
 }
 
 bool Controls::RequireStopped(const std::string& operation) {
-    if (!wb.state.running) return true;
-    wb.screens.notices.ShowNotice("Must Stop Travin Before Sending " + operation);
+    if (!state.running) return true;
+    screens.notices.ShowNotice("Must Stop Travin Before Sending " + operation);
     return false;
 }
 
 void Controls::DisableControls() {
-    for (const auto& rule : kRules) wb.screens.main.setControlEnabled(rule.control, false);
+    for (const auto& rule : kRules) screens.main.setControlEnabled(rule.control, false);
 }
 
 TargetState Controls::targetState() const {
     // While the board is not detected, running does not matter.
-    if (!wb.state.detected) return TargetState::NotDetected;
-    return wb.state.running ? TargetState::Running : TargetState::Stopped;
+    if (!state.detected) return TargetState::NotDetected;
+    return state.running ? TargetState::Running : TargetState::Stopped;
 }
 
 bool Controls::enabledIn(Control control, TargetState state) {
@@ -82,7 +81,7 @@ bool Controls::enabledIn(Control control, TargetState state) {
 void Controls::UpdateControls() {
     const TargetState state = targetState();
     for (const auto& rule : kRules) {
-        wb.screens.main.setControlEnabled(rule.control, enabledIn(rule.control, state));
+        screens.main.setControlEnabled(rule.control, enabledIn(rule.control, state));
     }
 }
 

@@ -1,6 +1,6 @@
-#include "link/MonitorTimerQt.h"
+#include "app/MonitorTimerQt.h"
 
-#include "app/Workbench.h"
+#include "workbench/Workbench.h"
 
 namespace travin {
 

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <string>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 // Searches `text` for `pattern` within [start, start + length) and answers
 // the position of the first hit lying wholly inside that range, or -1.
@@ -18,7 +18,7 @@ int findInRange(const std::string& text, const std::string& pattern, int start, 
 
 class FindPrint {
 public:
-    explicit FindPrint(Workbench& workbench) : wb(workbench) {}
+    explicit FindPrint(DebuggerParts& parts) : wb(parts) {}
 
     // Shows the find dialog beside the listing pane.
     void EditFind1Execute();
@@ -29,7 +29,7 @@ public:
     void PrintMenuClick();
 
 private:
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

@@ -2,14 +2,14 @@
 #pragma once
 
 #include <string>
+#include "debugger/DebuggerParts.h"
 
 namespace travin {
 
-class Workbench;
 
 class Help {
 public:
-    explicit Help(Workbench& workbench) : wb(workbench) {}
+    explicit Help(DebuggerParts& parts) : wb(parts) {}
 
     void TravinOverview1Click();
     void QuickStartGuide1Click();
@@ -25,7 +25,7 @@ public:
     void OpenHelpDocument(const std::string& name);
 
 private:
-    Workbench& wb;
+    DebuggerParts& wb;
 };
 
 }  // namespace travin

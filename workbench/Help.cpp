@@ -1,6 +1,5 @@
-#include "app/Help.h"
+#include "workbench/Help.h"
 
-#include "app/Workbench.h"
 
 namespace travin {
 

@@ -1,6 +1,8 @@
-// The workbench core: the shared state, the screen it talks to, and every
-// operation, grouped by subsystem. Each subsystem object holds a reference
-// back to the workbench to reach the state, the screen and the others.
+// The workbench composed: the shared state, the screens it talks to, and
+// every operation, grouped by subsystem. Each subsystem reaches the objects
+// it works with through the parts bundle of its layer (LinkParts for the
+// link, DebuggerParts for the debugger and the workbench's own objects),
+// which this class fills in with its members.
 //
 // Only the user-interface thread uses it. The Qt layer creates one, forwards
 // each event to the handler of the same name and implements the screens.
@@ -8,12 +10,14 @@
 
 #include <string>
 
-#include "app/Controls.h"
-#include "app/FindPrint.h"
-#include "app/Help.h"
-#include "app/ScreenInterfaces.h"
-#include "app/SourceFiles.h"
-#include "app/WorkbenchState.h"
+#include "core/Controls.h"
+#include "debugger/DebuggerEvents.h"
+#include "debugger/DebuggerParts.h"
+#include "workbench/FindPrint.h"
+#include "workbench/Help.h"
+#include "core/ScreenInterfaces.h"
+#include "workbench/SourceFiles.h"
+#include "core/WorkbenchState.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/ConsoleInput.h"
 #include "debugger/Download.h"
@@ -43,16 +47,6 @@ public:
     virtual void limitAciLine(int characters) = 0;
 };
 
-struct Screens {
-    ListingView& listing;
-    ConsoleView& console;
-    Notices& notices;
-    MainView& main;
-    MonitorTimer& timer;
-    Clock& clock;
-    DesktopServices& desktop;
-};
-
 class Workbench {
 public:
     // `executableFolder` ends with a separator; the port file, the help
@@ -70,6 +64,13 @@ public:
     Screens screens;
     const std::string executableFolder;
 
+private:
+    // Bound to the members below before they are built; nothing uses them
+    // until the constructor has finished.
+    DebuggerParts parts;
+    DebuggerEvents events;
+
+public:
     SerialDriver serial;
     CommandLink link;
     Console console;

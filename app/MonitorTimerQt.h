@@ -10,7 +10,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "app/ScreenInterfaces.h"
+#include "core/ScreenInterfaces.h"
 
 namespace travin {
 
