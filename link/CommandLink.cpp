@@ -1,9 +1,6 @@
 #include "link/CommandLink.h"
 
-#include <poll.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "link/Console.h"
@@ -155,9 +152,9 @@ void CommandLink::updateStatusFlags(std::uint8_t status) {
 }
 
 bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
-    // Set when poll() reported the line hung up or broken; if the driver
-    // still counts no byte after that, the port is gone, and waiting on it
-    // would only wake poll() again at once.
+    // Set when the driver's wait reported the line hung up or broken; if
+    // the driver still counts no byte after that, the port is gone, and
+    // waiting on it would only end again at once.
     bool lineBroken = false;
     for (;;) {
         const bool detected = wb.state.detected;
@@ -176,30 +173,31 @@ bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
         }
         if (waiting > 0) {
             if (wb.serial.SioGetChars(handle, &byte, 1) == 1) return true;
-            // Counted but not readable: poll() would report it ready again at
+            // Counted but not readable: the driver's wait would end again at
             // once, so wait a moment instead; the budget still bounds it.
             wb.screens.clock.sleepMs(1);
             continue;
         }
 
-        // Nothing waits: sleep in poll() until a byte comes or the budget is
-        // spent. One millisecond past the budget, so that "more than the
-        // budget" has passed when poll() times out.
-        pollfd entry{handle, POLLIN, 0};
+        // Nothing waits: sleep in the driver until a byte comes or the
+        // budget is spent. One millisecond past the budget, so that "more
+        // than the budget" has passed when the wait times out.
         const int left = static_cast<int>(budget - elapsed) + 1;
-        const int ready = ::poll(&entry, 1, left);
-        if (ready == 0) {
+        switch (wb.serial.SioWaitReadable(handle, left)) {
+        case SerialDriver::Wait::Readable:
+            break;
+        case SerialDriver::Wait::TimedOut:
             // The whole budget passed without a byte; the clock need not be
             // consulted again (a test clock may not move).
             if (detected) LinkFailure("timeout");
             return false;
-        }
-        if (ready < 0) {
-            if (errno == EINTR) continue;
+        case SerialDriver::Wait::LineBroken:
+            lineBroken = true;
+            break;
+        case SerialDriver::Wait::Failed:
             LinkFailure("siotest failed");
             return false;
         }
-        if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) lineBroken = true;
     }
 }
 

@@ -9,7 +9,7 @@
 //                    state.detected afterwards; it returns nothing.
 //   ReadReplyByte    one byte within the exchange's budget (5000 ms while
 //                    detected, 250 ms before), measured from `start`; waits
-//                    in poll() on the port, never spins. A failed byte-count
+//                    in the driver (SioWaitReadable), never spins. A failed byte-count
 //                    query is "siotest failed"; a time-out while detected is
 //                    "timeout".
 //   LinkFailure      port closed, not detected, reopen requested, light

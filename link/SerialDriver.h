@@ -5,6 +5,8 @@
 //   SioPutChars  write bytes (completes partial writes within the time-out)
 //   SioGetChars  read up to n bytes (returns what arrived within the time-out)
 //   SioTest      bytes waiting, or -1 when the port cannot be queried or is gone
+//   SioWaitReadable  sleeps until a byte can be read, the line breaks, or the
+//                given milliseconds pass; never spins
 //   SioClose     close the port
 //
 // The handle is the operating system's handle of the open port (a file
@@ -50,6 +52,14 @@ public:
     int SioPutChars(int handle, const std::uint8_t* bytes, int count);
     int SioGetChars(int handle, std::uint8_t* buffer, int count);
     int SioTest(int handle);
+
+    enum class Wait { Readable, TimedOut, LineBroken, Failed };
+    // Sleeps until a byte waits (Readable), the time passes (TimedOut), the
+    // device reports a hang-up or error (LineBroken) or the wait itself
+    // fails (Failed). The caller keeps its own budget; this only bounds one
+    // sleep. A byte the platform had to take in to learn that it came is
+    // kept and handed out first by SioGetChars, and counted by SioTest.
+    Wait SioWaitReadable(int handle, int milliseconds);
     void SioClose(int handle);
 
     // The device path a COM name opens ("" for a name that is not COM1..COM8).
@@ -67,6 +77,9 @@ private:
     // The device's settings found at open, by handle, as raw bytes of the
     // platform's settings record.
     std::map<int, std::vector<std::uint8_t>> originalSettings;
+    // Bytes taken in by SioWaitReadable and not yet read, by handle (only
+    // where the platform cannot wait without reading).
+    std::map<int, std::vector<std::uint8_t>> heldBytes;
 };
 
 }  // namespace travin

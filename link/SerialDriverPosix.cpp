@@ -321,6 +321,28 @@ int SerialDriver::SioTest(int handle) {
     return waiting < 0 ? -1 : waiting;
 }
 
+SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              deadline - std::chrono::steady_clock::now())
+                              .count();
+        pollfd entry{handle, POLLIN, 0};
+        const int ready = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+        if (ready == 0) return Wait::TimedOut;
+        if (ready < 0) {
+            // A signal cut the sleep short: sleep on for the time that is left.
+            if (errno == EINTR) continue;
+            return Wait::Failed;
+        }
+        // A hung-up line also reports itself readable (the read would fail),
+        // so the hang-up is told first; bytes that still wait are counted
+        // by SioTest either way.
+        if (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) return Wait::LineBroken;
+        return Wait::Readable;
+    }
+}
+
 void SerialDriver::SioClose(int handle) {
     if (handle < 0) return;
     const auto kept = originalSettings.find(handle);

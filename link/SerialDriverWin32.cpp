@@ -163,11 +163,22 @@ int SerialDriver::SioPutChars(int handle, const std::uint8_t* bytes, int count) 
 
 int SerialDriver::SioGetChars(int handle, std::uint8_t* buffer, int count) {
     if (count <= 0) return 0;
+    // Bytes the wait took in come first, in the order they arrived.
+    int given = 0;
+    const auto held = heldBytes.find(handle);
+    if (held != heldBytes.end()) {
+        while (given < count && !held->second.empty()) {
+            buffer[given++] = held->second.front();
+            held->second.erase(held->second.begin());
+        }
+        if (held->second.empty()) heldBytes.erase(held);
+        if (given == count) return given;
+    }
     HANDLE h = toHandle(handle);
     // A failed read reports how many bytes it moved before failing.
     DWORD got = 0;
-    (void)ReadFile(h, buffer, static_cast<DWORD>(count), &got, nullptr);
-    return static_cast<int>(got);
+    (void)ReadFile(h, buffer + given, static_cast<DWORD>(count - given), &got, nullptr);
+    return given + static_cast<int>(got);
 }
 
 int SerialDriver::SioTest(int handle) {
@@ -178,11 +189,39 @@ int SerialDriver::SioTest(int handle) {
     COMSTAT status;
     std::memset(&status, 0, sizeof status);
     if (!ClearCommError(h, &errors, &status)) return -1;
-    return static_cast<int>(status.cbInQue);
+    const auto held = heldBytes.find(handle);
+    const int heldCount = held == heldBytes.end() ? 0 : static_cast<int>(held->second.size());
+    return static_cast<int>(status.cbInQue) + heldCount;
+}
+
+SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
+    const int waiting = SioTest(handle);
+    if (waiting < 0) return Wait::LineBroken;
+    if (waiting > 0) return Wait::Readable;
+    // A synchronous port has no wait with a time-out of its own, but a read
+    // does: with these time-outs ReadFile returns as soon as one byte comes,
+    // or empty when the constant has passed. The byte is kept for SioGetChars.
+    HANDLE h = toHandle(handle);
+    COMMTIMEOUTS usual;
+    if (!GetCommTimeouts(h, &usual)) return Wait::Failed;
+    COMMTIMEOUTS waitForOne = usual;
+    waitForOne.ReadIntervalTimeout = MAXDWORD;
+    waitForOne.ReadTotalTimeoutMultiplier = MAXDWORD;
+    waitForOne.ReadTotalTimeoutConstant = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 1;
+    if (!SetCommTimeouts(h, &waitForOne)) return Wait::Failed;
+    std::uint8_t byte = 0;
+    DWORD got = 0;
+    const BOOL ok = ReadFile(h, &byte, 1, &got, nullptr);
+    (void)SetCommTimeouts(h, &usual);
+    if (!ok) return Wait::LineBroken;
+    if (got == 0) return Wait::TimedOut;
+    heldBytes[handle].push_back(byte);
+    return Wait::Readable;
 }
 
 void SerialDriver::SioClose(int handle) {
     if (handle == kInvalidHandle) return;
+    heldBytes.erase(handle);
     CloseHandle(toHandle(handle));
 }
 

@@ -273,6 +273,39 @@ TEST_F(SerialPort, SioTestCountsWaitingBytesAndReportsAHangUp) {
     EXPECT_TRUE(notices.empty());
 }
 
+// The wait the command link sleeps in: it ends with the byte, at its time,
+// or at once on a hung-up line, and takes no byte away from the reader.
+TEST_F(SerialPort, TheWaitForAByteEndsWithTheByteTheTimeOrTheHangUp) {
+    const int fd = open();
+    ASSERT_GE(fd, 0);
+
+    auto start = Clock::now();
+    EXPECT_EQ(driver.SioWaitReadable(fd, 60), SerialDriver::Wait::TimedOut);
+    auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(took, 55);
+    EXPECT_LE(took, 200);
+
+    std::thread late([&] {
+        std::this_thread::sleep_for(milliseconds(30));
+        const std::uint8_t b = 0x5A;
+        (void)::write(pty.master, &b, 1);
+    });
+    start = Clock::now();
+    EXPECT_EQ(driver.SioWaitReadable(fd, 2000), SerialDriver::Wait::Readable);
+    took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+    late.join();
+    EXPECT_LT(took, 1000);
+    EXPECT_EQ(driver.SioTest(fd), 1);
+    std::uint8_t byte = 0;
+    ASSERT_EQ(driver.SioGetChars(fd, &byte, 1), 1);
+    EXPECT_EQ(byte, 0x5A);
+
+    pty.hangUp();
+    start = Clock::now();
+    EXPECT_EQ(driver.SioWaitReadable(fd, 2000), SerialDriver::Wait::LineBroken);
+    EXPECT_LT(std::chrono::duration_cast<milliseconds>(Clock::now() - start).count(), 1000);
+}
+
 TEST_F(SerialPort, A64KiBWriteArrivesWhole) {
     const int fd = open();
     ASSERT_GE(fd, 0);
