@@ -21,6 +21,13 @@ void keepLineTail(std::string& line) {
 }  // namespace
 
 void Console::ConsoleWriteChar(std::uint8_t byte) {
+    applyByte(byte);
+    // Kept until the pane has them, so that a user edit of the pane before
+    // the next flush cannot drop them (see paneEdited).
+    if (byte != 0) unflushed.push_back(static_cast<char>(byte));
+}
+
+void Console::applyByte(std::uint8_t byte) {
     const std::size_t linesBefore = consoleLines.size();
     if (byte == '\n') {
         consoleLines.emplace_back(" ");
@@ -48,6 +55,7 @@ void Console::ConsoleWrite(std::string_view text) {
 void Console::DebuggerClearWindowExecute() {
     consoleLines.clear();
     consoleLines.emplace_back(" ");
+    unflushed.clear();
     dirty = true;
     flush();
 }
@@ -55,13 +63,21 @@ void Console::DebuggerClearWindowExecute() {
 void Console::flush() {
     if (!dirty) return;
     dirty = false;
+    unflushed.clear();
     wb.screens.console.setConsoleLines({consoleLines.begin(), consoleLines.end()});
 }
 
 void Console::paneEdited() {
     const std::vector<std::string> paneLines = wb.screens.console.consoleLines();
     consoleLines.assign(paneLines.begin(), paneLines.end());
-    dirty = false;
+    // Output written since the last hand-over is not in the pane yet: it
+    // follows the user's edit, by the same rules, and reaches the pane at
+    // the next flush.
+    const std::string pending = std::move(unflushed);
+    unflushed.clear();
+    for (char c : pending) applyByte(static_cast<std::uint8_t>(c));
+    dirty = !pending.empty();
+    if (dirty) unflushed = pending;
 }
 
 }  // namespace travin

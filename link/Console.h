@@ -10,10 +10,10 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
 #include "link/LinkParts.h"
 
 namespace travin {
-
 
 class Console {
 public:
@@ -30,15 +30,21 @@ public:
 
     // Hands the lines to the pane if they changed since the last flush.
     void flush();
-    // The user typed into the pane: take its lines as they now stand.
+    // The user typed into the pane: take its lines as they now stand, with
+    // the output written since the last flush added after them.
     void paneEdited();
 
     const std::deque<std::string>& lines() const { return consoleLines; }
 
 private:
+    // One byte by the console's rules, without remembering it for the pane.
+    void applyByte(std::uint8_t byte);
+
     LinkParts& wb;
     std::deque<std::string> consoleLines;
     bool dirty = false;
+    // Bytes written since the last flush, in order.
+    std::string unflushed;
 };
 
 }  // namespace travin

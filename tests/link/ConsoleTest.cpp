@@ -39,6 +39,27 @@ TEST_F(ConsoleFixture, ByteIntoAnEmptiedPaneBecomesItsOnlyLine) {
     EXPECT_EQ(lines(), std::vector<std::string>{"x"});
 }
 
+// Output written after the last hand-over ("Run Failed" after an exchange)
+// is not lost when the user edits the pane before the next one: it follows
+// the edited text and reaches the pane.
+TEST_F(ConsoleFixture, OutputNotYetInThePaneSurvivesAUserEdit) {
+    console().ConsoleWrite("first\n");
+    console().flush();
+    console().ConsoleWrite("Run Failed\n");  // not handed over yet
+    bench.console.shown = {" first", " typed"};  // the user's edit of what the pane had
+    console().paneEdited();
+    console().flush();
+    EXPECT_EQ(bench.console.shown, (std::vector<std::string>{" first", " typedRun Failed", " "}));
+
+    // With nothing pending, an edit is taken as it stands and not handed back.
+    bench.console.shown = {" only"};
+    console().paneEdited();
+    EXPECT_EQ(lines(), std::vector<std::string>{" only"});
+    bench.console.shown.clear();
+    console().flush();
+    EXPECT_TRUE(bench.console.shown.empty());
+}
+
 TEST_F(ConsoleFixture, WriteStopsAtTheTerminatingZero) {
     console().ConsoleWrite(std::string_view("ab\0cd", 5));
     EXPECT_EQ(lines(), std::vector<std::string>{" ab"});
