@@ -59,7 +59,8 @@ void MemoryOps::UploadMenuClick() {
     wb.breakpoints.ClearBreakpoints();
     // The whole stream as the pane's text: every CR LF a line break, the
     // final one and any empty lines before it included.
-    listing.setLines(programTextPieces(wb.state.uploadStream));
+    const std::vector<std::string> pieces = programTextPieces(wb.state.uploadStream);
+    listing.setLines(pieces);
     // The pane gives new text the colour at its caret, which may be a mark
     // of the old listing; the board's program carries no marks.
     wb.breakpoints.ResetListingColors();
@@ -68,7 +69,14 @@ void MemoryOps::UploadMenuClick() {
     listing.setModified(true);
 
     wb.controls.UpdateControls();
+    // The pane cannot hold a lone CR or LF inside a line; the user hears of
+    // it rather than finding the program changed after the next download.
+    const std::vector<int> loneBreaks = linesWithLoneBreaks(pieces);
     wb.console.ConsoleWrite("Done\r\n");
+    if (!loneBreaks.empty()) {
+        wb.console.flush();
+        wb.screens.notices.ShowNotice(loneBreakNotice(loneBreaks));
+    }
 }
 
 void MemoryOps::EraseButtonClick() {

@@ -138,6 +138,22 @@ std::vector<std::string> programTextPieces(const std::vector<std::uint8_t>& stre
     return pieces;
 }
 
+std::vector<int> linesWithLoneBreaks(const std::vector<std::string>& pieces) {
+    std::vector<int> lines;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].find_first_of("\r\n") != std::string::npos) lines.push_back(static_cast<int>(i) + 1);
+    }
+    return lines;
+}
+
+std::string loneBreakNotice(const std::vector<int>& lines) {
+    std::string numbers;
+    for (int line : lines) numbers += (numbers.empty() ? "" : ", ") + std::to_string(line);
+    return std::string(lines.size() == 1 ? "Line " : "Lines ") + numbers +
+           " of the board's program hold a lone CR or LF. The listing shows it as a new line; "
+           "the next Download stores CR LF there.";
+}
+
 std::vector<std::string> splitProgramStream(const std::vector<std::uint8_t>& stream) {
     std::vector<std::string> lines = programTextPieces(stream);
     // The piece after a final line break is no line of its own.

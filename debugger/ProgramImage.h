@@ -92,5 +92,11 @@ std::vector<std::string> splitProgramStream(const std::vector<std::uint8_t>& str
 // line breaks, as ListingView::setLines does, the pieces give the stream's
 // whole text, so trailing empty lines and the final line break survive.
 std::vector<std::string> programTextPieces(const std::vector<std::uint8_t>& stream);
+// The numbers (from 1) of the pieces that hold a CR or an LF not part of a
+// CR LF: the listing pane breaks its line there, so the next download would
+// store CR LF where the board held one byte.
+std::vector<int> linesWithLoneBreaks(const std::vector<std::string>& pieces);
+// The notice that names those lines.
+std::string loneBreakNotice(const std::vector<int>& lines);
 
 }  // namespace travin

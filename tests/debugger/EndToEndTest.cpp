@@ -475,6 +475,29 @@ TEST_F(Memory, DownloadThenUploadGivesBackTheSameText) {
     EXPECT_EQ(listing().joined(), streamOf(program));
 }
 
+// A lone CR or LF inside a stored line cannot live in the listing pane,
+// which breaks its line there; the upload names those lines instead of
+// letting the next download change the program silently.
+TEST_F(Memory, UploadNamesTheLinesThatHoldALoneCrOrLf) {
+    const std::string stored = "A = 1\rB = 2\r\nprint A\r\nC\nD\r\nend\r\n";
+    std::uint8_t page[130] = {0, 0};
+    std::copy(stored.begin(), stored.end(), page + 2);
+    wb().link.SendCommand(cmd::DownloadBlock, page, 130);
+    ASSERT_TRUE(state().detected);
+    upload();
+    EXPECT_EQ(listing().joined(), stored);
+    ASSERT_FALSE(notices().notices.empty());
+    EXPECT_EQ(notices().notices.back(),
+              "Lines 1, 3 of the board's program hold a lone CR or LF. The listing shows it as a new line; "
+              "the next Download stores CR LF there.");
+
+    // A program of CR LF line breaks only: no notice.
+    const auto before = notices().notices.size();
+    ASSERT_TRUE(board->storeSource("print 1\nend\n"));
+    upload();
+    EXPECT_EQ(notices().notices.size(), before);
+}
+
 TEST_F(Memory, EraseAsksThenErasesAndLeavesTheListing) {
     ASSERT_TRUE(board->storeSource("print 1\n"));
     listing().setLines({"kept"});
