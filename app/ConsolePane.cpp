@@ -1,10 +1,26 @@
 #include "app/ConsolePane.h"
 
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <algorithm>
 
+#include "app/SingleByteQt.h"
+
 namespace travin {
+
+namespace {
+
+bool refuses(const QString& text) {
+    const qsizetype bad = firstOutsideSingleByte(text);
+    if (bad < 0) return false;
+    tellRefusal(text, bad);
+    return true;
+}
+
+}  // namespace
 
 ConsolePane::ConsolePane(QWidget* parent) : QPlainTextEdit(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -33,8 +49,7 @@ std::vector<std::string> ConsolePane::consoleLines() const {
     std::vector<std::string> out;
     if (document()->isEmpty()) return out;
     for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
-        const QByteArray bytes = b.text().toLatin1();
-        out.emplace_back(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        out.push_back(toSingleByte(b.text()));
     }
     return out;
 }
@@ -45,7 +60,7 @@ void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
     QString text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i) text += QChar('\n');
-        text += QString::fromLatin1(lines[i].data(), static_cast<qsizetype>(lines[i].size()));
+        text += fromSingleByte(lines[i]);
     }
     // The pane holds at most its capacity; the newest output is what matters.
     if (text.size() > kMaxCharacters) text = text.right(kMaxCharacters);
@@ -54,6 +69,31 @@ void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
     settingText = false;
     moveCursor(QTextCursor::End);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+}  // namespace travin
+
+namespace travin {
+
+void ConsolePane::keyPressEvent(QKeyEvent* event) {
+    if (refuses(event->text())) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void ConsolePane::inputMethodEvent(QInputMethodEvent* event) {
+    if (refuses(event->commitString())) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+void ConsolePane::insertFromMimeData(const QMimeData* source) {
+    if (source && source->hasText() && refuses(source->text())) return;
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 }  // namespace travin

@@ -23,6 +23,12 @@ public:
     std::vector<std::string> consoleLines() const override;
     void setConsoleLines(const std::vector<std::string>& lines) override;
 
+protected:
+    // What is typed, pasted or dropped must be single-byte text.
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+
 private:
     bool settingText = false;
     // The lines last handed over, as bytes: the pane cannot show every byte

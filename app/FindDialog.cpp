@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/SingleByteQt.h"
+
 namespace travin {
 
 FindDialog::FindDialog(QWidget* mainWindow) : QDialog(mainWindow) {
@@ -19,6 +21,7 @@ FindDialog::FindDialog(QWidget* mainWindow) : QDialog(mainWindow) {
     auto* label = new QLabel("Fi&nd what:", this);
     FindWhat = new QLineEdit(this);
     FindWhat->setObjectName("FindWhat");
+    FindWhat->setValidator(new SingleByteValidator(FindWhat));
     label->setBuddy(FindWhat);
     MatchWholeWord = new QCheckBox("Match &whole word only", this);
     MatchWholeWord->setObjectName("MatchWholeWord");
@@ -61,8 +64,7 @@ void FindDialog::showAt(int x, int y) {
 }
 
 std::string FindDialog::searchText() const {
-    const QByteArray bytes = FindWhat->text().toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return toSingleByte(FindWhat->text());
 }
 
 bool FindDialog::matchCase() const { return MatchCase->isChecked(); }

@@ -23,7 +23,7 @@ public:
     // it to the front when it is already open.
     void showAt(int x, int y);
 
-    // The search text as single-byte (Latin-1) text, and the two options.
+    // The search text as single-byte text, and the two options.
     std::string searchText() const;
     bool matchCase() const;
     bool wholeWord() const;

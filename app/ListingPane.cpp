@@ -1,5 +1,6 @@
 #include "app/ListingPane.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -8,6 +9,8 @@
 #include <QTextDocument>
 #include <QTextDocumentFragment>
 #include <algorithm>
+
+#include "app/SingleByteQt.h"
 
 namespace travin {
 
@@ -22,13 +25,17 @@ void resetCaretFormat(QTextEdit& pane) {
     pane.setTextCursor(c);
 }
 
-QString fromBytes(const std::string& bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
+QString fromBytes(const std::string& bytes) { return fromSingleByte(bytes); }
 
-std::string toBytes(const QString& text) {
-    const QByteArray latin1 = text.toLatin1();
-    return std::string(latin1.constData(), static_cast<std::size_t>(latin1.size()));
+std::string toBytes(const QString& text) { return toSingleByte(text); }
+
+// True (after the note) when `text` holds a character the listing cannot
+// keep; the whole entry is then refused.
+bool refuses(const QString& text) {
+    const qsizetype bad = firstOutsideSingleByte(text);
+    if (bad < 0) return false;
+    tellRefusal(text, bad);
+    return true;
 }
 
 }  // namespace
@@ -173,13 +180,25 @@ Rgb ListingPane::defaultTextColor() const {
                static_cast<std::uint8_t>(c.blue())};
 }
 
+int ListingPane::firstLineOutsideCharacterSet() const {
+    for (QTextBlock b = document()->begin(); b.isValid(); b = b.next()) {
+        if (firstOutsideSingleByte(b.text()) >= 0) return b.blockNumber();
+    }
+    return -1;
+}
+
 bool ListingPane::modified() const { return document()->isModified(); }
 
 void ListingPane::setModified(bool m) { document()->setModified(m); }
 
 void ListingPane::scrollCaretIntoView() { ensureCursorVisible(); }
 
-void ListingPane::focus() { setFocus(Qt::OtherFocusReason); }
+void ListingPane::focus() {
+    // From the find dialog the keys go to the listing only once its window
+    // is the active one again.
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+}
 
 void ListingPane::setTabStops(int count, int stepPoints) {
     QTextOption option = document()->defaultTextOption();
@@ -192,6 +211,10 @@ void ListingPane::setTabStops(int count, int stepPoints) {
 }
 
 void ListingPane::keyPressEvent(QKeyEvent* event) {
+    if (refuses(event->text())) {
+        event->accept();
+        return;
+    }
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
         (event->modifiers() & Qt::ShiftModifier)) {
         QKeyEvent plain(event->type(), event->key(), event->modifiers() & ~Qt::ShiftModifier, event->text(),
@@ -203,13 +226,27 @@ void ListingPane::keyPressEvent(QKeyEvent* event) {
     QTextEdit::keyPressEvent(event);
 }
 
+void ListingPane::inputMethodEvent(QInputMethodEvent* event) {
+    if (refuses(event->commitString())) {
+        event->accept();
+        return;
+    }
+    QTextEdit::inputMethodEvent(event);
+}
+
 void ListingPane::insertFromMimeData(const QMimeData* source) {
-    if (!source || !source->hasText() || !source->text().contains(QChar(QChar::LineSeparator))) {
+    if (!source || !source->hasText()) {
+        QTextEdit::insertFromMimeData(source);
+        return;
+    }
+    const QString text = source->text().replace(QChar(QChar::LineSeparator), QChar('\n'));
+    if (refuses(text)) return;
+    if (text == source->text()) {
         QTextEdit::insertFromMimeData(source);
         return;
     }
     QMimeData plain;
-    plain.setText(source->text().replace(QChar(QChar::LineSeparator), QChar('\n')));
+    plain.setText(text);
     QTextEdit::insertFromMimeData(&plain);
 }
 

@@ -4,7 +4,8 @@
 // This is the one place where program positions (every line break counted
 // as two characters, CR LF) and the widget's positions (one character per
 // line break) are converted, and where the pane's text meets single-byte
-// text: every character is a Latin-1 byte.
+// text: a character the set cannot hold is refused as it is typed, pasted
+// or dropped.
 #pragma once
 
 #include <QTextEdit>
@@ -37,6 +38,7 @@ public:
     void replaceSelection(const std::string& text) override;
     void setSelectionColor(Rgb colour) override;
     Rgb defaultTextColor() const override;
+    int firstLineOutsideCharacterSet() const override;
     bool modified() const override;
     void setModified(bool modified) override;
     void scrollCaretIntoView() override;
@@ -54,6 +56,7 @@ protected:
     // line separator) ends the line instead: the listing has no other kind.
     void keyPressEvent(QKeyEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
     const std::vector<int>& starts() const;   // program start of each line

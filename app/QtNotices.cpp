@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QFile>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+
+#include "app/SingleByteQt.h"
 
 namespace travin {
 
 namespace {
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+QString latin1(const std::string& s) { return fromSingleByte(s); }
 // Texts that name a file carry its path as the file dialogs handed it to the
 // core, in the file system's encoding; decoded the same way, the name shows
 // as the dialog and the status bar show it.
@@ -41,12 +44,15 @@ Answer QtNotices::askYesNoCancel(const std::string& title, const std::string& te
 
 bool QtNotices::inputBox(const std::string& caption, const std::string& prompt, std::string& answer) {
     if (beforeBox) beforeBox();
-    bool ok = false;
-    const QString text = QInputDialog::getText(nullptr, latin1(caption), latin1(prompt), QLineEdit::Normal,
-                                               latin1(answer), &ok);
-    if (!ok) return false;
-    const QByteArray bytes = text.toLatin1();
-    answer.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    QInputDialog dialog;
+    dialog.setWindowTitle(latin1(caption));
+    dialog.setLabelText(latin1(prompt));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextValue(latin1(answer));
+    // The answer is single-byte text; what the set cannot hold is refused.
+    if (auto* line = dialog.findChild<QLineEdit*>()) line->setValidator(new SingleByteValidator(line));
+    if (dialog.exec() != QDialog::Accepted) return false;
+    answer = toSingleByte(dialog.textValue());
     return true;
 }
 

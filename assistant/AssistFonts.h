@@ -33,18 +33,6 @@ inline bool SwallowDialogKeys(QKeyEvent* event)
     }
 }
 
-// Latin-1 throughout: every byte of the listing survives the round trip.
-inline QString FromLatin1(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-inline std::string ToLatin1(const QString& text)
-{
-    const QByteArray bytes = text.toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 inline QLabel* PlacedLabel(QWidget* parent, const QString& text, int x, int y, const QFont& font)
 {
     auto* label = new QLabel(text, parent);

@@ -1,6 +1,7 @@
 #include "assistant/AssistMessage.h"
 
 #include "assistant/AssistFonts.h"
+#include "app/SingleByteQt.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -15,7 +16,7 @@ void ShowAssistMessage(const std::string& text)
     QString title = QCoreApplication::applicationName();
     if (title.isEmpty())
         title = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    QMessageBox box(QMessageBox::NoIcon, title, FromLatin1(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, title, fromSingleByte(text), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -1,6 +1,7 @@
 #include "assistant/FuncAssistState.h"
 
 #include "assistant/FuncAssistCatalogue.h"
+#include "core/SingleByteText.h"
 
 #include <cstring>
 
@@ -17,20 +18,6 @@ std::string TrimControls(const std::string& text)
     while (first < last && IsControlOrBlank(text[first])) ++first;
     while (last > first && IsControlOrBlank(text[last - 1])) --last;
     return text.substr(first, last - first);
-}
-
-std::string LowerLatin1(const std::string& text)
-{
-    // The listing is Latin-1, so the accented capitals lower-case too, the
-    // way the desktop's own conversion treats them; 0xD7 (multiplication
-    // sign) has no lower-case form.
-    std::string out = text;
-    for (char& ch : out) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
-            ch = static_cast<char>(c + 0x20);
-    }
-    return out;
 }
 
 bool StoreCallArg(FuncAssistState& state, int k, const std::string& arg)
@@ -52,7 +39,7 @@ bool ParseCallText(FuncAssistState& state, const std::string& text, int& index,
     if (text.empty())
         return false;
 
-    const std::string lowered = LowerLatin1(text);
+    const std::string lowered = lowerSingleByte(text);
     std::size_t lead = 0;
     while (lead < lowered.size() && IsControlOrBlank(lowered[lead])) ++lead;
     const std::string t = TrimControls(lowered);

@@ -5,7 +5,6 @@
 //   StoreCallArg      one trimmed argument into a CallArgs slot
 //   ParseCallText     a selected text read as a call of a catalogue entry
 //   TrimControls      strips codes 0-32 at both ends
-//   LowerLatin1       lower case for single-byte (Latin-1) text
 #pragma once
 
 #include <array>
@@ -28,7 +27,6 @@ struct FuncAssistState {
 };
 
 std::string TrimControls(const std::string& text);
-std::string LowerLatin1(const std::string& text);
 
 // Stores `arg`, trimmed of codes 0-32, in CallArgs slot k. Refused (false,
 // nothing stored) when k is outside 0..10 or nothing is left after trimming.

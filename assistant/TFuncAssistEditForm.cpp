@@ -1,6 +1,7 @@
 #include "assistant/TFuncAssistEditForm.h"
 
 #include "assistant/AssistFonts.h"
+#include "app/SingleByteQt.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -40,6 +41,7 @@ TFuncAssistEditForm::TFuncAssistEditForm(QWidget* parent)
 
     for (int i = 0; i < kMaxCallArgs; ++i) {
         auto* edit = new QLineEdit(this);
+        edit->setValidator(new SingleByteValidator(edit));
         edit->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
         edit->setGeometry(16, 0, 121, 21);
         edit->hide();
@@ -94,7 +96,7 @@ void TFuncAssistEditForm::FormCreate() { setWindowTitle(QStringLiteral("Travin F
 void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
 {
     auto setText = [](QLabel* label, const std::string& text) {
-        label->setText(FromLatin1(text));
+        label->setText(fromSingleByte(text));
         label->adjustSize();
     };
     setText(label_[1], l.nameCaption);
@@ -110,7 +112,7 @@ void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
         QLineEdit* edit = ParamEditFor(i);
         QLabel* label = ParamLabelFor(i);
         if (row.visible) {
-            edit->setText(FromLatin1(row.text));
+            edit->setText(fromSingleByte(row.text));
             edit->move(16, row.editTop);
             setText(label, row.description);
             label->move(160, row.labelTop);
@@ -122,7 +124,7 @@ void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
         const CallEditorLayout::Box& box = l.boxes[static_cast<std::size_t>(k)];
         QCheckBox* check = BitCheckBoxFor(k);
         if (box.visible) {
-            check->setText(FromLatin1(box.caption));
+            check->setText(fromSingleByte(box.caption));
             check->move(160, box.top);
             check->setEnabled(true);
         }
@@ -146,11 +148,11 @@ void TFuncAssistEditForm::setModalResult(int result)
     done(result);
 }
 
-std::string TFuncAssistEditForm::editText(int position) const { return ToLatin1(ParamEditFor(position)->text()); }
+std::string TFuncAssistEditForm::editText(int position) const { return toSingleByte(ParamEditFor(position)->text()); }
 
 void TFuncAssistEditForm::setEditText(int position, const std::string& text)
 {
-    ParamEditFor(position)->setText(FromLatin1(text));
+    ParamEditFor(position)->setText(fromSingleByte(text));
 }
 
 bool TFuncAssistEditForm::editVisible(int position) const

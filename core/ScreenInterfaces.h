@@ -2,8 +2,8 @@
 //
 // The core (standard C++ only) talks to the windows through these small
 // interfaces; the Qt layer implements them and tests implement them with
-// fakes. Every text crossing them is single-byte (Latin-1) text held in
-// std::string.
+// fakes. Every text crossing them is single-byte text held in std::string
+// (core/SingleByteText.h).
 //
 // Positions in ListingView are program positions: every line break counts
 // as two characters (CR LF), as in the program the board stores. The Qt
@@ -57,6 +57,11 @@ public:
 
     virtual void setSelectionColor(Rgb colour) = 0;
     virtual Rgb defaultTextColor() const = 0;
+
+    // The first line (0-based) holding a character the single-byte set
+    // cannot hold, or -1. Such a character can reach the pane only past its
+    // own checks; saving and downloading report it instead of changing it.
+    virtual int firstLineOutsideCharacterSet() const { return -1; }
 
     virtual bool modified() const = 0;
     virtual void setModified(bool modified) = 0;
@@ -149,6 +154,10 @@ public:
     // Prints the listing on the default printer; false (after the toolkit's
     // error box) when there is no printer or printing failed.
     virtual bool printListing() = 0;
+    // Asks for a file name and writes the listing there as PDF, exactly as
+    // printListing prints it; false when cancelled or it failed (after the
+    // error box).
+    virtual bool exportListingPdf() { return false; }
     // Opens a document with the system's default viewer; false when the
     // document or a viewer is missing.
     virtual bool openDocument(const std::string& path) = 0;

@@ -1,6 +1,7 @@
 #include "debugger/Download.h"
 
 #include <cstdio>
+#include <string>
 
 #include "debugger/Breakpoints.h"
 #include "link/Console.h"
@@ -20,6 +21,16 @@ constexpr int kNormalRate = 19200;
 }  // namespace
 
 bool Download::CheckProgramLimits() {
+    // A character the single-byte text cannot hold would reach the board as
+    // another one; the line is shown instead.
+    const int outside = wb.screens.listing.firstLineOutsideCharacterSet();
+    if (outside >= 0) {
+        wb.state.executingPosition = wb.screens.listing.lineStart(outside);
+        wb.breakpoints.MarkExecutingLine();
+        wb.console.ConsoleWrite("Line " + std::to_string(outside + 1) +
+                                " holds a character the board's text cannot hold\n");
+        return false;
+    }
     const LimitVerdict verdict = checkLimits(wb.screens.listing.lines());
     if (verdict.fault == LimitFault::None) return true;
     wb.state.executingPosition = verdict.position;

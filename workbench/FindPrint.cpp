@@ -1,23 +1,14 @@
 #include "workbench/FindPrint.h"
 
 #include <algorithm>
-
+#include "core/SingleByteText.h"
 
 namespace travin {
 
 namespace {
 
-unsigned char latin1Lower(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 32);
-    // Latin-1 capitals À..Þ map 32 up, except the multiplication sign.
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 32);
-    return c;
-}
-
 bool isWordChar(unsigned char c) {
-    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')
-        return true;
-    return c >= 0xC0 && c != 0xD7 && c != 0xF7;
+    return isSingleByteLetter(c) || (c >= '0' && c <= '9') || c == '_';
 }
 
 }  // namespace
@@ -34,7 +25,7 @@ int findInRange(const std::string& text, const std::string& pattern, int start, 
         for (int i = 0; i < n && same; ++i) {
             unsigned char a = static_cast<unsigned char>(text[pos + i]);
             unsigned char b = static_cast<unsigned char>(pattern[i]);
-            same = matchCase ? a == b : latin1Lower(a) == latin1Lower(b);
+            same = matchCase ? a == b : lowerSingleByte(a) == lowerSingleByte(b);
         }
         if (!same) continue;
         if (wholeWord) {
@@ -66,7 +57,12 @@ void FindPrint::FindDialog1Find() {
                                                     : listing.selectionStart();
 
     int hit = findInRange(text, options.text, start, length - start, options.matchCase, options.wholeWord);
-    if (hit < 0) hit = findInRange(text, options.text, 0, start, options.matchCase, options.wholeWord);
+    // The second pass takes every hit that begins before the start, also
+    // one that runs on past it: the user sees it on the screen.
+    const int pattern = static_cast<int>(options.text.size());
+    if (hit < 0)
+        hit = findInRange(text, options.text, 0, start + std::max(pattern - 1, 0), options.matchCase,
+                          options.wholeWord);
     if (hit < 0) {
         wb.screens.desktop.showMessage("Seach string '" + options.text + "' not found");
         return;
@@ -81,6 +77,10 @@ void FindPrint::PrintMenuClick() {
     // The desktop layer reports a missing or failing printer itself, with the
     // toolkit's error box; the listing is never changed here.
     wb.screens.desktop.printListing();
+}
+
+void FindPrint::ExportPdfMenuClick() {
+    wb.screens.desktop.exportListingPdf();
 }
 
 }  // namespace travin

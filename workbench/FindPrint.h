@@ -10,7 +10,8 @@ namespace travin {
 
 // Searches `text` for `pattern` within [start, start + length) and answers
 // the position of the first hit lying wholly inside that range, or -1.
-// Without matchCase letters compare case-blind (Latin-1 letters included);
+// Without matchCase letters compare case-blind (the single-byte set's own
+// letters included);
 // with wholeWord a hit must not touch a letter, digit or underscore on
 // either side.
 int findInRange(const std::string& text, const std::string& pattern, int start, int length,
@@ -23,10 +24,12 @@ public:
     // Shows the find dialog beside the listing pane.
     void EditFind1Execute();
     // One Find Next: from just after the selection (or the caret) to the
-    // end, then wrapping round once over the text before it.
+    // end, then wrapping round once over the hits that begin before it.
     void FindDialog1Find();
     // Prints the listing on the default printer at once.
     void PrintMenuClick();
+    // Writes the listing, as Print prints it, to a PDF file the user names.
+    void ExportPdfMenuClick();
 
 private:
     DebuggerParts& wb;

@@ -1,6 +1,7 @@
 // Reading a selected text as a call: recognition, argument splitting, the
 // fit against the entry's parameter count, and the extent of the call.
 #include "assistant/FuncAssistState.h"
+#include "core/SingleByteText.h"
 
 #include <gtest/gtest.h>
 
@@ -108,9 +109,9 @@ TEST(ParseCallText, FailedParseMayLeaveEarlierSlotsButReportsTheEntry)
     EXPECT_EQ(state.CallArgs[1], "old");
 }
 
-TEST(LowerLatin1, LowersAsciiAndLatin1CapitalsOnly)
+TEST(LowerSingleByte, LowersAsciiAndLatin1CapitalsOnly)
 {
-    EXPECT_EQ(LowerLatin1("GetPOS\xC4\xD7\xDE\xDF"), std::string("getpos\xE4\xD7\xFE\xDF"));
+    EXPECT_EQ(lowerSingleByte("GetPOS\xC4\xD7\xDE\xDF"), std::string("getpos\xE4\xD7\xFE\xDF"));
 }
 
 }  // namespace

@@ -1,0 +1,87 @@
+#include "app/SingleByteQt.h"
+
+#include <QStringView>
+
+#include "core/SingleByteText.h"
+
+namespace travin {
+
+namespace {
+
+std::function<void(const QString&)>& noteSink() {
+    static std::function<void(const QString&)> sink;
+    return sink;
+}
+
+// The code point at `index`, a surrogate pair taken as one character.
+char32_t codePointAt(const QString& text, qsizetype index) {
+    const QChar c = text.at(index);
+    if (c.isHighSurrogate() && index + 1 < text.size() && text.at(index + 1).isLowSurrogate())
+        return QChar::surrogateToUcs4(c, text.at(index + 1));
+    return c.unicode();
+}
+
+}  // namespace
+
+QString fromSingleByte(const std::string& bytes) {
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    for (char b : bytes) text.append(QChar(static_cast<char16_t>(characterOfByte(static_cast<unsigned char>(b)))));
+    return text;
+}
+
+bool toSingleByte(const QString& text, std::string& bytes, qsizetype* firstRefused) {
+    bytes.clear();
+    bytes.reserve(static_cast<std::size_t>(text.size()));
+    bool whole = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t c = codePointAt(text, i);
+        const int b = byteOfCharacter(c);
+        if (b < 0) {
+            if (whole && firstRefused) *firstRefused = i;
+            whole = false;
+            bytes.push_back('?');
+        } else {
+            bytes.push_back(static_cast<char>(b));
+        }
+        if (c > 0xFFFF) ++i;
+    }
+    return whole;
+}
+
+std::string toSingleByte(const QString& text) {
+    std::string bytes;
+    toSingleByte(text, bytes);
+    return bytes;
+}
+
+qsizetype firstOutsideSingleByte(const QString& text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t c = codePointAt(text, i);
+        if (byteOfCharacter(c) < 0) return i;
+        if (c > 0xFFFF) ++i;
+    }
+    return -1;
+}
+
+QString refusedCharacterNote(const QString& text, qsizetype index) {
+    const char32_t c = codePointAt(text, index);
+    const QString shown = QString::fromUcs4(&c, 1);
+    const QString hex = QString::number(static_cast<uint>(c), 16).toUpper().rightJustified(4, QChar('0'));
+    return QStringLiteral("Refused %1 (U+%2): not a character of the board's text").arg(shown, hex);
+}
+
+void setRefusalNoteSink(std::function<void(const QString&)> sink) { noteSink() = std::move(sink); }
+
+void tellRefusal(const QString& text, qsizetype index) {
+    if (noteSink()) noteSink()(refusedCharacterNote(text, index));
+}
+
+QValidator::State SingleByteValidator::validate(QString& input, int&) const {
+    const qsizetype bad = firstOutsideSingleByte(input);
+    if (bad < 0) return Acceptable;
+    tellRefusal(input, bad);
+    return Invalid;
+}
+
+}  // namespace travin

@@ -1,0 +1,41 @@
+// Single-byte text in the Qt widgets: every conversion between the core's
+// bytes and a widget's characters goes through here, with the one
+// character set of core/SingleByteText.h.
+//
+// A character the set cannot hold is refused where it enters: the listing,
+// the console and every line edit that takes single-byte text check what is
+// typed, pasted or dropped, and the refusal is told in a short note (the
+// main window shows it in its status bar).
+#pragma once
+
+#include <QString>
+#include <QValidator>
+#include <functional>
+#include <string>
+
+namespace travin {
+
+QString fromSingleByte(const std::string& bytes);
+// The text as bytes. A character outside the set becomes '?' in `bytes`;
+// the answer is then false and `firstRefused` (when given) holds its index.
+bool toSingleByte(const QString& text, std::string& bytes, qsizetype* firstRefused = nullptr);
+std::string toSingleByte(const QString& text);
+// The index of the first character outside the set, or -1.
+qsizetype firstOutsideSingleByte(const QString& text);
+
+// The note telling that a character was refused, e.g. for "→".
+QString refusedCharacterNote(const QString& text, qsizetype index);
+// Where refusal notes go; the main window sets it. Without one they are
+// dropped (the character is refused all the same).
+void setRefusalNoteSink(std::function<void(const QString&)> sink);
+void tellRefusal(const QString& text, qsizetype index);
+
+// For line edits: refuses any edit that would bring in a character outside
+// the set, and tells it.
+class SingleByteValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
+
+}  // namespace travin
