@@ -27,11 +27,17 @@ void Monitor::BackgroundProcessTimer() {
     }
     ticking = true;
     wb.screens.timer.setTimerEnabled(false);
+    // A tick that ends in an exception still lets the next one run.
+    struct TickEnd {
+        Monitor& monitor;
+        ~TickEnd() {
+            monitor.wb.screens.timer.setTimerEnabled(true);
+            monitor.ticking = false;
+        }
+    } end{*this};
     tick();
     // The pane shows the console once per tick, however many bytes came.
     wb.console.flush();
-    wb.screens.timer.setTimerEnabled(true);
-    ticking = false;
 }
 
 void Monitor::tick() {

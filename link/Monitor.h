@@ -37,9 +37,13 @@ public:
     static constexpr int kStatusPeriod = 5;
     static constexpr int kNormalBaud = 19200;
 
+    // The listing's modified mark taken into the unsaved and download flags
+    // (an edit clears the breakpoints), as each tick does first; also for
+    // whoever must not wait for the next tick.
+    void noticeListingEdits();
+
 private:
     void tick();
-    void noticeListingEdits();
     // False when the tick ends here.
     bool portTick();
     bool detect();

@@ -1,6 +1,7 @@
 #include "workbench/FindPrint.h"
 
 #include <algorithm>
+
 #include "core/SingleByteText.h"
 
 namespace travin {

@@ -2,11 +2,14 @@
 // file on disk, its name in the status bar and the unsaved-changes flag.
 //
 // Source files are single-byte text: every byte is kept as it is, lines are
-// written with CR LF, and LF, CR LF or CR all end a line when reading.
+// written with CR LF, and LF, CR LF or CR all end a line when reading
+// (core/SourceFileIo.h).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "core/SourceFileIo.h"
 #include "debugger/DebuggerParts.h"
 
 namespace travin {
@@ -20,16 +23,6 @@ inline constexpr const char* kUntitledName = "Untitled.txt";
 // The file part of a path: what follows the last folder separator (on
 // Windows also a drive colon).
 std::string fileNamePart(const std::string& path);
-
-// Reads the whole file into lines, as ListingView::setLines takes them: a
-// file that ends in a line end has an empty last line. False when it cannot
-// be opened or read to the end; `lines` is then untouched.
-bool readSourceFile(const std::string& path, std::vector<std::string>& lines);
-
-// Writes the lines, each ended by CR LF, to a temporary file beside `path`
-// and renames it over `path`. False when any step fails; the file that was
-// at `path` is then left as it was.
-bool writeSourceFile(const std::string& path, const std::vector<std::string>& lines);
 
 class SourceFiles {
 public:
@@ -45,12 +38,14 @@ public:
     // the port file whatever the answer.
     bool FormCloseQuery();
     // Asks about unsaved changes: true lets the caller go on (nothing to
-    // save, declined, or saved), false makes it stop.
+    // save, declined, or saved), false makes it stop. An edit the monitor
+    // tick has not seen yet counts too.
     bool QuerySaveChanges();
 
 private:
     void showFileName();
-    // Writes the listing; the error box when that fails.
+    // Writes the listing; the error box when that fails, or when a line
+    // holds a character the single-byte set cannot hold.
     bool writeListing(const std::string& path);
 
     DebuggerParts& wb;

@@ -171,6 +171,8 @@ TEST_F(SourceFilesTest, OpenShowsTheFilePartClearsBreakpointsAndNeedsADownload) 
     wb().state.downloadNeeded = false;
     bench->listing.modifiedMark = true;
     bench->listing.selStart = 1;
+    // The mark is an edit the tick has not seen: its question is declined.
+    bench->notices.answers.push_back(Answer::No);
     openFile(file);
     EXPECT_EQ(bench->main.status, "axis.tn");
     EXPECT_EQ(wb().state.fileName, file.string());

@@ -131,8 +131,10 @@ public:
         notices.push_back(text);
         if (onNotice) onNotice(text);
     }
+    std::function<void()> onQuestion;     // runs inside the question box
     Answer askYesNoCancel(const std::string& title, const std::string& text) override {
         questions.push_back({title, text});
+        if (onQuestion) onQuestion();
         if (answers.empty()) return Answer::Cancel;
         Answer a = answers.front();
         answers.pop_front();
@@ -211,7 +213,11 @@ public:
     int findShown = 0, aboutShown = 0, printed = 0;
     bool printSucceeds = true, documentOpens = true;
 
-    bool runOpenDialog(std::string& path) override { return answer(openAnswers, openPresets, path); }
+    std::function<void()> onDialog;       // runs inside the open or save dialog
+    bool runOpenDialog(std::string& path) override {
+        if (onDialog) onDialog();
+        return answer(openAnswers, openPresets, path);
+    }
     bool runSaveDialog(std::string& path) override { return answer(saveAnswers, savePresets, path); }
     void showFindDialog() override { ++findShown; }
     bool printListing() override { ++printed; return printSucceeds; }
