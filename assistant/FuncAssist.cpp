@@ -3,6 +3,8 @@
 #include "core/ScreenInterfaces.h"
 #include "assistant/FuncAssistCatalogue.h"
 
+#include <algorithm>
+
 namespace travin {
 namespace {
 
@@ -43,14 +45,31 @@ void FuncAssist::RichEdit1MouseDown(MouseButton button)
 {
     if (button != MouseButton::Right)
         return;
+    // The range is taken now: the monitor ticks inside the assistant's
+    // windows, and a stop moves the caret to the executing line.
     const int start = listing_.selectionStart();
     const std::string selected = listing_.selectedText();
     if (!OpenFuncAssist(selected))
         return;
-    if (callLength_ < selected.size()) {
-        // Keep what followed the call: replace only the call's part.
-        listing_.setSelection(start, static_cast<int>(callLength_));
+    // Only the call's part is replaced: text after the call stays, and so do
+    // blanks at either end that hold a line break, so that the lines around
+    // it stay apart.
+    std::size_t from = 0;
+    std::size_t to = std::min(callLength_, selected.size());
+    for (std::size_t i = 0; i < to && static_cast<unsigned char>(selected[i]) <= 32; ++i) {
+        if (selected[i] == '\n' || selected[i] == '\r')
+            from = i + 1;
     }
+    std::size_t blanksFrom = to;
+    while (blanksFrom > from && static_cast<unsigned char>(selected[blanksFrom - 1]) <= 32)
+        --blanksFrom;
+    for (std::size_t i = blanksFrom; i < to; ++i) {
+        if (selected[i] == '\n' || selected[i] == '\r') {
+            to = i;
+            break;
+        }
+    }
+    listing_.setSelection(start + static_cast<int>(from), static_cast<int>(to - from));
     listing_.replaceSelection(state_.CallText);
 }
 

@@ -4,10 +4,11 @@
 // (ParseCallText). A fitting call opens the call editor with its arguments,
 // a known name with unfitting arguments opens it with the entry's defaults
 // after a notice, and anything else opens the assistant menu window. When
-// the call editor ends with OK the call it built replaces the selection
-// (or is inserted at the caret when nothing is selected); when the
+// the call editor ends with OK the call it built replaces the selection as
+// it was when the assistant opened (or is inserted at that caret when
+// nothing was selected), wherever the caret went meanwhile; when the
 // selection held text after the call's closing parenthesis, only the call
-// is replaced and that text stays.
+// is replaced and that text stays, and so do line breaks at either end.
 //
 // Wiring, once the windows exist (they need nothing but a parent):
 //   auto* menu = new TFuncAssistMenuForm(mainWindow);

@@ -205,4 +205,52 @@ TEST(FuncAssist, DetachesFromTheWindowsWhenDestroyed)
     EXPECT_EQ(editor.events, nullptr);
 }
 
+// A board that stops while the editor is up moves the caret to the
+// executing line; OK still replaces what was selected when it opened.
+TEST(RichEdit1MouseDown, OkReplacesTheRangeSelectedAtOpeningWhereverTheCaretWent)
+{
+    struct Case {
+        const char* label;
+        int movedStart, movedLength;
+    };
+    for (const Case& c : {Case{"collapsed at the top", 0, 0}, Case{"collapsed at the end", 30, 0},
+                          Case{"another range", 0, 3}}) {
+        Rig rig("10 A\r\nx = getpos(1)\r\n30 END", 10, 9);
+        rig.editor.steps.push_back([&rig, c](FakeEditor& e) {
+            rig.listing.setSelection(c.movedStart, c.movedLength);
+            e.type(0, "2");
+            e.ok();
+        });
+        rig.assist.RichEdit1MouseDown(MouseButton::Right);
+        EXPECT_EQ(rig.listing.text, "10 A\r\nx = getpos(2)\r\n30 END") << c.label;
+    }
+}
+
+// Blanks at the ends of the selection that hold a line break stay, so the
+// call keeps its own line and the lines around it stay apart.
+TEST(RichEdit1MouseDown, LineBreaksAtTheEndsOfTheSelectionAreKept)
+{
+    struct Case {
+        const char* label;
+        std::string text;
+        int start, length;
+        std::string after;
+    };
+    const std::string text = "10 A\r\ngetpos(1)\r\n30 END";
+    for (const Case& c : {Case{"line and its break", text, 6, 11, "10 A\r\ngetpos(2)\r\n30 END"},
+                          Case{"break before the line", text, 4, 11, "10 A\r\ngetpos(2)\r\n30 END"},
+                          Case{"both breaks and blanks", "10 A\r\n  getpos(1) \r\n30 END", 4, 16,
+                               "10 A\r\ngetpos(2)\r\n30 END"},
+                          Case{"bare name and its break", "getpos\r\nnext", 0, 8, "getpos(2)\r\nnext"}}) {
+        Rig rig(c.text, c.start, c.length);
+        rig.editor.steps.push_back([](FakeEditor& e) {
+            e.type(0, "2");
+            e.ok();
+        });
+        rig.assist.RichEdit1MouseDown(MouseButton::Right);
+        EXPECT_EQ(rig.listing.text, c.after) << c.label;
+    }
+}
+
 }  // namespace
+
