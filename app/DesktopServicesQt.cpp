@@ -11,12 +11,17 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextOption>
 #include <QUrl>
+#include <utility>
+#include <vector>
 
 #include "app/FindDialog.h"
+#include "app/SingleByteQt.h"
 #include "app/TAboutBox.h"
 
 namespace travin {
@@ -42,6 +47,9 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
     // Open, too, accepts a typed name of a file that does not exist: the
     // failure is then the open error, as for any unreadable file.
     dialog->setFileMode(QFileDialog::AnyFile);
+    // The choices show by name only ("Travin files", ...), the patterns
+    // behind them.
+    dialog->setOption(QFileDialog::HideNameFilterDetails, true);
     dialog->setNameFilters(kFileFilters);
     dialog->selectNameFilter(kFileFilters.front());
     dialog->setDefaultSuffix("txt");
@@ -59,6 +67,10 @@ DesktopServicesQt::DesktopServicesQt(QWidget* window, QTextEdit* pane, Notices& 
     // choice and (for Open) the last file name confirmed.
     openFiles = makeFileDialog(mainWindow, "Open File", QFileDialog::AcceptOpen);
     saveFiles = makeFileDialog(mainWindow, "Save As", QFileDialog::AcceptSave);
+    pdfFiles = new QFileDialog(mainWindow, "Export as PDF");
+    pdfFiles->setAcceptMode(QFileDialog::AcceptSave);
+    pdfFiles->setNameFilters({"PDF files (*.pdf)", "All files (*)"});
+    pdfFiles->setDefaultSuffix("pdf");
 
     launchDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
     messageBox = [this](const QString& text) {
@@ -112,8 +124,31 @@ bool DesktopServicesQt::printListing() {
     return printListingOn(printer);
 }
 
-std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextDocument& source, const QSizeF& pageSize) {
+std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextDocument& source, const QSizeF& pageSize,
+                                                            const QColor& screenText) {
     std::unique_ptr<QTextDocument> copy(source.clone());
+    // The mark reset gives plain text the screen's text colour as its own,
+    // which on a dark theme is light: on paper that text is dark again,
+    // and only the marks keep their colours.
+    if (screenText.isValid()) {
+        std::vector<std::pair<int, int>> plain;   // start, length
+        for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                const QTextCharFormat format = fragment.charFormat();
+                if (format.hasProperty(QTextFormat::ForegroundBrush) && format.foreground().color() == screenText)
+                    plain.emplace_back(fragment.position(), fragment.length());
+            }
+        }
+        QTextCharFormat dark;
+        dark.setForeground(QColor(Qt::black));
+        for (const auto& [start, length] : plain) {
+            QTextCursor range(copy.get());
+            range.setPosition(start);
+            range.setPosition(start + length, QTextCursor::KeepAnchor);
+            range.mergeCharFormat(dark);
+        }
+    }
     // The bare listing: no margin of its own; long lines wrap at the page's
     // edge instead of running off it.
     copy->setDocumentMargin(0);
@@ -137,7 +172,16 @@ void DesktopServicesQt::paintPage(QTextDocument& paged, int page, QPainter& pain
     painter.restore();
 }
 
-bool DesktopServicesQt::printListingOn(QPrinter& printer) {
+bool DesktopServicesQt::exportListingPdf() {
+    if (pdfFiles->exec() != QDialog::Accepted || pdfFiles->selectedFiles().isEmpty()) return false;
+    const QString file = pdfFiles->selectedFiles().front();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    return printListingOn(printer, "Cannot create file " + file + ".");
+}
+
+bool DesktopServicesQt::printListingOn(QPrinter& printer, const QString& failure) {
     printer.setDocName(QString());
     // The painter's origin at the printable area's corner, with no margins
     // beyond what the printer cannot reach.
@@ -146,7 +190,7 @@ bool DesktopServicesQt::printListingOn(QPrinter& printer) {
 
     const QString name = printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
     const auto fail = [&] {
-        notices.showErrorBox(toCorePath("Printing on " + name + " failed."));
+        notices.showErrorBox(toCorePath(failure.isEmpty() ? "Printing on " + name + " failed." : failure));
         return false;
     };
     QPainter painter;
@@ -157,7 +201,8 @@ bool DesktopServicesQt::printListingOn(QPrinter& printer) {
     const double scaleX = printer.logicalDpiX() / double(listing->logicalDpiX());
     const double scaleY = printer.logicalDpiY() / double(listing->logicalDpiY());
     const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    const auto paged = pagedCopy(*listing->document(), QSizeF(area.width() / scaleX, area.height() / scaleY));
+    const auto paged = pagedCopy(*listing->document(), QSizeF(area.width() / scaleX, area.height() / scaleY),
+                                 listing->palette().color(QPalette::Text));
 
     painter.scale(scaleX, scaleY);
     const int pages = paged->pageCount();
@@ -185,7 +230,7 @@ void DesktopServicesQt::showAboutBox() {
 }
 
 void DesktopServicesQt::showMessage(const std::string& text) {
-    messageBox(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    messageBox(fromSingleByte(text));
 }
 
 void DesktopServicesQt::closeMainWindow() {

@@ -7,6 +7,7 @@
 // window does.
 #pragma once
 
+#include <QColor>
 #include <QSizeF>
 #include <QString>
 #include <functional>
@@ -40,6 +41,8 @@ public:
     FindOptions findOptions() const override;
     // Prints at once on the system's default printer.
     bool printListing() override;
+    // The export dialog, then the listing printed into the chosen file.
+    bool exportListingPdf() override;
     // Opens with the system's default viewer; a file that does not exist is
     // a failure, as the viewer itself may not say so.
     bool openDocument(const std::string& path) override;
@@ -50,13 +53,16 @@ public:
     // Prints the listing on a given printer (the default one, or in tests a
     // PDF printer): empty document title, the listing as the pane formats it
     // with its colours, page after page on the full printable area. False
-    // after the error box when the printer cannot begin.
-    bool printListingOn(QPrinter& printer);
+    // after the error box when the printer cannot begin; `failure` is that
+    // box's text (by default it names the printer).
+    bool printListingOn(QPrinter& printer, const QString& failure = {});
 
     // A copy of the listing's document laid out for pages of `pageSize`, in
     // the pane's own units (its screen pixels), wrapping long lines at the
-    // page's width; its pageCount() tells how many pages it fills.
-    static std::unique_ptr<QTextDocument> pagedCopy(const QTextDocument& listing, const QSizeF& pageSize);
+    // page's width; its pageCount() tells how many pages it fills. Text in
+    // `screenText` (the pane's own text colour) is made black for paper.
+    static std::unique_ptr<QTextDocument> pagedCopy(const QTextDocument& listing, const QSizeF& pageSize,
+                                                    const QColor& screenText = QColor());
     // Paints one page of such a copy; the painter's origin is the page's
     // top-left corner.
     static void paintPage(QTextDocument& paged, int page, QPainter& painter);
@@ -65,6 +71,7 @@ public:
     TAboutBox* aboutBox() const { return about; }
     QFileDialog* openDialog() const { return openFiles; }
     QFileDialog* saveDialog() const { return saveFiles; }
+    QFileDialog* pdfDialog() const { return pdfFiles; }
 
     // How documents are handed to the system; tests replace it so that no
     // viewer starts.
@@ -80,6 +87,7 @@ private:
     TAboutBox* about;
     QFileDialog* openFiles;
     QFileDialog* saveFiles;
+    QFileDialog* pdfFiles;
 };
 
 }  // namespace travin

@@ -1,5 +1,6 @@
 #include "app/MonitorTimerQt.h"
 
+#include "app/HandlerBarrier.h"
 #include "workbench/Workbench.h"
 
 namespace travin {
@@ -25,7 +26,7 @@ void MonitorTimerQt::setTimerEnabled(bool enabled) {
 bool MonitorTimerQt::timerEnabled() const { return timer.isActive(); }
 
 void MonitorTimerQt::fired() {
-    if (wb) wb->monitor.BackgroundProcessTimer();
+    if (wb) callHandler([this] { wb->monitor.BackgroundProcessTimer(); });
 }
 
 }  // namespace travin

@@ -19,16 +19,19 @@
 #include "app/ConsolePane.h"
 #include "app/DesktopServicesQt.h"
 #include "app/FindDialog.h"
+#include "app/HandlerBarrier.h"
 #include "app/TAboutBox.h"
 #include "app/ListingPane.h"
 #include "app/QtNotices.h"
 #include "app/RunningLight.h"
+#include "app/SingleByteQt.h"
 #include "assistant/AssistMessage.h"
 #include "assistant/AssistMouse.h"
 #include "assistant/FuncAssist.h"
 #include "assistant/TFuncAssistEditForm.h"
 #include "assistant/TFuncAssistMenuForm.h"
 #include "app/MonitorTimerQt.h"
+#include "core/SingleByteText.h"
 #include "core/SystemClock.h"
 #include "app/TComPortForm.h"
 
@@ -36,7 +39,10 @@ namespace travin {
 
 namespace {
 
-QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+// How long a refused character's note stays in the status bar.
+constexpr int kRefusalNoteMs = 4000;
+
+QString latin1(const std::string& s) { return fromSingleByte(s); }
 
 QFont windowFont() {
     QFont f;
@@ -67,6 +73,7 @@ public:
     }
     FindOptions findOptions() const override { return target ? target->findOptions() : FindOptions{}; }
     bool printListing() override { return target && target->printListing(); }
+    bool exportListingPdf() override { return target && target->exportListingPdf(); }
     bool openDocument(const std::string& path) override { return target && target->openDocument(path); }
     void showAboutBox() override {
         if (target) target->showAboutBox();
@@ -111,21 +118,25 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     timerPtr->bind(*wb);
     setWindowIcon(travinProgramIcon());
     Memo1->onUserEdit = [this] { wb->console.paneEdited(); };
+    setRefusalNoteSink([this](const QString& note) { StatusBar1->showMessage(note, kRefusalNoteMs); });
 
     buildMenus();
 
     // Wiring: every control forwards to the handler of its name.
-    connect(RunButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerRunExecute(); });
-    connect(SingleStepButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerSingleStepExecute(); });
-    connect(StopButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerStopExecute(); });
-    connect(ResetButton, &QPushButton::clicked, this, [this] { wb->execution.DebuggerResetExecute(); });
-    connect(BreakButton, &QPushButton::clicked, this, [this] { wb->breakpoints.DebuggerSetBreakpointExecute(); });
-    connect(SendCharacterButton, &QPushButton::clicked, this, [this] { wb->input.DebuggerSendCharacterExecute(); });
-    connect(EraseButton, &QPushButton::clicked, this, [this] { wb->memory.EraseButtonClick(); });
-    connect(SelectPortButton, &QPushButton::clicked, this, [this] { wb->port.SelectPortButtonClick(); });
-    connect(ClearButton, &QPushButton::clicked, this, [this] { wb->console.DebuggerClearWindowExecute(); });
-    connect(SendACIButton, &QPushButton::clicked, this, [this] { wb->input.SendACIExecute(); });
-    connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this] { wb->variables.ListBox1SetVariable(); });
+    connect(RunButton, &QPushButton::clicked, this, guarded([this] { wb->execution.DebuggerRunExecute(); }));
+    connect(SingleStepButton, &QPushButton::clicked, this,
+            guarded([this] { wb->execution.DebuggerSingleStepExecute(); }));
+    connect(StopButton, &QPushButton::clicked, this, guarded([this] { wb->execution.DebuggerStopExecute(); }));
+    connect(ResetButton, &QPushButton::clicked, this, guarded([this] { wb->execution.DebuggerResetExecute(); }));
+    connect(BreakButton, &QPushButton::clicked, this,
+            guarded([this] { wb->breakpoints.DebuggerSetBreakpointExecute(); }));
+    connect(SendCharacterButton, &QPushButton::clicked, this,
+            guarded([this] { wb->input.DebuggerSendCharacterExecute(); }));
+    connect(EraseButton, &QPushButton::clicked, this, guarded([this] { wb->memory.EraseButtonClick(); }));
+    connect(SelectPortButton, &QPushButton::clicked, this, guarded([this] { wb->port.SelectPortButtonClick(); }));
+    connect(ClearButton, &QPushButton::clicked, this, guarded([this] { wb->console.DebuggerClearWindowExecute(); }));
+    connect(SendACIButton, &QPushButton::clicked, this, guarded([this] { wb->input.SendACIExecute(); }));
+    connect(ListBox1, &QListWidget::itemDoubleClicked, this, guarded([this] { wb->variables.ListBox1SetVariable(); }));
     ACIEdit->installEventFilter(this);
 
     wb->FormCreate(*this);
@@ -135,7 +146,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     // and the assistant's two windows. Each lives until the application ends
     // and is hidden between uses.
     auto services = std::make_unique<DesktopServicesQt>(this, RichEdit1, *notices);
-    connect(services->findDialog(), &FindDialog::findNext, this, [this] { wb->find.FindDialog1Find(); });
+    connect(services->findDialog(), &FindDialog::findNext, this, guarded([this] { wb->find.FindDialog1Find(); }));
     desktopForwarder->target = std::move(services);
     ComPortForm = new TComPortForm(this);
     ComPortForm->bind(*wb);
@@ -147,7 +158,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
                                                   ShowAssistMessage(text);
                                               });
     RichEdit1->onMouseDown = [this](Qt::MouseButton button) {
-        funcAssist->RichEdit1MouseDown(ToAssistButton(button));
+        callHandler([this, button] { funcAssist->RichEdit1MouseDown(ToAssistButton(button)); });
     };
 }
 
@@ -156,6 +167,7 @@ TMainForm::~TMainForm() {
     // assistant lets go of its windows before they go.
     if (timer) timer->setTimerEnabled(false);
     funcAssist.reset();
+    setRefusalNoteSink(nullptr);
 }
 
 void TMainForm::buildPanes(QWidget* client) {
@@ -185,6 +197,7 @@ void TMainForm::buildPanes(QWidget* client) {
     ACIEdit = new QLineEdit(client);
     ACIEdit->setGeometry(3, 560, 177, 21);
     ACIEdit->setFont(pane);
+    ACIEdit->setValidator(new SingleByteValidator(ACIEdit));
 
     StatusBar1 = new QStatusBar(client);
     StatusBar1->setGeometry(3, 583, 787, 22);
@@ -253,7 +266,7 @@ QAction* TMainForm::addEntry(QMenu* menu, const QString& name, const QString& ca
         a->setStatusTip(hint);
     }
     if (!shortcut.isEmpty()) a->setShortcut(shortcut);
-    connect(a, &QAction::triggered, this, [handler] { handler(); });
+    connect(a, &QAction::triggered, this, [handler] { callHandler(handler); });
     menu->addAction(a);
     entries[name] = a;
     return a;
@@ -276,6 +289,8 @@ void TMainForm::buildMenus() {
     addEntry(file, "SaveMenu", "&Save", "Save File", [w] { w->files.FileSaveExecute(); });
     addEntry(file, "SaveAsMenu", "Save &As", "Save file as", [w] { w->files.FileSaveAsExecute(); });
     addEntry(file, "PrintMenu", "Print", "", [w] { w->find.PrintMenuClick(); });
+    addEntry(file, "ExportPdfMenu", "Export as PDF\u2026", "Export the listing as a PDF file",
+             [w] { w->find.ExportPdfMenuClick(); });
     addEntry(file, "ExitMenu", "E&xit", "Exit application", [w] { w->files.FileExitExecute(); });
 
     QMenu* edit = bar->addMenu("&Edit");
@@ -398,8 +413,7 @@ void TMainForm::showPortDialog(int item) { ComPortForm->showWith(item); }
 void TMainForm::focusListing() { RichEdit1->setFocus(Qt::OtherFocusReason); }
 
 std::string TMainForm::aciText() const {
-    const QByteArray bytes = ACIEdit->text().toLatin1();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return toSingleByte(ACIEdit->text());
 }
 
 void TMainForm::setHelpFile(const std::string& path) { helpFilePath = QString::fromStdString(path); }
@@ -489,7 +503,10 @@ void TMainForm::moveEvent(QMoveEvent* event) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (wb->files.FormCloseQuery()) event->accept();
+    // A close query that fails keeps the window, and with it the listing.
+    bool mayClose = false;
+    callHandler([this, &mayClose] { mayClose = wb->files.FormCloseQuery(); });
+    if (mayClose) event->accept();
     else event->ignore();
 }
 
@@ -498,9 +515,14 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         auto* key = static_cast<QKeyEvent*>(event);
         char typed = 0;
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) typed = '\r';
-        else if (!key->text().isEmpty()) typed = key->text().toLatin1().at(0);
+        else if (!key->text().isEmpty()) {
+            // A character outside the set is refused by the line's validator
+            // and goes nowhere.
+            const int byte = byteOfCharacter(key->text().at(0).unicode());
+            if (byte > 0) typed = static_cast<char>(byte);
+        }
         // The character goes on to the line unchanged.
-        if (typed) wb->input.ACIEditKeyPress(typed);
+        if (typed) callHandler([this, typed] { wb->input.ACIEditKeyPress(typed); });
     }
     return QMainWindow::eventFilter(watched, event);
 }

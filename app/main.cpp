@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 
+#include "app/HandlerBarrier.h"
 #include "app/TMainForm.h"
 
 namespace {
@@ -26,7 +27,8 @@ int main(int argc, char* argv[]) {
     // Outlives the try block, so the exception box below has a toolkit.
     std::unique_ptr<QApplication> application;
     try {
-        application = std::make_unique<QApplication>(argc, argv);
+        // Its event dispatch stops any exception a handler lets out.
+        application = std::make_unique<travin::BarrierApplication>(argc, argv);
         travin::TMainForm mainForm;
         mainForm.showCentred();
         return application->exec();

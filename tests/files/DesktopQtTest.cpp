@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -26,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTextDocument>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -33,6 +35,7 @@
 #include "app/DesktopServicesQt.h"
 #include "app/FindDialog.h"
 #include "app/ListingPane.h"
+#include "app/SingleByteQt.h"
 #include "app/TAboutBox.h"
 #include "tests/support/FakeScreens.h"
 
@@ -172,7 +175,9 @@ TEST_F(DesktopQtTest, ShiftEnterAndPastedLineEndsMakeListingLines) {
 TEST_F(DesktopQtTest, FileDialogsCarryTheirTitlesFiltersAndDefaultExtension) {
     for (QFileDialog* d : {desktop->openDialog(), desktop->saveDialog()}) {
         EXPECT_EQ(d->nameFilters(), QStringList({"Travin files (*.tn)", "Text files (*.txt)", "All files (*)"}));
-        EXPECT_EQ(d->selectedNameFilter(), "Travin files (*.tn)");
+        // The choice shows by its name alone.
+        EXPECT_EQ(d->selectedNameFilter(), "Travin files");
+        EXPECT_TRUE(d->testOption(QFileDialog::HideNameFilterDetails));
         EXPECT_EQ(d->defaultSuffix(), "txt");
     }
     EXPECT_EQ(desktop->openDialog()->windowTitle(), "Open File");
@@ -211,7 +216,7 @@ TEST_F(DesktopQtTest, SaveAsAddsTxtAndRemembersTheFilterThePresetIsTheListingsPa
     });
     wb->files.FileSaveAsExecute();
     EXPECT_EQ(presetFile.toStdString(), saved.string());
-    EXPECT_EQ(presetFilter, "Text files (*.txt)");
+    EXPECT_EQ(presetFilter, "Text files");
     EXPECT_EQ(presetFolder.toStdString(), folder.string());
     EXPECT_TRUE(wb->state.unsavedChanges);
 }
@@ -464,4 +469,150 @@ TEST_F(DesktopQtTest, TheAboutBoxShowsTheSameContentEveryTime) {
     EXPECT_FALSE(about->ProgramIcon->pixmap().isNull());
 }
 
+// Every page of a PDF as pixels, by pdftoppm (poppler-utils, which the
+// setup script installs).
+std::vector<QImage> renderPages(const fs::path& pdf, const fs::path& prefix) {
+    std::vector<QImage> pages;
+    const QString pdftoppm = QStandardPaths::findExecutable("pdftoppm");
+    if (pdftoppm.isEmpty()) return pages;
+    if (QProcess::execute(pdftoppm, {"-r", "50", "-png", QString::fromStdString(pdf.string()),
+                                     QString::fromStdString(prefix.string())}) != 0)
+        return pages;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(prefix.parent_path()))
+        if (entry.path().filename().string().rfind(prefix.filename().string() + "-", 0) == 0) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) pages.emplace_back(QString::fromStdString(f.string()));
+    return pages;
+}
+
+int countPixels(const QImage& page, bool (*kind)(QRgb)) {
+    int n = 0;
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x) n += kind(page.pixel(x, y)) ? 1 : 0;
+    return n;
+}
+
+// A listing as a dark desktop theme shows it: light text on a dark pane,
+// every character given the pane's colour by the mark reset, one line red.
+void darkListing(ListingPane* pane, Workbench& wb, int lineCount) {
+    QPalette dark = pane->palette();
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::Text, QColor(240, 240, 240));
+    pane->setPalette(dark);
+    QFont font("Courier");
+    font.setPixelSize(15);
+    pane->setFont(font);
+    std::vector<std::string> lines;
+    for (int i = 0; i < lineCount; ++i) lines.push_back("10 PRINT \"LINE " + std::to_string(i) + "\" ########");
+    pane->setLines(lines);
+    wb.breakpoints.ResetListingColors();
+    markLine(pane, 1, kRed);
+}
+
+TEST_F(DesktopQtTest, OnADarkThemeThePrintedTextIsDarkAndTheMarkStaysRed) {
+    darkListing(pane, *wb, 6);
+    const fs::path pdf = folder / "dark.pdf";
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf.string()));
+    ASSERT_TRUE(desktop->printListingOn(printer));
+    const auto pages = renderPages(pdf, folder / "dark");
+    ASSERT_EQ(pages.size(), 1u) << "pdftoppm (poppler-utils) must be installed";
+    // Five lines of dark glyphs and one of red ones, on white paper.
+    EXPECT_GT(countPixels(pages[0], isDark), 200);
+    EXPECT_GT(countPixels(pages[0], isRed), 30);
+    // The pane itself keeps its screen colours.
+    EXPECT_EQ(pane->defaultTextColor(), (Rgb{240, 240, 240}));
+}
+
+// Export as PDF is Print into a file: the same pages, pixel for pixel.
+TEST_F(DesktopQtTest, ExportAsPdfGivesThePagesPrintGives) {
+    darkListing(pane, *wb, 120);
+    const fs::path exported = folder / "exported.pdf";
+    answerFileDialog(QString::fromStdString(exported.string()));
+    ASSERT_TRUE(desktop->exportListingPdf());
+    EXPECT_TRUE(notices.errorBoxes.empty());
+    EXPECT_EQ(desktop->pdfDialog()->windowTitle(), "Export as PDF");
+
+    const fs::path printed = folder / "printed.pdf";
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(printed.string()));
+    ASSERT_TRUE(desktop->printListingOn(printer));
+
+    const auto want = renderPages(printed, folder / "printed");
+    const auto got = renderPages(exported, folder / "exported");
+    ASSERT_GE(want.size(), 2u) << "pdftoppm (poppler-utils) must be installed";
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_TRUE(got[i] == want[i]) << "page " << i + 1;
+    EXPECT_GT(countPixels(got[0], isRed), 30);
+
+    // A file that cannot be made is the usual error; the listing stays.
+    const QString before = pane->toHtml();
+    const fs::path nowhere = folder / "no" / "such" / "x.pdf";
+    answerFileDialog(QString::fromStdString(nowhere.string()));
+    EXPECT_FALSE(desktop->exportListingPdf());
+    EXPECT_EQ(notices.errorBoxes, std::vector<std::string>{"Cannot create file " + nowhere.string() + "."});
+    EXPECT_EQ(pane->toHtml(), before);
+}
+
+// Types each character as a key press carrying it, as a keyboard layout
+// with such keys does (QTest's own typing knows only ASCII).
+void typeText(QWidget* target, const QString& text) {
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &release);
+    }
+}
+
+// Characters the board's single-byte text cannot hold, where they would
+// enter: typed, pasted, searched for, or already in the pane at save.
+TEST_F(DesktopQtTest, CharactersOutsideTheSetAreRefusedWhereTheyEnter) {
+    std::vector<QString> notes;
+    setRefusalNoteSink([&](const QString& note) { notes.push_back(note); });
+    window->show();
+    pane->setFocus();
+    typeText(pane, QString::fromUtf8("A→B€"));
+    EXPECT_EQ(pane->lines(), std::vector<std::string>{"AB\x80"});
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_TRUE(notes[0].contains(QString::fromUtf8("→")));
+
+    pane->clear();
+    QApplication::clipboard()->setText(QString::fromUtf8("“x” – y"));
+    pane->paste();
+    EXPECT_EQ(pane->lines(), std::vector<std::string>{"\x93x\x94 \x96 y"});
+    QApplication::clipboard()->setText(QString::fromUtf8("go → there"));
+    pane->paste();
+    EXPECT_EQ(pane->lines(), std::vector<std::string>{"\x93x\x94 \x96 y"});
+    EXPECT_EQ(notes.size(), 2u);
+
+    // The search text is single-byte text too: the euro is found as its
+    // byte, not as a question mark.
+    pane->setLines({"A?B\x80"});
+    FindDialog* find = desktop->findDialog();
+    wb->find.EditFind1Execute();
+    find->FindWhat->setFocus();
+    typeText(find->FindWhat, QString::fromUtf8("→€"));
+    EXPECT_EQ(find->FindWhat->text(), QString::fromUtf8("€"));
+    EXPECT_EQ(notes.size(), 3u);
+    find->FindNextButton->click();
+    EXPECT_EQ(pane->selectionStart(), 3);
+    find->hide();
+
+    // Text that came in past every check is reported with its line at save.
+    pane->setPlainText(QString::fromUtf8("10 A=1\n20 PRINT \"→\""));
+    const fs::path file = folder / "arrow.tn";
+    answerFileDialog(QString::fromStdString(file.string()));
+    wb->files.FileSaveAsExecute();
+    ASSERT_EQ(notices.errorBoxes.size(), 1u);
+    EXPECT_EQ(notices.errorBoxes[0], "Cannot create file " + file.string() +
+                                         ". Line 2 holds a character the board's single-byte text cannot hold.");
+    EXPECT_FALSE(fs::exists(file));
+    setRefusalNoteSink(nullptr);
+}
+
 }  // namespace
+

@@ -12,6 +12,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -21,9 +23,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 #include "app/FindDialog.h"
+#include "app/HandlerBarrier.h"
 #include "app/ListingPane.h"
+#include "app/QtNotices.h"
 #include "app/TMainForm.h"
 
 namespace {
@@ -378,4 +383,69 @@ TEST_F(MainWindowFilesTest, AMissingHelpDocumentNamesItsFullPath) {
     EXPECT_EQ(text.toStdString(), "Browser or " + folder.string() + "/uiref.html not found");
 }
 
+// A hit that starts before the caret and runs past it is found on the wrap,
+// and the listing then has the keys again (its window active, not the
+// find dialog's).
+TEST_F(MainWindowFilesTest, FindWrapsOntoAHitAcrossTheCaretAndGivesTheListingTheKeys) {
+    form->RichEdit1->setPlainText("ABCD");
+    form->RichEdit1->setSelection(2, 0);
+    trigger("FindMenu");
+    auto* find = form->findChild<travin::FindDialog*>();
+    QApplication::setActiveWindow(find);
+    find->FindWhat->setText("BC");
+    find->FindNextButton->click();
+    EXPECT_EQ(form->RichEdit1->selectionStart(), 1);
+    EXPECT_EQ(form->RichEdit1->selectionLength(), 2);
+    // Activation goes through the window system, so it may take a moment.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == form.get(); }, 2000));
+    EXPECT_EQ(QApplication::focusWidget(), form->RichEdit1);
+}
+
+// An exception out of a handler is stopped at the window: the error box
+// tells it, and the window and its listing stay.
+TEST_F(MainWindowFilesTest, AHandlerThatThrowsLeavesTheWindowAndItsText) {
+    QStringList faults;
+    travin::setHandlerFaultBox([&](const QString& text) { faults << text; });
+    auto* notices = dynamic_cast<travin::QtNotices*>(&wb().screens.notices);
+    ASSERT_NE(notices, nullptr);
+    notices->beforeBox = [] { throw std::runtime_error("disk on fire"); };
+    form->RichEdit1->setPlainText("10 PRECIOUS");
+
+    struct Case {
+        const char* label;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"menu entry", [&] {
+             wb().state.running = true;   // New then shows its notice box
+             trigger("NewMenu");
+             wb().state.running = false;
+         }},
+        {"close query", [&] {
+             wb().state.unsavedChanges = true;   // the close asks its question
+             form->close();
+         }},
+    };
+    for (const Case& c : cases) {
+        faults.clear();
+        EXPECT_NO_THROW(c.act()) << c.label;
+        ASSERT_EQ(faults.size(), 1) << c.label;
+        EXPECT_TRUE(faults[0].contains("disk on fire")) << c.label;
+        EXPECT_TRUE(form->isVisible()) << c.label;
+        EXPECT_EQ(form->RichEdit1->toPlainText(), "10 PRECIOUS") << c.label;
+    }
+    notices->beforeBox = nullptr;
+    travin::setHandlerFaultBox(nullptr);
+}
+
+TEST_F(MainWindowFilesTest, TheFileMenuOffersExportAsPdfAfterPrint) {
+    QAction* print = form->menuEntry("PrintMenu");
+    QAction* pdf = form->menuEntry("ExportPdfMenu");
+    ASSERT_NE(pdf, nullptr);
+    EXPECT_EQ(pdf->text(), QString::fromUtf8("Export as PDF…"));
+    const auto actions = form->menuBar()->actions().front()->menu()->actions();
+    EXPECT_EQ(actions.indexOf(pdf), actions.indexOf(print) + 1);
+}
+
 }  // namespace
+
