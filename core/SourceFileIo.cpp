@@ -1,42 +1,26 @@
 #include "core/SourceFileIo.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string_view>
+#include <system_error>
 
 namespace travin {
 
 namespace {
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return fd_; }
-    // Closes now, reporting whether the close (the last chance for a
-    // deferred write error) worked.
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
 
 std::vector<std::string> splitLines(const std::string& bytes) {
     std::vector<std::string> read;
@@ -68,6 +52,34 @@ std::string joinLines(const std::vector<std::string>& lines) {
     }
     return bytes;
 }
+
+}  // namespace
+
+#ifndef _WIN32
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    // Closes now, reporting whether the close (the last chance for a
+    // deferred write error) worked.
+    bool close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
 
 bool writeAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -226,6 +238,106 @@ FileOutcome writeSourceLines(const std::string& path, const std::vector<std::str
     if (folder.get() >= 0) ::fsync(folder.get());
     return {true, {}};
 }
+
+#else  // _WIN32
+
+// The same rules with the standard library alone, where the POSIX calls
+// are missing: only regular files up to the bound are read; a file without
+// write permission is refused; the text goes to a fresh temporary beside
+// the target and replaces it, or into the file itself where no temporary
+// can be made.
+namespace {
+
+std::string readBounded(std::ifstream& in, bool& tooLarge) {
+    std::string bytes;
+    char buffer[65536];
+    tooLarge = false;
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (static_cast<std::int64_t>(bytes.size()) > kMaxSourceFileBytes) {
+            tooLarge = true;
+            break;
+        }
+    }
+    return bytes;
+}
+
+bool writeFile(const std::filesystem::path& path, const std::string& bytes, std::ios::openmode mode) {
+    std::ofstream out(path, mode);
+    if (!out) return false;
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    const bool written = static_cast<bool>(out);
+    out.close();
+    return written && static_cast<bool>(out);
+}
+
+}  // namespace
+
+FileOutcome readSourceLines(const std::string& path, std::vector<std::string>& lines) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) return {};
+    const auto size = fs::file_size(path, ec);
+    if (ec) return {};
+    if (static_cast<std::int64_t>(size) > kMaxSourceFileBytes) {
+        return {false, "It holds " + std::to_string(size) + " bytes, more than the " +
+                           std::to_string(kMaxSourceFileBytes) + " a listing may have."};
+    }
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return {};
+        bool tooLarge = false;
+        const std::string bytes = readBounded(in, tooLarge);
+        if (in.bad()) return {};
+        if (tooLarge) {
+            return {false, "It holds more than the " + std::to_string(kMaxSourceFileBytes) +
+                               " bytes a listing may have."};
+        }
+        lines = splitLines(bytes);
+        return {true, {}};
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+FileOutcome writeSourceLines(const std::string& path, const std::vector<std::string>& lines) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const std::string bytes = joinLines(lines);
+    const fs::path target = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : fs::path(path);
+    const auto old = fs::status(target, ec);
+    const bool exists = !ec && fs::exists(old);
+    if (exists) {
+        if (!fs::is_regular_file(old)) return {};
+        if ((old.permissions() & fs::perms::owner_write) == fs::perms::none) return {};
+    }
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    fs::path temporary;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path name = target;
+        name += "." + std::to_string((stamp + counter++) % 1000000007ull) + ".saving";
+        if (!fs::exists(name, ec)) {
+            temporary = name;
+            break;
+        }
+    }
+    if (temporary.empty() || !writeFile(temporary, bytes, std::ios::binary | std::ios::trunc)) {
+        fs::remove(temporary, ec);
+        if (exists && writeFile(target, bytes, std::ios::binary | std::ios::trunc)) return {true, {}};
+        return {};
+    }
+    if (exists) fs::permissions(temporary, old.permissions(), ec);
+    fs::rename(temporary, target, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+        return {};
+    }
+    return {true, {}};
+}
+
+#endif  // _WIN32
 
 bool readSourceFile(const std::string& path, std::vector<std::string>& lines) {
     return readSourceLines(path, lines).ok;

@@ -17,7 +17,7 @@
 #include <iterator>
 #include <thread>
 
-#include "app/SourceFiles.h"
+#include "workbench/SourceFiles.h"
 #include "tests/support/FakeScreens.h"
 
 namespace {
