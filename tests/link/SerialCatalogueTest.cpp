@@ -67,13 +67,6 @@ INSTANTIATE_TEST_SUITE_P(Lists, Catalogue,
                                            ListCase{"BuiltInPortOnly", {builtIn()}, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SerialDevice, LinksToTheStableNameWhereThereIsOne) {
-    EXPECT_EQ(ftdi().linkPath(), "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-    EXPECT_EQ(ch340().linkPath(), "/dev/ttyUSB1");
-    EXPECT_EQ(ftdi().usbIds(), "0403:6001");
-    EXPECT_EQ(builtIn().usbIds(), "");
-}
-
 // A raw pseudo-terminal pair; its slave side stands in for an adapter.
 struct Pty {
     int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -133,13 +126,6 @@ TEST_F(Assigning, RemovingFallsBackToTheBuiltInPort) {
     EXPECT_EQ(target.text(), fs::exists("/dev/ttyS2") ? "/dev/ttyS2" : "nothing there");
     // Removing what is not there is no failure.
     EXPECT_TRUE(catalogue.unassign(3, error)) << error;
-}
-
-TEST_F(Assigning, ALinkToNothingSaysSo) {
-    fs::create_symlink(folder / "unplugged", folder / "com5");
-    const ComTarget target = catalogue.comTarget(5);
-    EXPECT_EQ(target.kind, ComTarget::Kind::LinkNowhere);
-    EXPECT_EQ(target.text(), (folder / "unplugged").string() + " (not there)");
 }
 
 TEST_F(Assigning, APseudoTerminalShowsThroughItsLinkOnce) {
