@@ -2,11 +2,13 @@
 
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 
+#include "app/SerialDevicesForm.h"
 #include "workbench/Workbench.h"
 
 namespace travin {
@@ -45,6 +47,33 @@ TComPortForm::TComPortForm(QWidget* parent) : QDialog(parent) {
     Button1->setGeometry(88, 64, 75, 25);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+    DevicesButton = new QPushButton("Devices...", RadioGroup1);
+    DevicesButton->setObjectName("DevicesButton");
+    DevicesButton->setGeometry(88, 100, 75, 25);
+    DevicesButton->setAutoDefault(false);
+    connect(DevicesButton, &QPushButton::clicked, this, [this] { DevicesButtonClick(); });
+}
+
+void TComPortForm::keyPressEvent(QKeyEvent* event) {
+    // The dialog's default would close it as if cancelled, which it has no
+    // button for; the label and the reopen then went ahead regardless.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TComPortForm::DevicesButtonClick() {
+    if (!wb) return;
+    if (!devicesForm) {
+        devicesForm = new SerialDevicesForm(wb->catalogue, this);
+        devicesForm->onAssigned = [this](int port) {
+            if (QAbstractButton* item = radioItems->button(port - 1)) item->setChecked(true);
+        };
+    }
+    devicesForm->showFor(radioItems->checkedId() + 1);
 }
 
 void TComPortForm::bind(Workbench& workbench) { wb = &workbench; }

@@ -205,6 +205,10 @@ void TMainForm::buildPanes(QWidget* client) {
     StatusPanel = new QLabel(StatusBar1);
     StatusPanel->setFixedWidth(200);
     StatusBar1->addWidget(StatusPanel);
+    PortProblemPanel = new QLabel(StatusBar1);
+    PortProblemPanel->setObjectName("PortProblemPanel");
+    PortProblemPanel->setFixedWidth(StatusBar1->width() - StatusPanel->width() - 16);
+    StatusBar1->addWidget(PortProblemPanel);
 
     RunningLabel = new QLabel("Program Running", client);
     RunningLabel->move(456, 8);
@@ -407,6 +411,15 @@ int TMainForm::currentVariableRow() const { return ListBox1->currentRow(); }
 void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(QString::fromStdString(text)); }
 
 void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(latin1(text)); }
+
+void TMainForm::setPortProblem(const std::string& text) {
+    // Paths under /dev/serial/by-id are long; shorten the middle so the COM
+    // name and the cause stay in sight, and keep the whole line as the tip.
+    const QString full = QString::fromStdString(text);
+    PortProblemPanel->setText(
+        PortProblemPanel->fontMetrics().elidedText(full, Qt::ElideMiddle, PortProblemPanel->width()));
+    PortProblemPanel->setToolTip(full);
+}
 
 void TMainForm::showPortDialog(int item) { ComPortForm->showWith(item); }
 

@@ -50,6 +50,8 @@ public:
     QLineEdit* ACIEdit = nullptr;
     QStatusBar* StatusBar1 = nullptr;
     QLabel* StatusPanel = nullptr;
+    // Why the selected port does not open; empty while it opens.
+    QLabel* PortProblemPanel = nullptr;
     QLabel* ListingLabel = nullptr;
     QLabel* VariablesLabel = nullptr;
     QLabel* InputOutputLabel = nullptr;
@@ -85,6 +87,7 @@ public:
     int currentVariableRow() const override;
     void setStatusText(const std::string& text) override;
     void setPortLabel(const std::string& text) override;
+    void setPortProblem(const std::string& text) override;
     void showPortDialog(int item) override;
     void focusListing() override;
     std::string aciText() const override;

@@ -124,6 +124,9 @@ public:
     virtual int currentVariableRow() const = 0;   // -1 when none
     virtual void setStatusText(const std::string& text) = 0;
     virtual void setPortLabel(const std::string& text) = 0;
+    // Why the selected port does not open, shown beside the status text
+    // without a box; "" clears it.
+    virtual void setPortProblem(const std::string& text) = 0;
     // The modal port dialog with radio item `item` (0..7) selected; returns
     // when it closes. Its OK button reaches PortSelection::Button1Click.
     virtual void showPortDialog(int item) = 0;

@@ -17,6 +17,7 @@ class CommandLink;
 class Console;
 class Monitor;
 class PortSelection;
+class SerialCatalogue;
 
 struct LinkParts {
     WorkbenchState& state;
@@ -28,6 +29,7 @@ struct LinkParts {
     Monitor& monitor;
     PortSelection& port;
     LinkEvents& events;
+    SerialCatalogue& catalogue;
     // Ends with a separator; the port file is kept there.
     const std::string& executableFolder;
 };

@@ -6,6 +6,8 @@
 #include "link/CommandLink.h"
 #include "link/SerialDriver.h"
 #include "link/CommandTable.h"
+#include "link/PortFailure.h"
+#include "link/SerialCatalogue.h"
 
 namespace travin {
 
@@ -64,12 +66,16 @@ bool Monitor::portTick() {
         char name[16];
         std::snprintf(name, sizeof name, "COM%d", s.selectedPort);
         // A port that is missing or held by another program does not open;
-        // the next try comes 20 counted ticks later, silently.
+        // the next try comes 20 counted ticks later. The reason stays in the
+        // status bar meanwhile: a box would come back with every try.
         const int handle = wb.serial.SioOpen(name, kNormalBaud);
         if (handle != kInvalidHandle) {
             s.portHandle = handle;
             s.reopenRequested = false;
             s.openPort = s.selectedPort;
+            showPortProblem({});
+        } else {
+            showPortProblem(portProblemText());
         }
         return true;
     }
@@ -78,6 +84,29 @@ bool Monitor::portTick() {
     // so the new port opens on the next port tick.
     if (s.selectedPort != s.openPort) wb.link.LinkFailure("Serial Port Closed");
     return true;
+}
+
+std::string Monitor::portProblemText() const {
+    const OpenFailure& failure = wb.serial.lastOpenFailure();
+    if (!failure.failed()) return {};
+    std::string hint;
+    const PortFault fault = portFaultFor(failure.error, !failure.linkTarget.empty());
+    if (fault == PortFault::NoSuchDevice || fault == PortFault::LinkPointsNowhere) {
+        if (const auto adapter = wb.catalogue.soleUsbAdapter()) {
+            const std::string name = adapter->description.empty() ? adapter->path
+                                                                  : adapter->description + ", " + adapter->path;
+            hint = "one USB serial adapter is plugged in (" + name + "): give it to " + failure.port +
+                   " with Select Port > Devices";
+        }
+    }
+    return describeOpenFailure(failure, hint);
+}
+
+void Monitor::showPortProblem(const std::string& text) {
+    // Only changes reach the window, not every two-second retry.
+    if (text == shownPortProblem) return;
+    shownPortProblem = text;
+    wb.screens.main.setPortProblem(text);
 }
 
 bool Monitor::detect() {

@@ -46,6 +46,9 @@ private:
     void tick();
     // False when the tick ends here.
     bool portTick();
+    // The status bar's line on why the last open failed.
+    std::string portProblemText() const;
+    void showPortProblem(const std::string& text);
     bool detect();
     bool readConsoleBytes();
     void statusPoll();
@@ -53,6 +56,7 @@ private:
     LinkParts& wb;
     bool ticking = false;
     int skipped = 0;
+    std::string shownPortProblem;
 };
 
 }  // namespace travin

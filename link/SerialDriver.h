@@ -31,6 +31,9 @@
 // device folder (normally the executable's folder) when that entry exists,
 // otherwise /dev/ttyS<n-1>. This resolution lives here and nowhere else. On
 // Windows the name is opened as given.
+//
+// When an open fails, lastOpenFailure() tells what was opened and why (see
+// link/PortFailure.h); it is cleared by the next open that succeeds.
 #pragma once
 
 #include <cstdint>
@@ -38,6 +41,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "link/PortFailure.h"
 
 namespace travin {
 
@@ -65,15 +70,23 @@ public:
     // The device path a COM name opens ("" for a name that is not COM1..COM8).
     std::string devicePath(const std::string& name) const;
 
+    // The folder of the com<n> entries, ending with a separator.
+    const std::string& linkFolder() const { return deviceFolder; }
+
+    const OpenFailure& lastOpenFailure() const { return openFailure; }
+
     static bool isSupportedRate(int baud);
 
 private:
     static constexpr int kInvalidHandle = -1;
 
     void notify(const std::string& text) const;
+    // Records the failure of an open of `name` at `path` with `error`.
+    void openFailed(const std::string& name, const std::string& path, int error);
 
     NoticeFn showNotice;
     std::string deviceFolder;
+    OpenFailure openFailure;
     // The device's settings found at open, by handle, as raw bytes of the
     // platform's settings record.
     std::map<int, std::vector<std::uint8_t>> originalSettings;

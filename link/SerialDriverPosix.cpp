@@ -154,6 +154,15 @@ void SerialDriver::notify(const std::string& text) const {
     if (showNotice) showNotice(text);
 }
 
+void SerialDriver::openFailed(const std::string& name, const std::string& path, int error) {
+    openFailure = OpenFailure{name, path, {}, error};
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return;
+    char target[4096];
+    const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+    if (n > 0) openFailure.linkTarget.assign(target, static_cast<std::size_t>(n));
+}
+
 bool SerialDriver::isSupportedRate(int baud) {
     speed_t ignored;
     return speedFor(baud, ignored);
@@ -179,15 +188,20 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
     // Non-blocking from the start, so that the open itself never waits for a
     // carrier and every later transfer is bounded by poll().
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return kInvalidHandle;
+    if (fd < 0) {
+        openFailed(name, path, errno);
+        return kInvalidHandle;
+    }
 
     // Exclusive access: flock is honoured for root too, TIOCEXCL keeps out
     // programs that do not take the lock. Either alone leaves a gap.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        openFailed(name, path, errno);
         (void)::close(fd);
         return kInvalidHandle;
     }
     if (ioctl(fd, TIOCEXCL) != 0 && !deviceLacksIoctl(errno)) {
+        openFailed(name, path, errno);
         (void)::close(fd);
         return kInvalidHandle;
     }
@@ -200,6 +214,7 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
 
     termios original{};
     if (tcgetattr(fd, &original) != 0) {
+        openFailed(name, path, errno);
         notify("Failed to set COMM configuration");
         closeQuietly(fd);
         return kInvalidHandle;
@@ -208,6 +223,7 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
     applyLineSettings(tio, speed);
     if (tcsetattr(fd, TCSANOW, &tio) != 0 || !settingsTaken(fd, speed) ||
         !holdModemLinesOff(fd)) {
+        openFailed(name, path, errno != 0 ? errno : EIO);
         (void)tcsetattr(fd, TCSANOW, &original);
         notify("Failed to set COMM configuration");
         closeQuietly(fd);
@@ -217,6 +233,7 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
     // The time-outs live in poll(), which needs the descriptor non-blocking.
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || ((flags & O_NONBLOCK) == 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) != 0)) {
+        openFailed(name, path, errno);
         (void)tcsetattr(fd, TCSANOW, &original);
         notify("Failed to set Comm timeouts");
         closeQuietly(fd);
@@ -224,6 +241,7 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
     }
 
     requestLowLatency(fd);
+    openFailure = OpenFailure{};
 
     // Kept so that closing hands the device back as it was found.
     std::vector<std::uint8_t>& kept = originalSettings[fd];

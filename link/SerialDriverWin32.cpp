@@ -3,6 +3,7 @@
 // INVALID_HANDLE_VALUE is -1 either way.
 #include "link/SerialDriver.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -73,6 +74,10 @@ void SerialDriver::notify(const std::string& text) const {
     if (showNotice) showNotice(text);
 }
 
+void SerialDriver::openFailed(const std::string& name, const std::string& path, int error) {
+    openFailure = OpenFailure{name, path, {}, error};
+}
+
 bool SerialDriver::isSupportedRate(int baud) {
     switch (baud) {
         case 1200: case 2400: case 4800: case 9600: case 19200:
@@ -96,7 +101,14 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
     // Not shared, an existing device, synchronous.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return kInvalidHandle;
+    if (h == INVALID_HANDLE_VALUE) {
+        // Windows says "access denied" for a port another program holds.
+        const DWORD code = GetLastError();
+        openFailed(name, path, code == ERROR_FILE_NOT_FOUND ? ENOENT
+                               : code == ERROR_ACCESS_DENIED ? EBUSY
+                                                             : EIO);
+        return kInvalidHandle;
+    }
 
     DWORD rate = static_cast<DWORD>(baud);
     if (!isSupportedRate(baud)) {
@@ -115,6 +127,7 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
     config.dwProviderOffset = 0;
     config.dwProviderSize = 0;
     if (!SetCommConfig(h, &config, kConfigLength)) {
+        openFailed(name, path, ENOTTY);
         notify("Failed to set COMM configuration");
         CloseHandle(h);
         return kInvalidHandle;
@@ -132,6 +145,7 @@ int SerialDriver::SioOpen(const std::string& name, int baud) {
         CloseHandle(h);
         return kInvalidHandle;
     }
+    openFailure = OpenFailure{};
     return fromHandle(h);
 }
 

@@ -8,6 +8,7 @@
 // each event to the handler of the same name and implements the screens.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "core/Controls.h"
@@ -28,6 +29,7 @@
 #include "link/Console.h"
 #include "link/Monitor.h"
 #include "link/PortSelection.h"
+#include "link/SerialCatalogue.h"
 #include "link/SerialDriver.h"
 
 namespace travin {
@@ -77,6 +79,8 @@ public:
     Monitor monitor;
     Controls controls;
     PortSelection port;
+    std::unique_ptr<SerialDeviceSource> systemDevices;
+    SerialCatalogue catalogue;
 
     Download download;
     Execution execution;

@@ -18,6 +18,10 @@
 #include <QTextDocument>
 #include <filesystem>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "app/ConsolePane.h"
 #include "app/ListingPane.h"
 #include "app/TAboutBox.h"
@@ -269,3 +273,38 @@ TEST_F(MainWindowTest, ListingPositionsCountLineBreaksAsTwo) {
 }
 
 }  // namespace
+
+// Why the port does not open shows beside the file name, shortened in the
+// middle so the COM name and the cause stay readable, until the port opens.
+TEST_F(MainWindowTest, APortThatDoesNotOpenSaysWhyInTheStatusBarUntilItOpens) {
+    const std::string target =
+        "/dev/serial/by-id/usb-Silicon_Labs_CP2102N_USB_to_UART_Bridge_Controller_0001a2b3c4d5-if00-port0";
+    std::filesystem::create_symlink(target, folder / "com1");
+    auto& wb = form->workbench();
+    for (int i = 0; i < 20; ++i) wb.monitor.BackgroundProcessTimer();
+    wb.screens.timer.setTimerEnabled(false);
+    ASSERT_EQ(wb.state.portHandle, -1);
+    const QString shown = form->PortProblemPanel->text();
+    const QString full = form->PortProblemPanel->toolTip();
+    EXPECT_TRUE(full.startsWith("COM1: ")) << full.toStdString();
+    EXPECT_TRUE(full.contains(QString::fromStdString(target)));
+    EXPECT_TRUE(shown.startsWith("COM1: ")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("(is the adapter unplugged?)")) << shown.toStdString();
+    EXPECT_LE(form->PortProblemPanel->fontMetrics().horizontalAdvance(shown), form->PortProblemPanel->width());
+    EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
+
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    std::filesystem::remove(folder / "com1");
+    std::filesystem::create_symlink(ptsname(master), folder / "com1");
+    for (int i = 0; i < 20; ++i) wb.monitor.BackgroundProcessTimer();
+    wb.screens.timer.setTimerEnabled(false);
+    EXPECT_NE(wb.state.portHandle, -1);
+    EXPECT_EQ(form->PortProblemPanel->text(), "");
+    EXPECT_EQ(form->PortProblemPanel->toolTip(), "");
+    wb.serial.SioClose(wb.state.portHandle);
+    wb.state.portHandle = -1;
+    ::close(master);
+}

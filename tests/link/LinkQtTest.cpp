@@ -7,6 +7,8 @@
 #include <QButtonGroup>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -15,7 +17,9 @@
 #include "LinkBench.h"
 #include "link/CommandTable.h"
 #include "app/MonitorTimerQt.h"
+#include "app/SerialDevicesForm.h"
 #include "app/TComPortForm.h"
+#include "link/SerialCatalogue.h"
 
 namespace travin::testing {
 namespace {
@@ -87,6 +91,112 @@ TEST(PortDialog, MenuShowsItModallyAndOkChoosesThePort) {
     lb.wb().port.SelectPortMenuClick();
     EXPECT_EQ(checkedWhenShown, 5);
     EXPECT_EQ(lb.state().selectedPort, 6);
+}
+
+TEST(PortDialog, EscapeLeavesItOpenWithTheChoiceUntilOk) {
+    ensureApp();
+    LinkBench lb;
+    TComPortForm form(nullptr);
+    form.bind(lb.wb());
+    lb.bench.main.onPortDialog = [&](int item) { form.showWith(item); };
+    bool openAfterEscape = false;
+    QTimer::singleShot(0, [&] {
+        form.radioItems->button(4)->click();
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(form.radioItems->button(4), &esc);
+        openAfterEscape = form.isVisible();
+        if (form.isVisible()) form.Button1->click();
+    });
+    lb.wb().port.SelectPortMenuClick();
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_EQ(lb.state().selectedPort, 5);
+}
+
+class FixedDevices : public SerialDeviceSource {
+public:
+    std::vector<SerialDevice> list;
+    std::vector<SerialDevice> listDevices() override { return list; }
+};
+
+const SerialDevice kFtdi{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+                         "FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, ""};
+const SerialDevice kCh340{"/dev/ttyUSB1", "", "USB Serial", "QinHeng", "", 0x1a86, 0x7523, ""};
+const SerialDevice kBuiltIn{"/dev/ttyS0", "", "16550A", "", "", -1, -1, ""};
+
+QStringList rowTexts(QTableWidget* table, int row) {
+    QStringList cells;
+    for (int c = 0; c < table->columnCount(); ++c) cells << (table->item(row, c) ? table->item(row, c)->text() : "");
+    return cells;
+}
+
+TEST(DevicesWindow, ShowsWhatEachPortOpensAndTheDevicesAsTheyComeAndGo) {
+    ensureApp();
+    LinkBench lb;
+    FixedDevices devices;
+    devices.list = {kFtdi, kBuiltIn};
+    lb.wb().catalogue.useSource(devices);
+    std::filesystem::create_symlink(lb.folder.path + "gone", lb.folder.path + "com2");
+    SerialDevicesForm form(lb.wb().catalogue, nullptr);
+
+    ASSERT_EQ(form.PortTable->rowCount(), 8);
+    const QString ttyS0 = std::filesystem::exists("/dev/ttyS0") ? "/dev/ttyS0" : "nothing there";
+    EXPECT_EQ(rowTexts(form.PortTable, 0), QStringList({"COM1", ttyS0}));
+    EXPECT_EQ(rowTexts(form.PortTable, 1), QStringList({"COM2", QString::fromStdString(lb.folder.path) + "gone (not there)"}));
+    ASSERT_EQ(form.DeviceTable->rowCount(), 2);
+    EXPECT_EQ(rowTexts(form.DeviceTable, 0), QStringList({"/dev/ttyS0", "16550A", "", "", "", ""}));
+    EXPECT_EQ(rowTexts(form.DeviceTable, 1),
+              QStringList({"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI", "0403:6001",
+                           "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"}));
+
+    // Plugged in while the window is open: the next refresh shows it, and
+    // the chosen device stays chosen.
+    form.DeviceTable->selectRow(1);
+    devices.list.push_back(kCh340);
+    form.show();
+    runEventsFor(1300);
+    ASSERT_EQ(form.DeviceTable->rowCount(), 3);
+    EXPECT_EQ(form.DeviceTable->item(2, 0)->text(), "/dev/ttyUSB1");
+    EXPECT_EQ(form.DeviceTable->currentRow(), 1);
+    devices.list.clear();
+    form.refresh();
+    EXPECT_EQ(form.DeviceTable->rowCount(), 0);
+    EXPECT_FALSE(form.AssignButton->isEnabled());
+    form.hide();
+}
+
+TEST(DevicesWindow, GivingADeviceToAPortWritesItsLinkAndChecksThatPort) {
+    ensureApp();
+    LinkBench lb;
+    FixedDevices devices;
+    devices.list = {kCh340, kFtdi};
+    lb.wb().catalogue.useSource(devices);
+    TComPortForm form(nullptr);
+    form.bind(lb.wb());
+    lb.bench.main.onPortDialog = [&](int item) { form.showWith(item); };
+    QString assignText, portRow;
+    bool removable = false;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, [&] {
+            SerialDevicesForm* devicesForm = form.devicesForm;
+            if (!devicesForm || !devicesForm->isVisible()) return;
+            devicesForm->PortTable->selectRow(2);
+            devicesForm->DeviceTable->selectRow(0);   // sorted: ttyUSB0 first
+            assignText = devicesForm->AssignButton->text();
+            devicesForm->AssignButton->click();
+            portRow = devicesForm->PortTable->item(2, 1)->text();
+            removable = devicesForm->RemoveButton->isEnabled();
+            devicesForm->CloseButton->click();
+        });
+        form.DevicesButton->click();
+        form.Button1->click();
+    });
+    lb.wb().port.SelectPortMenuClick();
+    EXPECT_EQ(assignText, "Give to COM3");
+    EXPECT_EQ(std::filesystem::read_symlink(lb.folder.path + "com3").string(), kFtdi.byIdPath);
+    // No such adapter here, so the new link points nowhere, and says so.
+    EXPECT_EQ(portRow.toStdString(), kFtdi.byIdPath + " (not there)");
+    EXPECT_TRUE(removable);
+    EXPECT_EQ(lb.state().selectedPort, 3);
 }
 
 // A workbench over the fakes, but with the Qt timer as its monitor timer.

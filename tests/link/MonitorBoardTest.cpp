@@ -11,6 +11,7 @@
 #include "LinkBench.h"
 #include "board/VirtualBoard.h"
 #include "link/CommandTable.h"
+#include "link/SerialCatalogue.h"
 
 namespace travin::testing {
 namespace {
@@ -179,6 +180,53 @@ TEST(BoardFailure, PortHeldByAnotherProgramIsRetriedSilently) {
     EXPECT_TRUE(bb.bench.notices.notices.empty());
     other.SioClose(held);
     EXPECT_GT(bb.ticksUntil([&] { return bb.state().detected; }, 25), 0);
+}
+
+TEST(BoardPortProblem, TheStatusBarSaysWhyUntilABoardAppearsOnThePort) {
+    LinkBench lb;
+    const std::string link = lb.folder.path + "com1";
+    ASSERT_EQ(::symlink((lb.folder.path + "unplugged").c_str(), link.c_str()), 0);
+    lb.ticks(20);
+    EXPECT_EQ(lb.state().portHandle, kInvalidHandle);
+    EXPECT_EQ(lb.bench.main.portProblem,
+              "COM1: " + link + " -> " + lb.folder.path + "unplugged: the link points nowhere (is the adapter unplugged?)");
+    EXPECT_TRUE(lb.bench.notices.notices.empty());
+
+    vboard::VirtualBoard board(boardOn(lb.folder.path, 1));
+    board.start();
+    EXPECT_GT(lb.ticksUntil([&] { return lb.state().portHandle != kInvalidHandle; }, 25), 0);
+    EXPECT_EQ(lb.bench.main.portProblem, "");
+    EXPECT_GT(lb.ticksUntil([&] { return lb.state().detected; }, 10), 0);
+}
+
+class OneAdapter : public SerialDeviceSource {
+public:
+    int adapters = 1;
+    std::vector<SerialDevice> listDevices() override {
+        std::vector<SerialDevice> all{{"/dev/ttyS0", "", "16550A", "", "", -1, -1, ""}};
+        for (int i = 0; i < adapters; ++i)
+            all.push_back({"/dev/ttyUSB" + std::to_string(i), "", "FT232R USB UART", "FTDI", "", 0x0403, 0x6001, ""});
+        return all;
+    }
+};
+
+TEST(BoardPortProblem, AMissingPortPointsAtTheOneAdapterPluggedIn) {
+    LinkBench lb;
+    OneAdapter devices;
+    lb.wb().catalogue.useSource(devices);
+    const std::string link = lb.folder.path + "com1";
+    ASSERT_EQ(::symlink("/dev/serial/by-id/usb-gone", link.c_str()), 0);
+    lb.ticks(20);
+    EXPECT_EQ(lb.bench.main.portProblem,
+              "COM1: " + link + " -> /dev/serial/by-id/usb-gone: the link points nowhere (is the adapter "
+              "unplugged?); one USB serial adapter is plugged in (FT232R USB UART, /dev/ttyUSB0): give it to "
+              "COM1 with Select Port > Devices");
+    // With two the workbench cannot tell which is the board's.
+    devices.adapters = 2;
+    lb.ticks(20);
+    EXPECT_EQ(lb.bench.main.portProblem.find("adapter is plugged in"), std::string::npos)
+        << lb.bench.main.portProblem;
+    EXPECT_NE(lb.bench.main.portProblem, "");
 }
 
 TEST(BoardPorts, SwitchFromComOneToComTwo) {

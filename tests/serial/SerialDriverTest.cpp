@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -393,6 +394,81 @@ TEST_F(SerialPort, WithoutALinkTheBuiltInPortIsUsed) {
     SerialDriver bare([](const std::string&) {}, folder.string());
     EXPECT_EQ(bare.devicePath("COM3"), (folder / "com3").string());
 }
+
+// --- Why an open failed ------------------------------------------------------
+
+struct FailureCase {
+    const char* name;
+    const char* port;
+    // Prepares the failure in the fixture's folder; false skips the case.
+    bool (*prepare)(class OpenFailureReason& test, std::string& skipReason);
+    PortFault fault;
+};
+
+std::ostream& operator<<(std::ostream& os, const FailureCase& c) { return os << c.name; }
+
+class OpenFailureReason : public SerialPort, public ::testing::WithParamInterface<FailureCase> {
+public:
+    bool link(const char* com, const std::filesystem::path& target) {
+        return ::symlink(target.c_str(), (folder / com).c_str()) == 0;
+    }
+    bool plainFile(const std::filesystem::path& path, mode_t mode) {
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, mode);
+        if (fd < 0) return false;
+        ::close(fd);
+        return ::chmod(path.c_str(), mode) == 0;
+    }
+    using SerialPort::folder;
+    using SerialPort::open;
+    using SerialPort::pty;
+};
+
+TEST_P(OpenFailureReason, IsRecordedWithThePortAndTheDevice) {
+    const FailureCase& c = GetParam();
+    std::string skip;
+    if (!c.prepare(*this, skip)) GTEST_SKIP() << skip;
+    EXPECT_EQ(open(c.port), -1);
+    const OpenFailure& failure = driver.lastOpenFailure();
+    ASSERT_TRUE(failure.failed());
+    EXPECT_EQ(failure.port, c.port);
+    EXPECT_EQ(failure.path, driver.devicePath(c.port));
+    EXPECT_EQ(portFaultFor(failure.error, !failure.linkTarget.empty()), c.fault) << std::strerror(failure.error);
+    // The next open that succeeds forgets it.
+    while (!opened.empty()) close(opened.back());
+    ASSERT_GE(open("COM3"), 0);
+    EXPECT_FALSE(driver.lastOpenFailure().failed());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, OpenFailureReason,
+    ::testing::Values(
+        FailureCase{"MissingBuiltInPort", "COM8",
+                    [](OpenFailureReason&, std::string& skip) {
+                        skip = "this machine has /dev/ttyS7";
+                        return !std::filesystem::exists("/dev/ttyS7");
+                    },
+                    PortFault::NoSuchDevice},
+        FailureCase{"LinkToNothing", "COM4",
+                    [](OpenFailureReason& t, std::string&) { return t.link("com4", t.folder / "gone"); },
+                    PortFault::LinkPointsNowhere},
+        FailureCase{"RegularFile", "COM5",
+                    [](OpenFailureReason& t, std::string&) {
+                        return t.plainFile(t.folder / "notes.txt", 0644) && t.link("com5", t.folder / "notes.txt");
+                    },
+                    PortFault::NotSerial},
+        FailureCase{"HeldThroughTheLock", "COM6",
+                    [](OpenFailureReason& t, std::string&) {
+                        return t.link("com6", t.pty.slave) && t.open("COM6") >= 0;
+                    },
+                    PortFault::InUse},
+        FailureCase{"NotAllowed", "COM7",
+                    [](OpenFailureReason& t, std::string& skip) {
+                        skip = "runs as root, who may open any file";
+                        if (::geteuid() == 0) return false;
+                        return t.plainFile(t.folder / "locked", 0) && t.link("com7", t.folder / "locked");
+                    },
+                    PortFault::PermissionDenied}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 class NotAPortName : public ::testing::TestWithParam<const char*> {};
 

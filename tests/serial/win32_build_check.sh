@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds the toolkit-free core for Windows with the MinGW-w64 cross
 # compiler: every source of the core library, with the Windows serial driver
-# in place of the POSIX one, compiled to objects; when the command-line
-# client's sources are given after "--", they are linked with those objects
-# into travin-cli.exe. Exit 77 (skipped) where the cross compiler is missing.
+# and device list in place of the POSIX ones, compiled to objects; when the
+# command-line client's sources are given after "--", they are linked with
+# those objects into travin-cli.exe. Exit 77 (skipped) where the cross compiler is missing.
 #
 #   win32_build_check.sh SOURCE_ROOT OUTPUT_DIR CORE_SOURCES... [-- CLIENT_SOURCES...]
 src="$1"
@@ -26,6 +26,7 @@ for f in "$@"; do
     if [ "$f" = "--" ]; then client=1; continue; fi
     case "$f" in
         */SerialDriverPosix.cpp) f="$src/link/SerialDriverWin32.cpp" ;;
+        */SerialDeviceSourceLibserialport.cpp) f="$src/link/SerialDeviceSourceWin32.cpp" ;;
     esac
     if [ $client = 1 ]; then client_sources="$client_sources $f"; continue; fi
     n=$((n + 1))

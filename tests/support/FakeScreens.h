@@ -172,6 +172,8 @@ public:
     int currentVariableRow() const override { return currentRow; }
     void setStatusText(const std::string& t) override { status = t; }
     void setPortLabel(const std::string& t) override { portLabel = t; }
+    std::string portProblem;
+    void setPortProblem(const std::string& t) override { portProblem = t; }
     void showPortDialog(int item) override {
         portDialogItems.push_back(item);
         if (onPortDialog) onPortDialog(item);

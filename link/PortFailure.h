@@ -1,0 +1,43 @@
+// Why a COM port did not open, in words a user can act on.
+//
+//   OpenFailure         what the driver saw when an open failed: the COM
+//                       name, the path it opened, the link's target when
+//                       that path is a link, and the error number (errno)
+//   portFaultFor        the error number read as one of a few causes
+//   describeOpenFailure one line for the status bar or stderr: the COM
+//                       name, the device, the cause and its fix
+//
+// Standard C++ only, so the command-line client prints the same text.
+#pragma once
+
+#include <string>
+
+namespace travin {
+
+struct OpenFailure {
+    std::string port;         // "COM2"; empty while no open has failed
+    std::string path;         // what was opened: the com<n> link or /dev/ttyS<n-1>
+    std::string linkTarget;   // the link's target as written, when `path` is a link
+    int error = 0;            // errno of the step that failed
+
+    bool failed() const { return !port.empty(); }
+};
+
+enum class PortFault {
+    NoSuchDevice,       // nothing at that name, or no device answers behind it
+    LinkPointsNowhere,  // a com<n> link whose target is gone
+    PermissionDenied,   // the user may not open it (not in the dialout group)
+    InUse,              // another program holds it
+    NotSerial,          // opened, but it is not a terminal device
+    Other,
+};
+
+// `throughLink`: the path opened was a com<n> link, so a missing file means
+// the link's target is gone rather than the name itself.
+PortFault portFaultFor(int error, bool throughLink);
+
+// `hint` is appended after the cause when not empty (e.g. which adapter to
+// assign).
+std::string describeOpenFailure(const OpenFailure& failure, const std::string& hint = {});
+
+}  // namespace travin

@@ -1,0 +1,147 @@
+// The catalogue over fixed device lists, and giving devices to COM numbers
+// through links in a scratch folder, opened by the real driver over a
+// pseudo-terminal.
+#include "link/SerialCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "link/SerialDriver.h"
+#include "tests/support/TestFolder.h"
+
+namespace travin::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FixedDevices : public SerialDeviceSource {
+public:
+    std::vector<SerialDevice> list;
+    std::vector<SerialDevice> listDevices() override { return list; }
+};
+
+SerialDevice ftdi() {
+    return {"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+            "FT232R USB UART", "FTDI", "A50285BI", 0x0403, 0x6001, ""};
+}
+SerialDevice ch340() { return {"/dev/ttyUSB1", "", "USB Serial", "QinHeng", "", 0x1a86, 0x7523, ""}; }
+SerialDevice builtIn() { return {"/dev/ttyS0", "", "16550A", "", "", -1, -1, ""}; }
+
+struct ListCase {
+    const char* name;
+    std::vector<SerialDevice> devices;
+    const char* soleAdapter;   // path, or "" when there is none
+};
+
+std::ostream& operator<<(std::ostream& os, const ListCase& c) { return os << c.name; }
+
+class Catalogue : public ::testing::TestWithParam<ListCase> {
+protected:
+    fs::path folder = freshTestFolder("travin-catalogue");
+    SerialDriver driver{nullptr, folder.string() + "/"};
+    FixedDevices source;
+    SerialCatalogue catalogue{driver, source};
+};
+
+TEST_P(Catalogue, ListsTheDevicesAndFindsTheSoleAdapter) {
+    source.list = GetParam().devices;
+    const std::vector<SerialDevice> listed = catalogue.devices();
+    ASSERT_EQ(listed.size(), GetParam().devices.size());
+    for (std::size_t i = 1; i < listed.size(); ++i) EXPECT_LT(listed[i - 1].path, listed[i].path);
+    const auto sole = catalogue.soleUsbAdapter();
+    EXPECT_EQ(sole ? sole->path : "", GetParam().soleAdapter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, Catalogue,
+                         ::testing::Values(ListCase{"None", {}, ""},
+                                           ListCase{"OneAdapter", {ftdi()}, "/dev/ttyUSB0"},
+                                           ListCase{"TwoAdapters", {ch340(), ftdi()}, ""},
+                                           ListCase{"AdapterAndBuiltInPort", {builtIn(), ch340()}, "/dev/ttyUSB1"},
+                                           ListCase{"BuiltInPortOnly", {builtIn()}, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A raw pseudo-terminal pair; its slave side stands in for an adapter.
+struct Pty {
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    std::string slave;
+    Pty() {
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
+        termios tio{};
+        tcgetattr(master, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(master, TCSANOW, &tio);
+        slave = ptsname(master);
+    }
+    ~Pty() {
+        if (master >= 0) ::close(master);
+    }
+};
+
+class Assigning : public Catalogue {};
+
+TEST_F(Assigning, WritesTheStableNameReplacesAnOlderLinkAndTheDriverOpensThroughIt) {
+    Pty first, second;
+    ASSERT_FALSE(first.slave.empty());
+    // The stable name is itself a link to the device, as udev makes it.
+    const fs::path byId = folder / "usb-Board_Adapter_42-if00";
+    fs::create_symlink(first.slave, byId);
+    const SerialDevice adapter{first.slave, byId.string(), "Adapter", "Board", "42", 0x1234, 0x5678, ""};
+    const SerialDevice plain{second.slave, "", "pseudo-terminal", "", "", -1, -1, ""};
+
+    std::string error;
+    ASSERT_TRUE(catalogue.assign(2, plain, error)) << error;
+    ASSERT_TRUE(catalogue.assign(2, adapter, error)) << error;
+    EXPECT_EQ(fs::read_symlink(folder / "com2"), byId);
+    EXPECT_FALSE(fs::exists(folder / "com2.new"));
+    const ComTarget target = catalogue.comTarget(2);
+    EXPECT_EQ(target.kind, ComTarget::Kind::Link);
+    EXPECT_EQ(target.text(), byId.string());
+
+    const int fd = driver.SioOpen("COM2", 19200);
+    ASSERT_GE(fd, 0) << describeOpenFailure(driver.lastOpenFailure());
+    const std::uint8_t byte = 0x5a;
+    ASSERT_EQ(driver.SioPutChars(fd, &byte, 1), 1);
+    std::uint8_t got = 0;
+    EXPECT_EQ(::read(first.master, &got, 1), 1);
+    EXPECT_EQ(got, 0x5a);
+    driver.SioClose(fd);
+}
+
+TEST_F(Assigning, RemovingFallsBackToTheBuiltInPort) {
+    Pty pty;
+    std::string error;
+    ASSERT_TRUE(catalogue.assign(3, {pty.slave, "", "", "", "", -1, -1, ""}, error)) << error;
+    ASSERT_TRUE(catalogue.unassign(3, error)) << error;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(folder / "com3")));
+    EXPECT_EQ(driver.devicePath("COM3"), "/dev/ttyS2");
+    const ComTarget target = catalogue.comTarget(3);
+    EXPECT_EQ(target.path, "/dev/ttyS2");
+    EXPECT_EQ(target.text(), fs::exists("/dev/ttyS2") ? "/dev/ttyS2" : "nothing there");
+    // Removing what is not there is no failure.
+    EXPECT_TRUE(catalogue.unassign(3, error)) << error;
+}
+
+TEST_F(Assigning, APseudoTerminalShowsThroughItsLinkOnce) {
+    Pty pty;
+    fs::create_symlink(pty.slave, folder / "com1");
+    fs::create_symlink(pty.slave, folder / "com4");
+    source.list = {ch340()};
+    const std::vector<SerialDevice> listed = catalogue.devices();
+    ASSERT_EQ(listed.size(), 2u);
+    const SerialDevice& board = listed[0].path == pty.slave ? listed[0] : listed[1];
+    EXPECT_EQ(board.path, pty.slave);
+    EXPECT_EQ(board.comLink, "com1");
+    EXPECT_EQ(board.description, "pseudo-terminal");
+    // Not counted as a USB adapter: the hint names only real ones.
+    EXPECT_EQ(catalogue.soleUsbAdapter()->path, "/dev/ttyUSB1");
+}
+
+}  // namespace
+}  // namespace travin::testing
