@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace travin {
@@ -80,6 +81,12 @@ public:
     virtual std::vector<std::string> consoleLines() const = 0;
     // Replace the pane's lines.
     virtual void setConsoleLines(const std::vector<std::string>& lines) = 0;
+    // Every byte the board sent, as it came, and every text the workbench
+    // wrote itself, at the moment each is added to the lines. A terminal
+    // keeps the two apart (program output and messages); the window shows
+    // only the lines.
+    virtual void programByte(std::uint8_t) {}
+    virtual void workbenchText(std::string_view) {}
 };
 
 enum class Answer { Yes, No, Cancel };

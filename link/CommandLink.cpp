@@ -116,6 +116,7 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
             LinkFailure("checksum error");
             return;
         }
+        ++answered;
         StoreReplyData(code, data, count);
         updateStatusFlags(status);
         return;
@@ -129,6 +130,7 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
         LinkFailure("send checksum error");
         return;
     }
+    ++answered;
     // Only a plain answer to the probe makes a searching board detected.
     if (code == command::StopProgram && !wb.state.detected) {
         wb.state.detected = true;

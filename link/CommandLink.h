@@ -50,6 +50,8 @@ public:
     void ExchangeCommand(std::uint8_t code, std::string_view payload = {});
 
     int exchangeDepth() const { return depth; }
+    // Exchanges that ended in a well-formed reply, detected or not.
+    int answeredExchanges() const { return answered; }
 
     static constexpr std::uint8_t kSync = 0xAA;
     static constexpr std::uint8_t kBusy = 0xAB;
@@ -63,6 +65,7 @@ private:
 
     LinkParts& wb;
     int depth = 0;
+    int answered = 0;
 };
 
 }  // namespace travin

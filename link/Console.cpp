@@ -21,6 +21,11 @@ void keepLineTail(std::string& line) {
 }  // namespace
 
 void Console::ConsoleWriteChar(std::uint8_t byte) {
+    wb.screens.console.programByte(byte);
+    addByte(byte);
+}
+
+void Console::addByte(std::uint8_t byte) {
     applyByte(byte);
     // Kept until the pane has them, so that a user edit of the pane before
     // the next flush cannot drop them (see paneEdited).
@@ -46,10 +51,9 @@ void Console::applyByte(std::uint8_t byte) {
 }
 
 void Console::ConsoleWrite(std::string_view text) {
-    for (char c : text) {
-        if (c == '\0') break;
-        ConsoleWriteChar(static_cast<std::uint8_t>(c));
-    }
+    text = text.substr(0, text.find('\0'));
+    wb.screens.console.workbenchText(text);
+    for (char c : text) addByte(static_cast<std::uint8_t>(c));
 }
 
 void Console::DebuggerClearWindowExecute() {

@@ -39,6 +39,8 @@ public:
 private:
     // One byte by the console's rules, without remembering it for the pane.
     void applyByte(std::uint8_t byte);
+    // One byte by the console's rules, remembered until the pane has it.
+    void addByte(std::uint8_t byte);
 
     LinkParts& wb;
     std::deque<std::string> consoleLines;

@@ -159,6 +159,21 @@ void Monitor::statusPoll() {
     }
 }
 
+bool Monitor::DetectWithoutStopping() {
+    WorkbenchState& s = wb.state;
+    if (s.portHandle == kInvalidHandle) return false;
+    if (!s.detected) {
+        const int before = wb.link.answeredExchanges();
+        wb.link.ExchangeCommand(command::GetStatus, fixedPayload(command::GetStatus));
+        if (wb.link.answeredExchanges() == before || s.portHandle == kInvalidHandle) return false;
+        s.detected = true;
+        wb.controls.UpdateControls();
+    }
+    s.versionText.fill('\0');
+    wb.link.ExchangeCommand(command::GetVersion);
+    return s.detected;
+}
+
 bool Monitor::ChangeBaudRate(int baud) {
     WorkbenchState& s = wb.state;
     wb.screens.timer.setTimerEnabled(false);

@@ -28,6 +28,10 @@ public:
     // Switches the board, then the port, to `baud`; true when the board is
     // still detected afterwards.
     bool ChangeBaudRate(int baud);
+    // Detection on the open port that leaves a running program running: a
+    // status request where the probe sends a stop, then the version. True
+    // when the board answered; it then counts as detected.
+    bool DetectWithoutStopping();
 
     // Ticks that returned at once because a tick or an exchange was under way.
     int skippedTicks() const { return skipped; }

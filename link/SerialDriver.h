@@ -53,6 +53,9 @@ public:
     SerialDriver(NoticeFn showNotice, std::string deviceFolder);
 
     int SioOpen(const std::string& name, int baud);
+    // The same open for a device named by its path, for callers that take a
+    // device path where a COM name would do.
+    int SioOpenDevice(const std::string& path, int baud);
     int SioBaud(int handle, int baud);
     int SioPutChars(int handle, const std::uint8_t* bytes, int count);
     int SioGetChars(int handle, std::uint8_t* buffer, int count);

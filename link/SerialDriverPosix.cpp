@@ -184,7 +184,10 @@ std::string SerialDriver::devicePath(const std::string& name) const {
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;
+    return SioOpenDevice(path, baud);
+}
 
+int SerialDriver::SioOpenDevice(const std::string& path, int baud) {
     // Non-blocking from the start, so that the open itself never waits for a
     // carrier and every later transfer is bounded by poll().
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
