@@ -194,6 +194,13 @@ void TerminalScreens::ShowNotice(const std::string& notice) {
         captured += notice + "\n";
         return;
     }
+    // A box interrupts the workbench's line ("Downloading...."): what came
+    // of it so far is shown first, so messages keep their order.
+    if (!messageLine.empty()) {
+        message(messageLine);
+        messageLine.clear();
+        inProgress = false;
+    }
     message(notice);
 }
 

@@ -1,0 +1,349 @@
+// travin-cli as a user runs it: the executable in a child process, talking
+// to virtual boards over real pseudo-terminals.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "board/VirtualBoard.h"
+#include "tests/support/TestFolder.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+    long long elapsedMs = 0;
+};
+
+// A running travin-cli with its three standard streams on pipes.
+class CliProcess {
+public:
+    CliProcess(const std::vector<std::string>& args, const std::string& input) : started(Clock::now()) {
+        int in[2], out[2], err[2];
+        if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            ::dup2(in[0], 0);
+            ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
+            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
+            std::vector<char*> argv{const_cast<char*>(TRAVIN_CLI_EXE)};
+            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+            argv.push_back(nullptr);
+            ::execv(TRAVIN_CLI_EXE, argv.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        ::close(out[1]);
+        ::close(err[1]);
+        if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
+        ::close(in[1]);
+        outFd = out[0];
+        errFd = err[0];
+    }
+
+    void interrupt() { ::kill(pid, SIGINT); }
+
+    // Collects both streams to their end and the exit code.
+    Outcome finish() {
+        Outcome o;
+        const auto deadline = Clock::now() + std::chrono::seconds(60);
+        while ((outFd >= 0 || errFd >= 0) && Clock::now() < deadline) {
+            pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+            if (::poll(fds, 2, 1000) <= 0) continue;
+            drain(fds[0], outFd, o.out);
+            drain(fds[1], errFd, o.err);
+        }
+        int status = 0;
+        if (outFd >= 0 || errFd >= 0) ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+        o.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
+        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        return o;
+    }
+
+private:
+    static void drain(const pollfd& entry, int& fd, std::string& into) {
+        if (fd < 0 || !(entry.revents & (POLLIN | POLLHUP))) return;
+        char buffer[4096];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            into.append(buffer, static_cast<std::size_t>(n));
+        } else {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+
+    Clock::time_point started;
+    pid_t pid = -1;
+    int outFd = -1, errFd = -1;
+};
+
+Outcome runCli(const std::vector<std::string>& args, const std::string& input = {}) {
+    return CliProcess(args, input).finish();
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A program that never ends on its own.
+constexpr const char* kEndless = "A = 0\r\nwhile 1 = 1\r\n  A = A + 1\r\nwend\r\n";
+
+template <typename Condition>
+bool waitFor(Condition condition, int ms) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (Clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = travin::testing::freshTestFolder("cli").string();
+        board = startBoard(folder + "/board.eeprom");
+    }
+    void TearDown() override {
+        board.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    std::unique_ptr<vboard::VirtualBoard> startBoard(const std::string& eeprom, int pageWriteMs = 0, bool pace = false) {
+        vboard::BoardOptions o;
+        o.eepromPath = eeprom;
+        o.pageWriteMs = pageWriteMs;
+        o.eraseMs = 0;
+        o.powerOnRun = false;
+        o.pace = pace;
+        auto b = std::make_unique<vboard::VirtualBoard>(o);
+        b->start();
+        return b;
+    }
+    std::string file(const std::string& name, const std::string& bytes) {
+        const std::string path = folder + "/" + name;
+        writeFile(path, bytes);
+        return path;
+    }
+
+    std::string folder;
+    std::unique_ptr<vboard::VirtualBoard> board;
+};
+
+TEST_F(CliTest, RunShowsTheProgramsOutputByteForByteAndAnswersItsInputFromStdin) {
+    const std::string program = file("ask.tn",
+                                     "print \"Hello\"\r\n"
+                                     "input \"How many\", A\r\n"
+                                     "input \"And\", B\r\n"
+                                     "print \"Sum \", A + B\r\n"
+                                     "end\r\n");
+    const Outcome o = runCli({"--port", board->slavePath(), "run", program}, "40\n2\n");
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "Hello\r\nSum 42\r\n");
+    EXPECT_EQ(board->inputAnswers(), (std::vector<std::string>{"40", "2"}));
+    // The prompts are messages, not output.
+    EXPECT_NE(o.err.find("How many"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Done"), std::string::npos) << o.err;
+}
+
+TEST_F(CliTest, RunStopsAtABreakpointAndSaysWhere) {
+    const std::string program = file("loop.tn", "S = 0\r\nfor I = 1 to 3\r\n  S = S + I\r\nnext I\r\nend\r\n");
+    const Outcome o = runCli({"--port", board->slavePath(), "run", program, "--break", "3"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.err.find("Break at line 3:   S = S + I"), std::string::npos) << o.err;
+    EXPECT_FALSE(board->running());
+}
+
+TEST_F(CliTest, UploadGivesBackEveryByteAListingLineCanHold) {
+    // Bytes 1 to 255 but CR and LF, in lines no longer than the board takes.
+    std::string bytes;
+    for (int b = 1; b <= 255; ++b)
+        if (b != '\r' && b != '\n') bytes.push_back(static_cast<char>(b));
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += 80) text += bytes.substr(i, 80) + "\r\n";
+    const std::string source = file("bytes.tn", text);
+
+    Outcome o = runCli({"--port", board->slavePath(), "download", source});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(board->program(), text);
+
+    const std::string copy = folder + "/copy.tn";
+    o = runCli({"--port", board->slavePath(), "upload", "-o", copy});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(readFile(copy), text);
+    EXPECT_TRUE(o.out.empty());
+
+    o = runCli({"--port", board->slavePath(), "upload"});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, text);
+}
+
+TEST_F(CliTest, DetectAndVarsLeaveARunningProgramRunning) {
+    ASSERT_TRUE(board->storeSource(kEndless));
+    board->setVariable(25, -7);
+    board->runProgram();
+    ASSERT_TRUE(board->running());
+
+    Outcome o = runCli({"--port", board->slavePath(), "detect"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "Travin VB 1.0\n");
+    EXPECT_TRUE(board->running());
+
+    o = runCli({"--port", board->slavePath(), "vars"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("\nZ=-7\n"), std::string::npos) << o.out;
+    EXPECT_TRUE(board->running());
+
+    // Setting a variable needs the program stopped: the workbench's refusal.
+    o = runCli({"--port", board->slavePath(), "vars", "B=3"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("Must Stop Travin Before Sending Set Variable"), std::string::npos) << o.err;
+    EXPECT_TRUE(board->running());
+}
+
+// --- Exit codes from real causes ---------------------------------------------
+
+TEST_F(CliTest, NoBoardOnThePortExitsTwo) {
+    // A pseudo-terminal nobody answers on.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string silent = ::ptsname(master);
+
+    Outcome o = runCli({"--port", silent, "detect"});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("Travin not Detected (command not sent)"), std::string::npos) << o.err;
+    ::close(master);
+
+    o = runCli({"--port", folder + "/no-such-device", "download", file("p.tn", "end\r\n")});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_NE(o.err.find("Cannot open"), std::string::npos) << o.err;
+}
+
+TEST_F(CliTest, ARefusedProgramExitsThreeNamingTheLineFromOne) {
+    const std::string program = file("long.tn", "print 1\r\nprint 2\r\n" + std::string(81, 'x') + "\r\nend\r\n");
+    const Outcome o = runCli({"--port", board->slavePath(), "download", program});
+    EXPECT_EQ(o.exitCode, 3);
+    EXPECT_NE(o.err.find(program + ":3: Line excedes maximum length"), std::string::npos) << o.err;
+    EXPECT_EQ(board->program(), "") << "nothing was sent";
+}
+
+TEST_F(CliTest, ABoardThatHangsUpMidDownloadExitsTwoWithTheWorkbenchsReason) {
+    // The board's own fault option; slow pages make sure the line goes in
+    // the middle of the download.
+    const std::string dir = folder;
+    std::string big;
+    for (int i = 0; i < 200; ++i) big += "print \"line " + std::to_string(i) + " of a long program\"\r\n";
+    const std::string program = file("big.tn", big);
+    const pid_t boardPid = ::fork();
+    if (boardPid == 0) {
+        ::execl(TRAVIN_BOARD_EXE, TRAVIN_BOARD_EXE, "--com", "4", "--link-dir", dir.c_str(), "--eeprom",
+                (dir + "/hang.eeprom").c_str(), "--no-autorun", "--page-write-ms", "40", "--hang-up-after", "1500",
+                "--come-back-after", "60000", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ASSERT_TRUE(waitFor([&] { return ::access((dir + "/com4").c_str(), F_OK) == 0; }, 5000));
+    const Outcome o = runCli({"--port", dir + "/com4", "download", program});
+    ::kill(boardPid, SIGTERM);
+    ::waitpid(boardPid, nullptr, 0);
+    EXPECT_EQ(o.exitCode, 2) << o.err;
+    EXPECT_NE(o.err.find("Downloading"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Serial Communications Error ("), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("Download Failed"), std::string::npos) << o.err;
+}
+
+TEST_F(CliTest, TimeoutStopsTheProgramAndExitsFour) {
+    const std::string program = file("endless.tn", kEndless);
+    const Outcome o = runCli({"--port", board->slavePath(), "run", program, "--timeout", "1"});
+    EXPECT_EQ(o.exitCode, 4) << o.err;
+    EXPECT_GE(o.elapsedMs, 1000);
+    EXPECT_FALSE(board->running()) << "the program is stopped before the client leaves";
+}
+
+TEST_F(CliTest, CtrlCStopsTheProgramAndExits130) {
+    const std::string program = file("endless.tn", kEndless);
+    CliProcess cli({"--port", board->slavePath(), "run", program}, {});
+    ASSERT_TRUE(waitFor([&] { return board->running(); }, 10000));
+    cli.interrupt();
+    const Outcome o = cli.finish();
+    EXPECT_EQ(o.exitCode, 130) << o.err;
+    EXPECT_FALSE(board->running());
+}
+
+TEST_F(CliTest, UsageErrorsExitOne) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{}, {"fly"}, {"download"}, {"erase"}, {"--port", "COM9", "detect"},
+          {"--port", "COM1", "--port", "COM2", "vars"}, {"vars", "AB"}}) {
+        const Outcome o = runCli(args);
+        EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args);
+        EXPECT_NE(o.err.find("usage: travin-cli"), std::string::npos);
+    }
+}
+
+// --- Several boards ------------------------------------------------------------
+
+TEST_F(CliTest, TwoBoardsDownloadAtOnceInAboutTheTimeOfOne) {
+    // Paced wires and page writes, so that a download takes a measurable time.
+    auto first = startBoard(folder + "/one.eeprom", 10, true);
+    auto second = startBoard(folder + "/two.eeprom", 10, true);
+    std::string text;
+    for (int i = 0; i < 150; ++i) text += "print \"a line of the program number " + std::to_string(i) + "\"\r\n";
+    const std::string program = file("many.tn", text);
+
+    const Outcome one = runCli({"--port", first->slavePath(), "download", program});
+    ASSERT_EQ(one.exitCode, 0) << one.err;
+    const Outcome both =
+        runCli({"--port", first->slavePath(), "--port", second->slavePath(), "download", program});
+    ASSERT_EQ(both.exitCode, 0) << both.err;
+    EXPECT_EQ(first->program(), text);
+    EXPECT_EQ(second->program(), text);
+    EXPECT_LT(both.elapsedMs, one.elapsedMs * 3 / 2) << "one " << one.elapsedMs << " ms, two " << both.elapsedMs;
+    // One line per board, each behind its port.
+    EXPECT_NE(both.err.find(first->slavePath() + ": Downloading"), std::string::npos) << both.err;
+    EXPECT_NE(both.err.find(second->slavePath() + ": Downloading"), std::string::npos) << both.err;
+}
+
+TEST_F(CliTest, TheWorstResultOfSeveralBoardsIsTheExitCode) {
+    const std::string program = file("ok.tn", "print 1\r\nend\r\n");
+    const Outcome o =
+        runCli({"--port", board->slavePath(), "--port", folder + "/gone", "run", program});
+    EXPECT_EQ(o.exitCode, 2);
+    EXPECT_EQ(o.out, board->slavePath() + ": 1\r\n") << "output behind the port it came from";
+}
+
+TEST(CliBuild, LinksNoQtLibrary) {
+    FILE* pipe = ::popen((std::string("ldd ") + TRAVIN_CLI_EXE).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string listing;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) listing += buffer;
+    ASSERT_EQ(::pclose(pipe), 0);
+    EXPECT_NE(listing.find("libc.so"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("libQt"), std::string::npos) << listing;
+}
+
+}  // namespace
