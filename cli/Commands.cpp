@@ -189,10 +189,9 @@ int vars(Session& b, const Options& o) {
         // has been shown.
         if (b.screens->notices.size() != noticesBefore) result = b.wb->state.running ? kNoBoard : kUsage;
     }
-    if (o.args.empty() || result == kDone) {
-        b.wb->variables.RefreshVariables();
-        if (!b.wb->state.detected) return kNoBoard;
-    }
+    // What the board holds now, also after a refused assignment.
+    b.wb->variables.RefreshVariables();
+    if (!b.wb->state.detected) return kNoBoard;
     const auto& values = b.wb->state.variableValues;
     std::string text;
     if (o.json) {

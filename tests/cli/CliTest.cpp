@@ -175,6 +175,16 @@ TEST_F(CliTest, RunStopsAtABreakpointAndSaysWhere) {
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_NE(o.err.find("Break at line 3:   S = S + I"), std::string::npos) << o.err;
     EXPECT_FALSE(board->running());
+
+    // A later client goes on from there: the step names the line the board
+    // stopped at, from the program it holds, and the variable changed.
+    o = runCli({"--port", board->slavePath(), "step"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "4: next I\n");
+    o = runCli({"--port", board->slavePath(), "vars", "--json"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find("\"I\": 1, "), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find("\"S\": 1, "), std::string::npos) << o.out;
 }
 
 TEST_F(CliTest, UploadGivesBackEveryByteAListingLineCanHold) {
