@@ -74,7 +74,7 @@ void Terminal::showProgress(const std::string& board, const std::string& text) {
 }
 
 bool Terminal::readLine(std::string& line) {
-    std::lock_guard guard(lock);
+    std::lock_guard guard(inputLock);
     for (;;) {
         const auto end = pendingInput.find('\n');
         if (end != std::string::npos) {

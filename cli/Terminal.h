@@ -38,6 +38,9 @@ private:
     void forgetProgressRows();
 
     std::mutex lock;
+    // Apart from the output's lock: a board waiting for its answer must not
+    // hold up the other boards' output.
+    std::mutex inputLock;
     bool stderrIsTerminal = false;
     std::map<std::string, std::string> progressRows;
     int rowsDrawn = 0;

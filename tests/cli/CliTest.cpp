@@ -171,7 +171,7 @@ TEST_F(CliTest, RunShowsTheProgramsOutputByteForByteAndAnswersItsInputFromStdin)
 
 TEST_F(CliTest, RunStopsAtABreakpointAndSaysWhere) {
     const std::string program = file("loop.tn", "S = 0\r\nfor I = 1 to 3\r\n  S = S + I\r\nnext I\r\nend\r\n");
-    const Outcome o = runCli({"--port", board->slavePath(), "run", program, "--break", "3"});
+    Outcome o = runCli({"--port", board->slavePath(), "run", program, "--break", "3"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_NE(o.err.find("Break at line 3:   S = S + I"), std::string::npos) << o.err;
     EXPECT_FALSE(board->running());
