@@ -186,6 +186,12 @@ void TerminalScreens::writeOutput(const std::string& result) {
     flushOutput();
 }
 
+void TerminalScreens::setPortProblem(const std::string& problem) {
+    // Why the port did not open, in the monitor's words; an empty text
+    // clears the problem and says nothing.
+    if (!problem.empty()) ShowNotice(problem);
+}
+
 // --- Boxes -------------------------------------------------------------------
 
 void TerminalScreens::ShowNotice(const std::string& notice) {

@@ -94,6 +94,7 @@ public:
     int currentVariableRow() const override { return -1; }
     void setStatusText(const std::string&) override {}
     void setPortLabel(const std::string&) override {}
+    void setPortProblem(const std::string& text) override;
     void showPortDialog(int) override {}
     void focusListing() override {}
     std::string aciText() const override { return aci; }

@@ -84,6 +84,8 @@ private:
     static constexpr int kInvalidHandle = -1;
 
     void notify(const std::string& text) const;
+    // The open of `name`, resolved to the device `path`.
+    int openResolved(const std::string& name, const std::string& path, int baud);
     // Records the failure of an open of `name` at `path` with `error`.
     void openFailed(const std::string& name, const std::string& path, int error);
 

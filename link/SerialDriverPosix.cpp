@@ -184,10 +184,12 @@ std::string SerialDriver::devicePath(const std::string& name) const {
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;
-    return SioOpenDevice(path, baud);
+    return openResolved(name, path, baud);
 }
 
-int SerialDriver::SioOpenDevice(const std::string& path, int baud) {
+int SerialDriver::SioOpenDevice(const std::string& path, int baud) { return openResolved(path, path, baud); }
+
+int SerialDriver::openResolved(const std::string& name, const std::string& path, int baud) {
     // Non-blocking from the start, so that the open itself never waits for a
     // carrier and every later transfer is bounded by poll().
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);

@@ -97,10 +97,12 @@ std::string SerialDriver::devicePath(const std::string& name) const {
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;
-    return SioOpenDevice(path, baud);
+    return openResolved(name, path, baud);
 }
 
-int SerialDriver::SioOpenDevice(const std::string& path, int baud) {
+int SerialDriver::SioOpenDevice(const std::string& path, int baud) { return openResolved(path, path, baud); }
+
+int SerialDriver::openResolved(const std::string& name, const std::string& path, int baud) {
     // Not shared, an existing device, synchronous.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
