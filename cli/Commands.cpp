@@ -11,6 +11,7 @@
 #include "cli/BoardSession.h"
 #include "debugger/ProgramImage.h"
 #include "link/CommandTable.h"
+#include "link/SerialCatalogue.h"
 #include "workbench/SourceFiles.h"
 
 namespace travin::cli {
@@ -312,18 +313,22 @@ int plainOperation(Session& b, const Options& o) {
 }
 
 int listPorts(Terminal& terminal, const std::string& folder) {
+    // The same catalogue the window's Devices list shows.
     SerialDriver driver([](const std::string&) {}, folder);
-    for (int n = 1; n <= 8; ++n) {
-        const std::string name = PortSelection::portName(n);
-        const std::string path = driver.devicePath(name);
-        std::string row = name + "  " + path;
-        char target[4096];
-        const ssize_t length = ::readlink(path.c_str(), target, sizeof target - 1);
-        if (length > 0) row += " -> " + std::string(target, static_cast<std::size_t>(length));
-        struct stat st;
-        if (::stat(path.c_str(), &st) != 0) row += "  (missing)";
-        terminal.writeOutput(row + "\n");
+    const auto source = systemSerialDevices();
+    SerialCatalogue catalogue(driver, *source);
+    std::string text;
+    for (int n = 1; n <= 8; ++n) text += PortSelection::portName(n) + "  " + catalogue.comTarget(n).text() + "\n";
+    const auto devices = catalogue.devices();
+    text += devices.empty() ? "no serial devices found\n" : "serial devices:\n";
+    for (const auto& device : devices) {
+        text += "  " + device.path;
+        if (!device.byIdPath.empty()) text += "  " + device.byIdPath;
+        if (!device.description.empty()) text += "  " + device.description;
+        if (device.isUsb()) text += "  [" + device.usbIds() + "]";
+        text += "\n";
     }
+    terminal.writeOutput(text);
     return kDone;
 }
 

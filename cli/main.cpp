@@ -23,7 +23,7 @@ constexpr const char* kUsageText =
     "download and run work on all the boards at once.\n"
     "\n"
     "commands:\n"
-    "  ports                       COM1 to COM8 and what each opens\n"
+    "  ports                       what COM1 to COM8 open, the serial devices found\n"
     "  detect                      finds the board, prints its version text\n"
     "  download FILE               limit check, then download\n"
     "  run [FILE] [--break LINE]... [--timeout SEC] [--detach]\n"
