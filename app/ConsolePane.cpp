@@ -54,19 +54,86 @@ std::vector<std::string> ConsolePane::consoleLines() const {
     return out;
 }
 
+QString ConsolePane::paneText(const std::string& line) { return fromSingleByte(line); }
+
 void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
     shownLines = lines;
     userEdited = false;
     QString text;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (i) text += QChar('\n');
-        text += fromSingleByte(lines[i]);
+        text += paneText(lines[i]);
     }
     // The pane holds at most its capacity; the newest output is what matters.
     if (text.size() > kMaxCharacters) text = text.right(kMaxCharacters);
     settingText = true;
     setPlainText(text);
     settingText = false;
+    scrollToEnd();
+}
+
+void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
+    std::vector<std::string> lines = shownLines;
+    change.applyTo(lines);
+    // The text breaks a line at CR LF once, as at LF, so a line whose text
+    // ends in CR needs no break of its own before the next one.
+    auto breakAfter = [](const QString& text) { return text.endsWith(QChar('\r')) ? 0 : 1; };
+    qsizetype raw = 0, whole = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const QString text = paneText(lines[i]);
+        raw += text.size() + (i ? 1 : 0);
+        whole += text.size() + (i + 1 < lines.size() ? breakAfter(text) : 0);
+    }
+    // A text the pane cuts at its capacity (very long lines), or one the
+    // user edited, is set anew.
+    if (userEdited || raw > kMaxCharacters) {
+        setConsoleLines(lines);
+        return;
+    }
+    // The old lines after the kept ones are cut from the end, the new ones
+    // added, and the start cut back to what the new lines hold.
+    const std::size_t before = std::min(change.dropped + change.kept, shownLines.size());
+    qsizetype oldTail = 0;
+    for (std::size_t i = before; i < shownLines.size(); ++i)
+        oldTail += paneText(shownLines[i]).size() + (i ? breakAfter(paneText(shownLines[i - 1])) : 0);
+    QString added;
+    for (std::size_t i = 0; i < change.tail.size(); ++i) {
+        if (i || (before && breakAfter(paneText(shownLines[before - 1])))) added += QChar('\n');
+        added += paneText(change.tail[i]);
+    }
+    const qsizetype kept = document()->characterCount() - 1 - oldTail;
+    if (kept < 0) {
+        setConsoleLines(lines);
+        return;
+    }
+    settingText = true;
+    QTextCursor c(document());
+    c.beginEditBlock();
+    if (oldTail > 0) {
+        c.setPosition(static_cast<int>(kept));
+        c.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    }
+    c.movePosition(QTextCursor::End);
+    c.insertText(added);
+    const qsizetype excess = document()->characterCount() - 1 - whole;
+    if (excess > 0) {
+        c.setPosition(0);
+        c.setPosition(static_cast<int>(excess), QTextCursor::KeepAnchor);
+        c.removeSelectedText();
+    }
+    c.endEditBlock();
+    settingText = false;
+    if (excess < 0) {
+        // Part of the kept lines was not in the pane: set it anew.
+        setConsoleLines(lines);
+        return;
+    }
+    shownLines = std::move(lines);
+    scrollToEnd();
+}
+
+void ConsolePane::scrollToEnd() {
     moveCursor(QTextCursor::End);
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }

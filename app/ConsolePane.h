@@ -22,6 +22,9 @@ public:
 
     std::vector<std::string> consoleLines() const override;
     void setConsoleLines(const std::vector<std::string>& lines) override;
+    // Only the end of the text is rewritten and the start cut, so a tick's
+    // output costs what it adds rather than the whole pane.
+    void changeConsoleLines(const ConsoleLinesChange& change) override;
 
 protected:
     // What is typed, pasted or dropped must be single-byte text.
@@ -30,6 +33,10 @@ protected:
     void insertFromMimeData(const QMimeData* source) override;
 
 private:
+    // One line as the pane shows it.
+    static QString paneText(const std::string& line);
+    void scrollToEnd();
+
     bool settingText = false;
     // The lines last handed over, as bytes: the pane cannot show every byte
     // (a CR inside a line), so until the user edits they are the truth.

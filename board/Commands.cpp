@@ -26,7 +26,8 @@ VirtualBoard::Reply VirtualBoard::dispatch(std::uint8_t code, const std::vector<
             std::copy(p.begin() + 2, p.end(), eeprom_->programArea().begin() + kPageSize * readU16(p, 0));
             saveImage();
             run_->programChanged();
-            reply.busyMs = options_.pageWriteMs;
+            if (options_.busyWhileWriting) reply.busyMs = options_.pageWriteMs;
+            else reply.writeMs = options_.pageWriteMs;
         } else {
             refused = true;
         }

@@ -78,6 +78,7 @@ public:
 
     // Console bytes waiting to be sent, oldest first; the board takes them.
     std::string& console() { return console_; }
+    const std::string& console() const { return console_; }
 
     // ExecutorHost
     void consoleWrite(std::string_view bytes) override;

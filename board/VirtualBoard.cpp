@@ -53,6 +53,7 @@ void VirtualBoard::start() {
     state_ = State::Idle;
     frame_.clear();
     busyUntil_ = 0;
+    writeEnd_ = {};
     comeBackAt_ = 0;
     hungUp_ = false;
     attached_ = true;
@@ -125,6 +126,26 @@ void VirtualBoard::event(const std::string& text) {
 }
 
 std::uint64_t VirtualBoard::byteTimeUs() const { return 10'000'000ULL / (baud_ ? baud_ : kNormalBaud); }
+
+// A page write holds off a sync when a whole page sent after the echo would
+// arrive before the write is done. On an unpaced line a page arrives at once,
+// so there the board is busy for all of the write.
+bool VirtualBoard::pageWriteHoldsOff() const {
+    const auto left = writeEnd_ - Clock::now();
+    if (left <= Clock::duration::zero()) return false;
+    // The page frame after the echo: code, N, block number, 128 bytes,
+    // checksum. Its first byte counts as arrived when it is read.
+    constexpr std::uint64_t kPageFrameBytes = 3 + 130;
+    const auto crossing = options_.pace ? std::chrono::microseconds(byteTimeUs() * (kPageFrameBytes - 1))
+                                        : std::chrono::microseconds(0);
+    return left > crossing;
+}
+
+// A frame that came in faster than the sync's answer allowed for waits for
+// the write still going, as the board cannot take a command meanwhile.
+void VirtualBoard::awaitPageWrite() {
+    if (Clock::now() < writeEnd_) std::this_thread::sleep_until(writeEnd_);
+}
 
 // ---------------------------------------------------------------- the line
 
@@ -246,7 +267,7 @@ void VirtualBoard::onSync() {
         record_.addSync({now, 0});
         return;
     }
-    if (busyInjected_ > 0 || now < busyUntil_) {
+    if (busyInjected_ > 0 || now < busyUntil_ || pageWriteHoldsOff()) {
         if (busyInjected_ > 0) --busyInjected_;
         const std::uint8_t busy = kBusy;
         record_.addSync({now, kBusy});
@@ -304,6 +325,7 @@ void VirtualBoard::onFrame() {
         return;
     }
 
+    awaitPageWrite();
     Reply reply = ex.checksumOk ? dispatch(ex.code, ex.payload)
                                 : Reply{replyWithoutData(static_cast<std::uint8_t>(run_->statusBits() | StatusBit::BadChecksum)), 0, 0};
     auto& r = reply.bytes;
@@ -348,6 +370,8 @@ void VirtualBoard::onFrame() {
     send(r);
     if (reply.newBaud) baud_ = reply.newBaud;
     if (reply.busyMs > 0) busyUntil_ = nowMs() + static_cast<std::uint64_t>(reply.busyMs);
+    // The write starts once the reply has left.
+    if (reply.writeMs > 0) writeEnd_ = std::max(txClock_, Clock::now()) + std::chrono::milliseconds(reply.writeMs);
 }
 
 // -------------------------------------------------------------- the thread
@@ -484,6 +508,7 @@ bool VirtualBoard::running() const { BOARD_GET(run_->running(), false); }
 bool VirtualBoard::waitingInput() const { BOARD_GET(run_->waitingInput(), false); }
 std::int32_t VirtualBoard::storedValue(int index) const { BOARD_GET(eeprom_->storedValue(index), 0); }
 std::size_t VirtualBoard::pendingCharacters() const { BOARD_GET(run_->pendingCharacters(), 0); }
+std::size_t VirtualBoard::consoleWaiting() const { BOARD_GET(run_->console().size(), 0); }
 
 #undef BOARD_GET
 

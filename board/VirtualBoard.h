@@ -18,9 +18,14 @@
 // pseudo-terminal cannot be made.
 //
 // The protocol, as this board answers it:
-//   - A sync 0xAA is answered by 0xAB while the board is busy (for
-//     pageWriteMs after a DownloadBlock reply, eraseMs after an EraseProgram
-//     reply), otherwise by waiting console output and then the echo 0xAA.
+//   - A sync 0xAA is answered by 0xAB while the board is busy, otherwise by
+//     waiting console output and then the echo 0xAA. It is busy for eraseMs
+//     after an EraseProgram reply. A page (DownloadBlock) is written in the
+//     pageWriteMs after its reply while the next frame crosses the line, so
+//     a sync is answered busy only when a whole page sent after it would
+//     still find that write going; a frame that completes sooner waits for
+//     the write before it is executed. With busyWhileWriting the board is
+//     instead busy for the whole pageWriteMs after every page.
 //     Other bytes between exchanges are line noise and dropped.
 //   - After the echo the frame (code, N, payload, checksum) must arrive
 //     within frameTimeoutMs of the echo, else it is dropped (DroppedFrame)
@@ -50,7 +55,8 @@
 // for. Bytes the board would have sent meanwhile are lost, as on a line
 // nobody listens to.
 //
-// Pacing (BoardOptions::pace, off by default): bytes are sent no faster than
+// Pacing (BoardOptions::pace, off by default here; travin-board turns it on):
+// bytes are sent no faster than
 // 10 bits per byte at the board's rate, and each received byte counts as
 // arrived only 10 bit times after the one before it.
 //
@@ -96,7 +102,8 @@ struct BoardOptions {
     std::string eepromPath = "board.eeprom";
     std::string linkDir;          // where com<N> and com<N>.lock go; empty: no link
     int comNumber = 1;
-    int pageWriteMs = 5;          // busy after each DownloadBlock
+    int pageWriteMs = 5;          // write time of each DownloadBlock page
+    bool busyWhileWriting = false;  // busy for the whole write instead of overlapping it
     int eraseMs = 300;            // busy after EraseProgram
     int frameTimeoutMs = 1000;    // a frame must be complete this long after the echo
     bool powerOnRun = true;       // run the stored program after the start-up time
@@ -147,6 +154,7 @@ public:
     bool hungUp() const;
     std::int32_t storedValue(int index) const;
     std::size_t pendingCharacters() const;    // SendCharacter bytes not yet taken
+    std::size_t consoleWaiting() const;       // program output not yet sent
     std::vector<std::string> aciLines() const;     // every SendAci text received
     std::vector<std::string> inputAnswers() const; // every SendInput answer received
 
@@ -184,6 +192,7 @@ private:
         std::vector<std::uint8_t> bytes;
         std::uint32_t newBaud = 0;  // switch to this rate after the reply
         int busyMs = 0;             // busy for this long after the reply
+        int writeMs = 0;            // a page write that overlaps the next frame
     };
     enum class State { Idle, Frame };
 
@@ -204,6 +213,8 @@ private:
     void flushConsole();
     void event(const std::string& text);
     std::uint64_t byteTimeUs() const;
+    bool pageWriteHoldsOff() const;
+    void awaitPageWrite();
 
     BoardOptions options_;
     const std::chrono::steady_clock::time_point epoch_;
@@ -228,6 +239,7 @@ private:
     std::vector<std::uint8_t> frame_;
     std::uint64_t frameSyncMs_ = 0, frameDeadline_ = 0;
     std::uint64_t busyUntil_ = 0;
+    std::chrono::steady_clock::time_point writeEnd_{};  // the page write going on
     std::uint64_t autorunAt_ = 0;
     std::uint64_t comeBackAt_ = 0;
     bool hungUp_ = false;

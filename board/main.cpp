@@ -31,8 +31,12 @@ const char* kUsage =
     "  --eeprom FILE           EEPROM image (default: board.eeprom next to travin-board)\n"
     "  --program FILE          store this Travin source in the program area first\n"
     "  --trace                 print every exchange, decoded, one line each\n"
-    "  --pace                  pace the wire at 10 bits per byte of the current rate\n"
-    "  --page-write-ms MS      busy time after each DownloadBlock (default 5)\n"
+    "  --no-pace               send and take bytes as fast as the pseudo-terminal does; by\n"
+    "                          default the line is paced at 10 bits a byte of the current rate\n"
+    "  --page-write-ms MS      write time of each DownloadBlock page (default 5); the write\n"
+    "                          overlaps the next page crossing the line, and a sync is\n"
+    "                          answered busy only while it would still be going\n"
+    "  --busy-while-writing    answer busy for the whole write after every page instead\n"
     "  --erase-ms MS           busy time after EraseProgram (default 300)\n"
     "  --startup-ms MS         start-up wait instead of the image's start-up time\n"
     "  --no-autorun            never run the stored program at power-on\n"
@@ -48,7 +52,8 @@ const char* kUsage =
     "  --short-reply N         next data reply carries N bytes too few    [short N, cut N]\n"
     "  --hang-up-after MS      hang up the line after MS ...              [hangup [MS]]\n"
     "  --come-back-after MS    ... and come back MS later (default 2000)  [comeback]\n"
-    "trace console also: help, status, quit\n";
+    "trace console also: run, stop (the stored program, as RunProgram and StopProgram\n"
+    "would), help, status, quit\n";
 
 std::string executableDir() {
     char buf[4096];
@@ -73,11 +78,13 @@ int toInt(const std::string& flag, const char* text) {
 }
 
 void printStatus(const vboard::VirtualBoard& board) {
-    std::printf("line %s%s, %u bit/s, program %s%s, position %u, %zu exchanges, %zu noise bytes\n",
+    std::printf("line %s%s, %u bit/s, program %s%s, position %u, %zu exchanges, %zu noise bytes, "
+                "%zu console bytes sent, %zu waiting\n",
                 board.slavePath().c_str(), board.hungUp() ? " (hung up)" : board.attached() ? "" : " (closed)",
                 board.baudRate(), board.running() ? "running" : "stopped",
                 board.waitingInput() ? " (waiting for input)" : "", board.position(),
-                board.record().exchanges().size(), board.record().noiseBytes());
+                board.record().exchanges().size(), board.record().noiseBytes(), board.record().consoleSent().size(),
+                board.consoleWaiting());
     std::fflush(stdout);
 }
 
@@ -99,6 +106,8 @@ bool consoleCommand(vboard::VirtualBoard& board, const std::string& line) {
     if (word == "quit" || word == "exit") return false;
     if (word == "help") std::fputs(kUsage, stdout);
     else if (word == "status") printStatus(board);
+    else if (word == "run") board.runProgram();
+    else if (word == "stop") board.stopProgram();
     else if (word == "corrupt") board.injectCorruptChecksum();
     else if (word == "bit6") board.injectBit6();
     else if (word == "stall") board.injectStall(rest == "reply" ? vboard::StallAt::Reply : vboard::StallAt::Echo);
@@ -128,6 +137,7 @@ int main(int argc, char** argv) {
     options.eepromPath = dir + "/board.eeprom";
     options.linkDir = dir;
     options.comNumber = 0;
+    options.pace = true;  // people see the line as a real one would run
     std::string programFile;
     bool trace = false;
     bool corrupt = false, bit6 = false, stall = false;
@@ -144,7 +154,9 @@ int main(int argc, char** argv) {
         else if (a == "--eeprom") options.eepromPath = value();
         else if (a == "--program") programFile = value();
         else if (a == "--trace") trace = true;
-        else if (a == "--pace") options.pace = true;
+        else if (a == "--pace") options.pace = true;  // the default; still accepted
+        else if (a == "--no-pace") options.pace = false;
+        else if (a == "--busy-while-writing") options.busyWhileWriting = true;
         else if (a == "--page-write-ms") options.pageWriteMs = toInt(a, value());
         else if (a == "--erase-ms") options.eraseMs = toInt(a, value());
         else if (a == "--startup-ms") options.startupMs = toInt(a, value());

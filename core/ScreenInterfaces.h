@@ -11,6 +11,8 @@
 // else does.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -74,6 +76,23 @@ public:
 // The Input-Output console (Memo1): a list of text lines. The core keeps
 // the lines it writes and hands them over when they changed; the pane may
 // show them later (once per tick) so that a flood of bytes stays cheap.
+// What changed in the console's lines since they were last handed over: the
+// first `dropped` lines are gone, the next `kept` stay as they were, and
+// every line after those is replaced by `tail`.
+struct ConsoleLinesChange {
+    std::size_t dropped = 0;
+    std::size_t kept = 0;
+    std::vector<std::string> tail;
+
+    // The change applied to the lines it was taken against.
+    void applyTo(std::vector<std::string>& lines) const {
+        const std::size_t drop = std::min(dropped, lines.size());
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(drop));
+        lines.resize(std::min(kept, lines.size()));
+        lines.insert(lines.end(), tail.begin(), tail.end());
+    }
+};
+
 class ConsoleView {
 public:
     virtual ~ConsoleView() = default;
@@ -87,6 +106,13 @@ public:
     // only the lines.
     virtual void programByte(std::uint8_t) {}
     virtual void workbenchText(std::string_view) {}
+    // Change the pane's lines, as last handed over, by `change`. A pane that
+    // can change only its end (a flood touches just the last lines) should.
+    virtual void changeConsoleLines(const ConsoleLinesChange& change) {
+        std::vector<std::string> lines = consoleLines();
+        change.applyTo(lines);
+        setConsoleLines(lines);
+    }
 };
 
 enum class Answer { Yes, No, Cancel };

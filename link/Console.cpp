@@ -56,6 +56,10 @@ void Console::ConsoleWrite(std::string_view text) {
     for (char c : text) addByte(static_cast<std::uint8_t>(c));
 }
 
+void Console::ConsoleWriteBytes(const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) ConsoleWriteChar(bytes[i]);
+}
+
 void Console::DebuggerClearWindowExecute() {
     consoleLines.clear();
     consoleLines.emplace_back(" ");
@@ -68,7 +72,13 @@ void Console::flush() {
     if (!dirty) return;
     dirty = false;
     unflushed.clear();
-    wb.screens.console.setConsoleLines({consoleLines.begin(), consoleLines.end()});
+    if (consoleLines.wholeChanged()) {
+        const auto& all = consoleLines.all();
+        consoleLines.handedOver();
+        wb.screens.console.setConsoleLines({all.begin(), all.end()});
+    } else {
+        wb.screens.console.changeConsoleLines(consoleLines.takeChange());
+    }
 }
 
 void Console::paneEdited() {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/ConsoleLines.h"
 #include "link/LinkParts.h"
 
 namespace travin {
@@ -25,16 +26,19 @@ public:
     void ConsoleWriteChar(std::uint8_t byte);
     // ConsoleWriteChar for each byte up to the end (or a zero byte).
     void ConsoleWrite(std::string_view text);
+    // ConsoleWriteChar for every byte received, zero bytes included.
+    void ConsoleWriteBytes(const std::uint8_t* bytes, std::size_t count);
     // Clears the pane and leaves one line " ".
     void DebuggerClearWindowExecute();
 
-    // Hands the lines to the pane if they changed since the last flush.
+    // Hands the pane what changed in the lines since the last flush, as one
+    // change, if anything did.
     void flush();
     // The user typed into the pane: take its lines as they now stand, with
     // the output written since the last flush added after them.
     void paneEdited();
 
-    const std::deque<std::string>& lines() const { return consoleLines; }
+    const std::deque<std::string>& lines() const { return consoleLines.all(); }
 
 private:
     // One byte by the console's rules, without remembering it for the pane.
@@ -43,7 +47,7 @@ private:
     void addByte(std::uint8_t byte);
 
     LinkParts& wb;
-    std::deque<std::string> consoleLines;
+    ConsoleLines consoleLines;
     bool dirty = false;
     // Bytes written since the last flush, in order.
     std::string unflushed;

@@ -1,5 +1,6 @@
 #include "link/Monitor.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "link/Console.h"
@@ -135,11 +136,15 @@ bool Monitor::readConsoleBytes() {
             return false;
         }
         if (waiting == 0) return true;
-        std::uint8_t byte = 0;
-        // A count that promised a byte the read did not give: leave the
+        // All that is waiting in one read: only console output arrives
+        // between exchanges, and the pane takes it in one change per tick.
+        std::uint8_t bytes[4096];
+        const int wanted = std::min<int>(waiting, static_cast<int>(sizeof bytes));
+        const int got = wb.serial.SioGetChars(handle, bytes, wanted);
+        if (got > 0) wb.console.ConsoleWriteBytes(bytes, static_cast<std::size_t>(got));
+        // A count that promised bytes the read did not give: leave the
         // rest for the next tick rather than ask again at once.
-        if (wb.serial.SioGetChars(handle, &byte, 1) != 1) return true;
-        wb.console.ConsoleWriteChar(byte);
+        if (got != wanted) return true;
     }
 }
 

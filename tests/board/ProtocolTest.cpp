@@ -35,6 +35,8 @@ TEST_F(ProtocolTest, BusyAnswersComeAboutAHundredMillisecondsApart) {
 }
 
 TEST_F(ProtocolTest, BoardIsBusyWhileItWritesAPageAndWhileItErases) {
+    options_.busyWhileWriting = true;
+    startBoard();
     board_->setPageWriteMs(150);
     Bytes page = u16(0);
     page.resize(130, 'x');

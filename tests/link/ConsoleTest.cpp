@@ -129,5 +129,58 @@ TEST_F(ConsoleFixture, ALineThatNeverEndsKeepsItsNewestCharactersOnly) {
     EXPECT_EQ(console().lines().back(), " next");
 }
 
+// Streams that exercise every rule: line breaks, CR, zero bytes, high bytes,
+// the trimming to 101/102 lines, and a line longer than the pane holds.
+std::string streamNamed(const std::string& name) {
+    std::string s;
+    if (name == "Lines") {
+        for (int i = 0; i < 40; ++i) s += "line " + std::to_string(i) + "\r\n";
+    } else if (name == "ZerosAndHighBytes") {
+        for (int i = 0; i < 300; ++i) s += std::string("a\0\xE9", 3) + (i % 7 ? "" : "\n") + std::string(1, '\0');
+    } else if (name == "FloodPastTheKeptLines") {
+        for (int i = 0; i < 3000; ++i) s += "flood " + std::to_string(i) + (i % 3 ? "\r\n" : "\n");
+    } else if (name == "ZerosAtTheLimit") {
+        s = std::string(101, '\n') + std::string(5, '\0') + "x" + std::string(3, '\0') + "\n\n";
+    } else if (name == "LongLineThenLines") {
+        for (int i = 0; s.size() < 150000; ++i) s += "pos " + std::to_string(i) + "\r";
+        for (int i = 0; i < 120; ++i) s += "\nafter " + std::to_string(i);
+    }
+    return s;
+}
+
+struct BatchRow {
+    const char* stream;
+    std::size_t batch;  // bytes a tick takes
+};
+class ConsoleBatch : public ::testing::TestWithParam<BatchRow> {};
+
+// A tick's bytes reach the pane as one change; the pane must end with the
+// lines it would have had with every byte handed over on its own.
+TEST_P(ConsoleBatch, OneChangePerTickLeavesTheLinesOfByteAtATime) {
+    const std::string stream = streamNamed(GetParam().stream);
+    ASSERT_FALSE(stream.empty());
+    FakeBench single("/nonexistent/"), batched("/nonexistent/");
+    single.wb->console.DebuggerClearWindowExecute();
+    batched.wb->console.DebuggerClearWindowExecute();
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(stream.data());
+    for (std::size_t i = 0; i < stream.size(); ++i) single.wb->console.ConsoleWriteChar(bytes[i]);
+    single.wb->console.flush();
+    for (std::size_t at = 0; at < stream.size(); at += GetParam().batch) {
+        batched.wb->console.ConsoleWriteBytes(bytes + at, std::min(GetParam().batch, stream.size() - at));
+        batched.wb->console.flush();
+        const auto& now = batched.wb->console.lines();
+        ASSERT_EQ(batched.console.shown, std::vector<std::string>(now.begin(), now.end())) << "after byte " << at;
+    }
+    EXPECT_EQ(batched.console.shown, single.console.shown);
+    EXPECT_GT(batched.console.updates, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, ConsoleBatch,
+    ::testing::Values(BatchRow{"Lines", 7}, BatchRow{"ZerosAndHighBytes", 5}, BatchRow{"FloodPastTheKeptLines", 192},
+                      BatchRow{"FloodPastTheKeptLines", 4096}, BatchRow{"ZerosAtTheLimit", 1},
+                      BatchRow{"ZerosAtTheLimit", 3}, BatchRow{"LongLineThenLines", 4096}),
+    [](const auto& info) { return std::string(info.param.stream) + "By" + std::to_string(info.param.batch); });
+
 }  // namespace
 }  // namespace travin::testing
