@@ -64,6 +64,9 @@ void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
         if (i) text += QChar('\n');
         text += paneText(lines[i]);
     }
+    // Only LF starts a line. The document would break the line at a CR as
+    // well, so a CR is shown as nothing; it stays in the lines themselves.
+    text.remove(QChar('\r'));
     // The pane holds at most its capacity; the newest output is what matters.
     if (text.size() > kMaxCharacters) text = text.right(kMaxCharacters);
     settingText = true;

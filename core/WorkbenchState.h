@@ -26,7 +26,8 @@ struct WorkbenchState {
     bool inputRequested = false;
 
     // Monitor counters: a step with period p runs on a tick whose counter,
-    // before its increment, is a multiple of p.
+    // before its increment, is a multiple of p. The monitor keeps each
+    // within 1..p, so they never overflow.
     int portTickCount = 1;
     int probeTickCount = 1;
     int statusTickCount = 1;

@@ -12,6 +12,8 @@ namespace travin {
 
 namespace {
 
+const std::string kLineBeyondTable = "Breakpoints can be set on the first 65535 lines only";
+
 // Holds the listing's modified mark and puts it back when the colouring is
 // done: the widget counts a colour change as an edit, and the monitor would
 // then clear the very breakpoints being painted.
@@ -100,6 +102,12 @@ void Breakpoints::DebuggerSetBreakpointExecute() {
     const int line = lineAtPosition(starts, caret);
     // An empty listing has no caret line; no slot may name a missing line.
     if (line < 0) return;
+    // The board's table holds 16-bit line numbers and 0xFFFF means a free
+    // slot, so a line from there on cannot be named; the table stays as it is.
+    if (line >= kEmptySlot) {
+        wb.screens.notices.ShowNotice(kLineBeyondTable);
+        return;
+    }
 
     auto& slots = wb.state.breakpoints;
     bool held = false;

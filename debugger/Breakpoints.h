@@ -33,7 +33,8 @@ public:
     // The line at executingPosition blue (magenta on a breakpoint line),
     // caret at its start, scrolled into view, listing focused.
     void MarkExecutingLine();
-    // The Break operation: toggles a breakpoint on the caret line.
+    // The Break operation: toggles a breakpoint on the caret line. A line
+    // past the 65535th is refused with a notice and the table kept.
     void DebuggerSetBreakpointExecute();
 
 private:

@@ -92,6 +92,9 @@ void MemoryOps::EraseMemoryMenuClick() {
         wb.controls.DisableControls();
         wb.console.ConsoleWrite("Erasing EEPROM....");
         wb.link.ExchangeCommand(command::EraseProgram, nullptr, 0);
+        // The board's program area is empty now, the listing is not: the
+        // next Run or Single Step must download first.
+        if (wb.state.detected) wb.state.downloadNeeded = true;
         wb.console.ConsoleWrite(wb.state.detected ? "Done\r\n" : "Erase Failed\r\n");
         wb.controls.UpdateControls();
     }
@@ -119,7 +122,9 @@ void MemoryOps::StartupTimeMenuClick() {
     }
 
     const int seconds = clampStartupTime(*entered);
-    // Bytes 1 to 23 are the board's business and go back as they came.
+    // Bytes 1 to 23 are the board's business and go back as they came. The
+    // read above succeeded only with all 24 bytes (the link refuses a reply
+    // of another length), so they are this read's, never an earlier one's.
     wb.state.startupBlock[0] = static_cast<std::uint8_t>(seconds);
     wb.link.SendCommand(command::SetStartupTime, wb.state.startupBlock.data(),
                         static_cast<int>(wb.state.startupBlock.size()));

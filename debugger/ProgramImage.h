@@ -6,11 +6,13 @@
 //   kLineLimit, kLineCountLimit, kProgramAreaSize   the board's limits
 //   LimitVerdict, checkLimits()      the three limits and where they fail
 //   buildPages()                     the listing as 130-byte download pages
-//   dotsAfterPage()                  whether a page's reply earns a dot
+//   dotAfterPage()                   whether a page's reply earns a dot
+//   lineStarts()                     the program position of each line
 //   lineAtPosition()                 the line that holds a program position
 //   breakpointPayload()              the six bytes of the breakpoint table
 //   variableRow()                    "%c:% ld" for the variables pane
 //   readLong()                       "%ld"-style reading, range-checked
+//   readLeadingInteger()             the same reading, any size
 //   clampStartupTime()               1 to 7 seconds
 //   splitProgramStream()             an uploaded stream as listing lines
 //   programTextPieces()              an uploaded stream as the pane's text

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "link/Console.h"
 #include "core/Controls.h"
@@ -16,6 +17,7 @@ constexpr std::uint8_t kReplyHasData = 0x80;
 constexpr std::uint8_t kSendChecksumBad = 0x40;
 constexpr std::uint8_t kRunningBit = 0x20;
 constexpr std::uint8_t kInputBit = 0x10;
+const std::string kReplyLengthError = "reply length error";
 
 // Counts one exchange under way for as long as it lives, on every way out.
 class DepthGuard {
@@ -69,8 +71,15 @@ void CommandLink::write(const std::uint8_t* bytes, int count) {
 }
 
 void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload, int length) {
+    // The length byte cannot say more than 255; cutting the payload would
+    // send a frame the board takes as good. Such a call is a fault of the
+    // caller, refused before a byte reaches the wire.
+    if (length < 0 || length > kMaxPayload) {
+        throw std::logic_error("ExchangeCommand: payload of " + std::to_string(length) + " bytes for command " +
+                               std::to_string(code) + " (0 to 255 fit a frame)");
+    }
+    if (length > 0 && payload == nullptr) throw std::logic_error("ExchangeCommand: payload bytes missing");
     DepthGuard guard(depth);
-    length = std::clamp(length, 0, 255);
 
     std::int64_t start = wb.screens.clock.nowMs();
     std::uint8_t checksum = static_cast<std::uint8_t>(code + length);
@@ -116,6 +125,12 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
             LinkFailure("checksum error");
             return;
         }
+        // A well-formed reply of the wrong size is as much a fault of the
+        // line as a bad checksum: the bytes it lacks or adds are not data.
+        if (!replyLengthFits(code, true, count)) {
+            LinkFailure(kReplyLengthError);
+            return;
+        }
         ++answered;
         StoreReplyData(code, data, count);
         updateStatusFlags(status);
@@ -128,6 +143,11 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
     }
     if (status & kSendChecksumBad) {
         LinkFailure("send checksum error");
+        return;
+    }
+    // A command whose answer is its data got none.
+    if (!replyLengthFits(code, false, 0)) {
+        LinkFailure(kReplyLengthError);
         return;
     }
     ++answered;

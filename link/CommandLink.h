@@ -58,6 +58,7 @@ public:
     static constexpr int kDetectedBudgetMs = 5000;
     static constexpr int kSearchBudgetMs = 250;
     static constexpr int kBusyWaitMs = 100;
+    static constexpr int kMaxPayload = 255;
 
 private:
     void updateStatusFlags(std::uint8_t status);

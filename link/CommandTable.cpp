@@ -7,25 +7,25 @@ namespace travin {
 namespace {
 
 constexpr std::array<CommandInfo, 19> kCommands{{
-    {command::DownloadBlock, "DownloadBlock", "", 0},
-    {command::RunProgram, "RunProgram", "Run Command", 8},
-    {command::StopProgram, "StopProgram", "Stop Command", 8},
-    {command::SetBreakpoints, "SetBreakpoints", "", 0},
-    {command::StepProgram, "StepProgram", "Step Command", 8},
-    {command::ResetProgram, "ResetProgram", "Reset Command", 8},
-    {command::GetStatus, "GetStatus", "Status Command", 4},
-    {command::GetVariables, "GetVariables", "get var", 4},
-    {command::SetVariable, "SetVariable", "", 0},
-    {command::GetInputPrompt, "GetInputPrompt", "", 0},
-    {command::SendInput, "SendInput", "", 0},
-    {command::UploadBlock, "UploadBlock", "", 0},
-    {command::EraseProgram, "EraseProgram", "", 0},
-    {command::GetStartupTime, "GetStartupTime", "", 0},
-    {command::SetStartupTime, "SetStartupTime", "", 0},
-    {command::ChangeBaud, "ChangeBaud", "", 0},
-    {command::SendCharacter, "SendCharacter", "", 0},
-    {command::SendAci, "SendAci", "", 0},
-    {command::GetVersion, "GetVersion", "", 0},
+    {command::DownloadBlock, "DownloadBlock", "", 0, kAnyReplyLength},
+    {command::RunProgram, "RunProgram", "Run Command", 8, kAnyReplyLength},
+    {command::StopProgram, "StopProgram", "Stop Command", 8, kAnyReplyLength},
+    {command::SetBreakpoints, "SetBreakpoints", "", 0, kAnyReplyLength},
+    {command::StepProgram, "StepProgram", "Step Command", 8, kAnyReplyLength},
+    {command::ResetProgram, "ResetProgram", "Reset Command", 8, kAnyReplyLength},
+    {command::GetStatus, "GetStatus", "Status Command", 4, kAnyReplyLength},
+    {command::GetVariables, "GetVariables", "get var", 4, 106},
+    {command::SetVariable, "SetVariable", "", 0, kAnyReplyLength},
+    {command::GetInputPrompt, "GetInputPrompt", "", 0, kAnyReplyLength},
+    {command::SendInput, "SendInput", "", 0, kAnyReplyLength},
+    {command::UploadBlock, "UploadBlock", "", 0, 130},
+    {command::EraseProgram, "EraseProgram", "", 0, kAnyReplyLength},
+    {command::GetStartupTime, "GetStartupTime", "", 0, 24},
+    {command::SetStartupTime, "SetStartupTime", "", 0, kAnyReplyLength},
+    {command::ChangeBaud, "ChangeBaud", "", 0, kAnyReplyLength},
+    {command::SendCharacter, "SendCharacter", "", 0, kAnyReplyLength},
+    {command::SendAci, "SendAci", "", 0, kAnyReplyLength},
+    {command::GetVersion, "GetVersion", "", 0, kAnyReplyLength},
 }};
 
 // Every cut must stay inside its source text.
@@ -51,6 +51,12 @@ const CommandInfo* commandInfo(std::uint8_t code) {
 std::string_view commandName(std::uint8_t code) {
     const CommandInfo* info = commandInfo(code);
     return info ? info->name : std::string_view("Unknown");
+}
+
+bool replyLengthFits(std::uint8_t code, bool hasData, int length) {
+    const CommandInfo* info = commandInfo(code);
+    if (!info || info->replyLength == kAnyReplyLength) return true;
+    return hasData && length == info->replyLength;
 }
 
 std::string_view fixedPayload(std::uint8_t code) {

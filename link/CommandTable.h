@@ -7,6 +7,11 @@
 //   fixedPayload(code) the fixed payload sent on the wire ("Stop Com", "Stat",
 //                      ...): the source text cut to the payload's length;
 //                      empty for commands whose payload is data or nothing
+//   replyLengthFits(code, hasData, length)
+//                      whether a reply of that form and data length is one
+//                      the command can have: a command whose reply data has
+//                      a fixed size takes exactly that many bytes, and never
+//                      a reply without data
 //
 // The virtual board keeps its own table on purpose, so that a mistake here
 // cannot hide in both ends.
@@ -48,13 +53,19 @@ struct CommandInfo {
     std::string_view payloadSource;
     // Bytes of payloadSource sent (8 for "Stop Command" -> "Stop Com").
     int payloadLength;
+    // Bytes of reply data the command always gets, kAnyReplyLength when the
+    // reply may carry any number of bytes or none (texts, plain replies).
+    int replyLength;
 };
+
+inline constexpr int kAnyReplyLength = -1;
 
 // Every code in ascending order; code 5 is not used and not listed.
 std::span<const CommandInfo> commandTable();
 const CommandInfo* commandInfo(std::uint8_t code);
 std::string_view commandName(std::uint8_t code);
 std::string_view fixedPayload(std::uint8_t code);
+bool replyLengthFits(std::uint8_t code, bool hasData, int length);
 
 // Payload bytes of a fixed payload, for SendCommand/ExchangeCommand.
 inline const std::uint8_t* payloadBytes(std::string_view text) {

@@ -15,10 +15,13 @@ namespace travin {
 namespace {
 
 // A step with period p runs when its counter, before the increment, is a
-// multiple of p; counters start at 1 and are never reset.
+// multiple of p; counters start at 1. The counter is kept at its remainder
+// plus one instead of growing without end: the same ticks run as with an
+// endless count, and it can never overflow, however long the workbench runs.
 bool countedTickRuns(int& counter, int period) {
-    const int before = counter++;
-    return before % period == 0;
+    const int remainder = counter % period;
+    counter = remainder + 1;
+    return remainder == 0;
 }
 
 }  // namespace
@@ -49,6 +52,9 @@ void Monitor::tick() {
     if (wb.state.portHandle == kInvalidHandle) return;
     if (!wb.state.detected && !detect()) return;
     if (!readConsoleBytes()) return;
+    // After the console read, so that a line that is gone is reported as
+    // such before the name that pointed at it.
+    if (!followPortName()) return;
     statusPoll();
 }
 
@@ -108,6 +114,19 @@ void Monitor::showPortProblem(const std::string& text) {
     if (text == shownPortProblem) return;
     shownPortProblem = text;
     wb.screens.main.setPortProblem(text);
+}
+
+bool Monitor::followPortName() {
+    WorkbenchState& s = wb.state;
+    // A pending reopen already closes the port at its port tick.
+    if (s.reopenRequested) return true;
+    char name[16];
+    std::snprintf(name, sizeof name, "COM%d", s.openPort);
+    if (!wb.serial.SioNameMoved(s.portHandle, name)) return true;
+    // The name now means another device (a board came back on its link, or
+    // its link went): close this one; the port tick opens what it names.
+    wb.link.LinkFailure("Serial Port Closed");
+    return false;
 }
 
 bool Monitor::detect() {

@@ -1,6 +1,7 @@
 // The background monitor, one call of BackgroundProcessTimer per tick of the
 // 100 ms timer: listing edits, the port tick (open the selected port, or
-// switch from another), detection of the board, console bytes, the status
+// switch from another, or follow a COM name that now names another
+// device), detection of the board, console bytes, the status
 // poll and the answer to an input request. Also ChangeBaudRate.
 //
 // Ticks never overlap and never run inside an exchange: a tick that fires
@@ -53,6 +54,8 @@ private:
     // The status bar's line on why the last open failed.
     std::string portProblemText() const;
     void showPortProblem(const std::string& text);
+    // False when the open port no longer is what its COM name names.
+    bool followPortName();
     bool detect();
     bool readConsoleBytes();
     void statusPoll();

@@ -72,6 +72,11 @@ public:
 
     // The device path a COM name opens ("" for a name that is not COM1..COM8).
     std::string devicePath(const std::string& name) const;
+    // True when `name` now resolves to another device than the one open as
+    // `handle` (its com<n> entry appeared, was changed or went away), so
+    // the port must be opened again to follow it. Never on Windows, where
+    // names are opened as given.
+    bool SioNameMoved(int handle, const std::string& name) const;
 
     // The folder of the com<n> entries, ending with a separator.
     const std::string& linkFolder() const { return deviceFolder; }

@@ -181,6 +181,17 @@ std::string SerialDriver::devicePath(const std::string& name) const {
     return std::string("/dev/ttyS") + static_cast<char>(digit - 1);
 }
 
+bool SerialDriver::SioNameMoved(int handle, const std::string& name) const {
+    const std::string path = devicePath(name);
+    if (handle < 0 || path.empty()) return false;
+    struct stat open;
+    // A port that cannot be looked at is SioTest's to report.
+    if (fstat(handle, &open) != 0) return false;
+    struct stat named;
+    if (stat(path.c_str(), &named) != 0) return true;   // it names nothing now
+    return open.st_dev != named.st_dev || open.st_ino != named.st_ino || open.st_rdev != named.st_rdev;
+}
+
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;

@@ -94,6 +94,11 @@ std::string SerialDriver::devicePath(const std::string& name) const {
     return name;
 }
 
+bool SerialDriver::SioNameMoved(int, const std::string&) const {
+    // A COM name here is the port itself, never an entry that can move.
+    return false;
+}
+
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;

@@ -513,13 +513,43 @@ TEST_F(Memory, EraseAsksThenErasesAndLeavesTheListing) {
     EXPECT_EQ(wb().console.lines().at(0), " Erasing EEPROM....Done\r");
     EXPECT_TRUE(fake->timer.on);
     EXPECT_EQ(listing().text, (std::vector<std::string>{"kept"}));
-    EXPECT_FALSE(state().downloadNeeded);
+    // The board no longer holds the listing's program.
+    EXPECT_TRUE(state().downloadNeeded);
 
     forget();
     notices().answers = {Answer::No};
     wb().memory.EraseButtonClick();
     EXPECT_EQ(notices().questions.size(), 1u);
     EXPECT_TRUE(codes().empty());
+}
+
+TEST_F(Memory, RunAfterEraseDownloadsFirst) {
+    listing().setLines({"print \"after\""});
+    wb().download.DebuggerDownloadExecute();
+    ASSERT_FALSE(state().downloadNeeded);
+    notices().answers = {Answer::Yes};
+    wb().memory.EraseMemoryMenuClick();
+    ASSERT_EQ(board->program(), "");
+    forget();
+    wb().execution.DebuggerRunExecute();
+    EXPECT_FALSE(exchangesOf(cmd::DownloadBlock).empty()) << "Run started the erased memory";
+    EXPECT_EQ(board->program(), "print \"after\"\r\n");
+    ASSERT_TRUE(tickUntilStopped());
+    EXPECT_NE(consoleText().find("after"), std::string::npos) << consoleText();
+}
+
+TEST_F(Memory, ShortUploadReplyFailsAndTheListingKeepsItsText) {
+    ASSERT_TRUE(board->storeSource("print the variables\n"));
+    listing().setLines({"mine"});
+    listing().modifiedMark = false;
+    board->injectShortReply(5);
+    upload();
+    EXPECT_NE(consoleText().find("Upload Failed\r"), std::string::npos) << consoleText();
+    EXPECT_EQ(consoleText().find("Done"), std::string::npos) << consoleText();
+    EXPECT_EQ(listing().text, (std::vector<std::string>{"mine"}));
+    EXPECT_FALSE(listing().modifiedMark);
+    ASSERT_GE(notices().notices.size(), 2u);
+    EXPECT_EQ(notices().notices[0], "Serial Communications Error (reply length error)");
 }
 
 // --- Start-up time -----------------------------------------------------------------

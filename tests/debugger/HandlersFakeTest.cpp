@@ -138,6 +138,34 @@ TEST_F(Bench, BreakOnEmptyListingSetsNothing) {
     EXPECT_EQ(wb.state.breakpoints, (std::array<std::uint16_t, 3>{kEmptySlot, kEmptySlot, kEmptySlot}));
 }
 
+// The board's table holds 16-bit lines and 0xFFFF marks a free slot.
+struct BreakLineCase {
+    int line;
+    bool accepted;
+};
+class BreakLimit : public Bench, public ::testing::WithParamInterface<BreakLineCase> {};
+
+TEST_P(BreakLimit, LinesTheTableCannotHoldAreRefusedWithANotice) {
+    stopped();
+    numberedLines(65537);
+    wb.state.breakpoints = {3, kEmptySlot, kEmptySlot};
+    listing.setSelection(listing.lineStart(GetParam().line) + 2, 0);
+    wb.breakpoints.DebuggerSetBreakpointExecute();
+    if (GetParam().accepted) {
+        EXPECT_TRUE(fb.notices.notices.empty());
+        EXPECT_EQ(wb.state.breakpoints, (std::array<std::uint16_t, 3>{3, 65534, kEmptySlot}));
+        return;
+    }
+    EXPECT_EQ(fb.notices.notices,
+              (std::vector<std::string>{"Breakpoints can be set on the first 65535 lines only"}));
+    EXPECT_EQ(wb.state.breakpoints, (std::array<std::uint16_t, 3>{3, kEmptySlot, kEmptySlot}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, BreakLimit,
+                         ::testing::Values(BreakLineCase{65534, true}, BreakLineCase{65535, false},
+                                           BreakLineCase{65536, false}),
+                         [](const auto& info) { return "Line" + std::to_string(info.param.line); });
+
 // --- Guards -----------------------------------------------------------------
 
 struct GuardCase {

@@ -109,7 +109,12 @@ TEST_P(ReplyForms, StateAfterTheReply) {
     const ReplyRow& row = GetParam();
     PeerBench pb;
     int answered = 0;
-    pb.peer.onFrame = [&](const ScriptedPeer::Frame&) { return answered++ == 0 ? row.reply : Bytes{0x00, 0x00}; };
+    pb.peer.onFrame = [&](const ScriptedPeer::Frame& f) {
+        if (answered++ == 0) return row.reply;
+        // The variables refreshed after a stop come as the board sends them.
+        if (f.code == command::GetVariables) return dataReply(0x80, Bytes(106, 0));
+        return Bytes{0x00, 0x00};
+    };
     pb.peer.start();
     ASSERT_TRUE(pb.openNow());
     pb.state().detected = row.detectedBefore;

@@ -11,11 +11,13 @@
 #include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBlock>
 #include <QTimer>
 #include <filesystem>
 
 #include "LinkBench.h"
 #include "link/CommandTable.h"
+#include "app/ConsolePane.h"
 #include "app/MonitorTimerQt.h"
 #include "app/SerialDevicesForm.h"
 #include "app/TComPortForm.h"
@@ -251,6 +253,28 @@ TEST(MonitorTimer, FiringInsideAModalBoxOfAnExchangeDoesNothing) {
     EXPECT_EQ(tb.qtWb.state.portTickCount, 1);
     EXPECT_EQ(peer.frames().size(), 1u);
     tb.qtTimer.setTimerEnabled(false);
+}
+
+// Console bytes through the core's rule into the real pane: a bare CR stays
+// inside its line, and CR LF is one line break.
+TEST(ConsolePaneLines, BareCarriageReturnDoesNotBreakTheLine) {
+    ensureApp();
+    FakeListing listing;
+    ConsolePane pane;
+    FakeNotices notices;
+    FakeMainView main;
+    FakeTimer timer;
+    FakeClock clock;
+    FakeDesktop desktop;
+    Workbench wb(Screens{listing, pane, notices, main, timer, clock, desktop}, "/nonexistent-travin-folder/");
+    wb.console.DebuggerClearWindowExecute();
+    wb.console.ConsoleWrite("pos 1\rpos 2\r\nnext\n");
+    wb.console.flush();
+    ASSERT_EQ(pane.document()->blockCount(), 3) << pane.toPlainText().toStdString();
+    EXPECT_EQ(pane.document()->findBlockByNumber(0).text().toStdString(), " pos 1pos 2");
+    EXPECT_EQ(pane.document()->findBlockByNumber(1).text().toStdString(), " next");
+    // The lines keep every byte as it came.
+    EXPECT_EQ(pane.consoleLines(), (std::vector<std::string>{" pos 1\rpos 2\r", " next", " "}));
 }
 
 }  // namespace

@@ -2,10 +2,13 @@
 // pseudo-terminals: detection, busy and console traffic, link failures with
 // re-detection, switching ports, short replies and a console flood. The
 // board's record shows what reached the wire; ticks are driven by hand.
+#include <pty.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "LinkBench.h"
@@ -260,19 +263,56 @@ TEST(BoardPorts, SwitchFromComOneToComTwo) {
     EXPECT_EQ(ex[2].code, command::GetVersion);
 }
 
-TEST(BoardReplies, ShortVariablesReplyStoresOnlyWholeValues) {
+TEST(BoardReplies, ShortVariablesReplyIsALinkFaultAndKeepsTheValues) {
     BoardBench bb;
     bb.detect();
     for (int i = 0; i < kVariableCount; ++i) bb.board.setVariable(i, 1000 + i);
     bb.state().variableValues.fill(-1);
     bb.state().executingPosition = 77;
-    bb.board.injectShortReply(3);   // 103 bytes: 25 whole values, no position
+    bb.board.injectShortReply(3);   // 103 bytes with a checksum that fits them
     bb.wb().link.SendCommand(command::GetVariables, fixedPayload(command::GetVariables));
-    ASSERT_TRUE(bb.state().detected);
-    for (int i = 0; i < 25; ++i) EXPECT_EQ(bb.state().variableValues[i], 1000 + i) << i;
-    EXPECT_EQ(bb.state().variableValues[25], -1);
+    EXPECT_FALSE(bb.state().detected);
+    EXPECT_EQ(bb.bench.notices.notices,
+              (std::vector<std::string>{"Serial Communications Error (reply length error)", kPowerCycle}));
+    for (auto v : bb.state().variableValues) EXPECT_EQ(v, -1);
     EXPECT_EQ(bb.state().executingPosition, 77);
 }
+
+// When the board stops, its com1 link goes; what COM1 then opens (the
+// built-in port, or a stand-in device put there) must give way to the board
+// once it is back on com1.
+class BoardComesBack : public ::testing::TestWithParam<bool> {};
+
+TEST_P(BoardComesBack, IsFoundAgainOnItsLink) {
+    const bool standIn = GetParam();
+    BoardBench bb;
+    bb.detect();
+    bb.board.stop();
+    ASSERT_GT(bb.ticksUntil([&] { return bb.bench.notices.notices.size() == 2; }, 5), 0);
+
+    int master = -1, slave = -1;
+    if (standIn) {
+        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        std::filesystem::create_symlink(::ttyname(slave), bb.folder.path + "com1");
+    }
+    if (bb.ticksUntil([&] { return bb.state().portHandle != kInvalidHandle; }, 25) < 0) {
+        GTEST_SKIP() << "nothing opens as COM1 while the board is away (no built-in port here)";
+    }
+    bb.ticks(10);   // a silent device: opened, never detected
+    EXPECT_FALSE(bb.state().detected);
+    ASSERT_EQ(bb.bench.notices.notices.size(), 2u);
+
+    bb.board.start();
+    EXPECT_GT(bb.ticksUntil([&] { return bb.state().detected; }, 60), 0) << "the board on com1 was never found";
+    ASSERT_EQ(bb.bench.notices.notices.size(), 4u);
+    EXPECT_EQ(bb.bench.notices.notices[2], "Serial Communications Error (Serial Port Closed)");
+    EXPECT_EQ(bb.detectionLines(), 2);
+    if (master >= 0) ::close(master);
+    if (slave >= 0) ::close(slave);
+}
+
+INSTANTIATE_TEST_SUITE_P(WhileAway, BoardComesBack, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "StandInDevice" : "BuiltInPort"; });
 
 TEST(BoardConsole, FloodReachesTheLinesCheaply) {
     BoardBench bb;

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -80,8 +81,8 @@ TEST(MonitorTick, NoEditNoMark) {
 
 TEST(MonitorTick, PortThatCannotOpenIsRetriedEveryTwentyTicksSilently) {
     NoPortBench nb;
-    nb.ticks(100);
-    EXPECT_EQ(nb.state().portTickCount, 101);
+    nb.ticks(105);
+    EXPECT_EQ(nb.state().portTickCount, 6);   // 105 counted, kept within one period
     EXPECT_EQ(nb.state().probeTickCount, 1);
     EXPECT_EQ(nb.state().statusTickCount, 1);
     EXPECT_TRUE(nb.state().reopenRequested);
@@ -226,6 +227,46 @@ TEST(ShowStopped, LightFirstThenVariablesThenTheListingMarks) {
     EXPECT_EQ(nb.bench.listing.selectionStart(), 7);
     EXPECT_FALSE(nb.bench.listing.modified());
 }
+
+// Each counted step keeps its exact period across the point where an
+// endless signed count would overflow.
+struct CounterRow {
+    const char* name;
+    int WorkbenchState::*counter;
+    int period;
+    bool portOpen, detected;
+};
+class CounterLimit : public ::testing::TestWithParam<CounterRow> {};
+
+TEST_P(CounterLimit, PeriodHoldsPastTheLargestCount) {
+    const CounterRow& row = GetParam();
+    LinkBench lb;
+    ScriptedPeer peer(lb.folder.path, 1);
+    peer.start();
+    if (row.portOpen) {
+        ASSERT_TRUE(lb.openNow());
+    }
+    lb.state().detected = row.detected;
+    // Just past the last tick that runs the step below the largest int.
+    const int last = std::numeric_limits<int>::max() - std::numeric_limits<int>::max() % row.period;
+    lb.state().*row.counter = last + 1;
+    const auto ran = [&] {
+        return row.portOpen ? peer.syncCount() > 0 : lb.state().portHandle != kInvalidHandle;
+    };
+    for (int i = 1; i < row.period; ++i) {
+        lb.ticks(1);
+        ASSERT_FALSE(ran()) << "ran after " << i << " ticks";
+    }
+    lb.ticks(1);
+    EXPECT_TRUE(ran()) << "did not run after " << row.period << " ticks";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Counters, CounterLimit,
+    ::testing::Values(CounterRow{"PortTick", &WorkbenchState::portTickCount, Monitor::kPortPeriod, false, false},
+                      CounterRow{"Probe", &WorkbenchState::probeTickCount, Monitor::kProbePeriod, true, false},
+                      CounterRow{"StatusPoll", &WorkbenchState::statusTickCount, Monitor::kStatusPeriod, true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace travin::testing
