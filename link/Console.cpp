@@ -21,6 +21,11 @@ void keepLineTail(std::string& line) {
 }  // namespace
 
 void Console::ConsoleWriteChar(std::uint8_t byte) {
+    if (bytesListener) receivedBytes.push_back(static_cast<char>(byte));
+    append(byte);
+}
+
+void Console::append(std::uint8_t byte) {
     applyByte(byte);
     // Kept until the pane has them, so that a user edit of the pane before
     // the next flush cannot drop them (see paneEdited).
@@ -48,7 +53,7 @@ void Console::applyByte(std::uint8_t byte) {
 void Console::ConsoleWrite(std::string_view text) {
     for (char c : text) {
         if (c == '\0') break;
-        ConsoleWriteChar(static_cast<std::uint8_t>(c));
+        append(static_cast<std::uint8_t>(c));
     }
 }
 
@@ -61,6 +66,12 @@ void Console::DebuggerClearWindowExecute() {
 }
 
 void Console::flush() {
+    if (!receivedBytes.empty()) {
+        // Swapped out first: the listener may run anything, even a flush.
+        std::string chunk;
+        chunk.swap(receivedBytes);
+        if (bytesListener) bytesListener->consoleBytesReceived(chunk);
+    }
     if (!dirty) return;
     dirty = false;
     unflushed.clear();

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ConsoleBytesListener.h"
 #include "link/LinkParts.h"
 
 namespace travin {
@@ -19,17 +20,22 @@ class Console {
 public:
     explicit Console(LinkParts& parts) : wb(parts) {}
 
-    // Appends one byte to the last line; LF starts a new line " ". The most
-    // recent 101 or 102 lines are kept; a line longer than twice the pane's
-    // 65536 characters keeps only its newest 65536.
+    // Appends one byte the board sent to the last line; LF starts a new
+    // line " ". The most recent 101 or 102 lines are kept; a line longer than
+    // twice the pane's 65536 characters keeps only its newest 65536. The
+    // byte also goes to the listener, if any, at the next flush.
     void ConsoleWriteChar(std::uint8_t byte);
-    // ConsoleWriteChar for each byte up to the end (or a zero byte).
+    // The workbench's own text, appended as ConsoleWriteChar does up to the
+    // end (or a zero byte), but not handed to the listener.
     void ConsoleWrite(std::string_view text);
     // Clears the pane and leaves one line " ".
     void DebuggerClearWindowExecute();
 
-    // Hands the lines to the pane if they changed since the last flush.
+    // Hands the board's bytes since the last flush to the listener, and the
+    // lines to the pane if they changed since then.
     void flush();
+    // The one reader of the board's bytes besides the pane; null for none.
+    void setBytesListener(ConsoleBytesListener* listener) { bytesListener = listener; }
     // The user typed into the pane: take its lines as they now stand, with
     // the output written since the last flush added after them.
     void paneEdited();
@@ -39,12 +45,17 @@ public:
 private:
     // One byte by the console's rules, without remembering it for the pane.
     void applyByte(std::uint8_t byte);
+    // applyByte, and the byte remembered until the pane has it.
+    void append(std::uint8_t byte);
 
     LinkParts& wb;
     std::deque<std::string> consoleLines;
     bool dirty = false;
     // Bytes written since the last flush, in order.
     std::string unflushed;
+    ConsoleBytesListener* bytesListener = nullptr;
+    // The board's bytes since the last flush, for the listener.
+    std::string receivedBytes;
 };
 
 }  // namespace travin
