@@ -47,6 +47,21 @@ QColor seriesColour(int index) {
     return kColours[index % 16];
 }
 
+// A tick step of 1, 2 or 5 times a power of ten that cuts `span` into
+// about five parts, so the labels read as round numbers.
+double niceStep(double span) {
+    const double rough = span / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double scaled = rough / power;
+    return (scaled < 1.5 ? 1 : scaled < 3.5 ? 2 : scaled < 7.5 ? 5 : 10) * power;
+}
+
+void setNiceRange(QValueAxis* axis, double from, double to) {
+    axis->setRange(from, to);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(niceStep(to - from));
+}
+
 QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
@@ -132,12 +147,14 @@ void TPlotForm::buildWidgets() {
     chart->setMargins(QMargins(4, 4, 4, 4));
     xAxis = new QValueAxis(chart);
     yAxis = new QValueAxis(chart);
-    xAxis->setLabelFormat("%g");
-    yAxis->setLabelFormat("%g");
+    for (QValueAxis* a : {xAxis, yAxis}) {
+        a->setLabelFormat("%g");
+        a->setTickType(QValueAxis::TicksDynamic);
+    }
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
-    xAxis->setRange(0, 1);
-    yAxis->setRange(0, 1);
+    setNiceRange(xAxis, 0, 1);
+    setNiceRange(yAxis, 0, 1);
     ChartView = new QChartView(chart, this);
     ChartView->setObjectName("ChartView");
     ChartView->setRenderHint(QPainter::Antialiasing);
@@ -157,6 +174,7 @@ void TPlotForm::buildWidgets() {
 void TPlotForm::showBeside(QWidget* mainWindow) {
     if (!placed && mainWindow) {
         placed = true;
+        resize(size().expandedTo(minimumSizeHint()));
         // To the right of the main window where the screen has room, else to
         // its left, else over its right edge.
         const QRect main = mainWindow->frameGeometry();
@@ -339,16 +357,16 @@ void TPlotForm::refresh(bool force) {
         double to = axis == PlotAxis::SampleNumber ? static_cast<double>(h.firstSampleNumber() + last)
                                                    : h.arrivalSeconds(last);
         if (to <= from) to = from + 1;
-        xAxis->setRange(from, to);
+        setNiceRange(xAxis, from, to);
     } else {
-        xAxis->setRange(0, 1);
+        setNiceRange(xAxis, 0, 1);
     }
     if (low <= high) {
         // A little room above and below, so a line is not drawn on the frame.
         const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::fabs(high) * 0.05);
-        yAxis->setRange(low - pad, high + pad);
+        setNiceRange(yAxis, low - pad, high + pad);
     } else {
-        yAxis->setRange(0, 1);
+        setNiceRange(yAxis, 0, 1);
     }
 }
 
