@@ -56,10 +56,18 @@ double niceStep(double span) {
     return (scaled < 1.5 ? 1 : scaled < 3.5 ? 2 : scaled < 7.5 ? 5 : 10) * power;
 }
 
+// Range and step change in the order that never has a wide range with a fine
+// step, even for a moment: the axis makes every tick of that pair at once.
 void setNiceRange(QValueAxis* axis, double from, double to) {
-    axis->setRange(from, to);
+    const double step = niceStep(to - from);
     axis->setTickAnchor(0);
-    axis->setTickInterval(niceStep(to - from));
+    if (step > axis->tickInterval()) {
+        axis->setTickInterval(step);
+        axis->setRange(from, to);
+    } else {
+        axis->setRange(from, to);
+        axis->setTickInterval(step);
+    }
 }
 
 QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }

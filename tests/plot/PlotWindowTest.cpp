@@ -163,5 +163,26 @@ TEST_F(PlotWindow, ExportsWriteTheHistoryAndTheViewAndTheLengthIsRemembered) {
     EXPECT_EQ(again.recorder().history().window(), 50u);
 }
 
+// Ticks at round steps, also when the range jumps from 0..1 to a billion
+// (the axis must never hold the wide range with the old fine step).
+TEST(PlotAxes, RoundTicksForAnyRange) {
+    travin::testing::ensureQtApplication();
+    const auto folder = travin::testing::freshTestFolder("travin-plot-axes");
+    SystemClock clock;
+    TPlotForm form(nullptr, clock, QString::fromStdString(folder.string() + "/"));
+    form.recorder().consoleBytesReceived("0\n1000000000\n");
+    form.refresh(true);
+    auto* y = qobject_cast<QValueAxis*>(form.ChartView->chart()->axes(Qt::Vertical).front());
+    ASSERT_NE(y, nullptr);
+    EXPECT_EQ(y->tickInterval(), 2e8);
+    EXPECT_LE(y->min(), 0.0);
+    EXPECT_GE(y->max(), 1e9);
+    form.clear();
+    form.recorder().consoleBytesReceived("0.25\n0.5\n");
+    form.refresh(true);
+    EXPECT_DOUBLE_EQ(y->tickInterval(), 0.05);
+    std::filesystem::remove_all(folder);
+}
+
 }  // namespace
 }  // namespace travin
