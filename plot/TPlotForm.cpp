@@ -165,7 +165,9 @@ void TPlotForm::buildWidgets() {
     setNiceRange(yAxis, 0, 1);
     ChartView = new QChartView(chart, this);
     ChartView->setObjectName("ChartView");
-    ChartView->setRenderHint(QPainter::Antialiasing);
+    // Plain lines: smoothing each of thousands of points costs more than it
+    // shows at one point per pixel.
+    ChartView->setRenderHint(QPainter::Antialiasing, false);
 
     StatusLabel = new QLabel(this);
     StatusLabel->setObjectName("StatusLabel");
@@ -318,7 +320,8 @@ void TPlotForm::toggleCurve(QLineSeries* legendOwner) {
 
 void TPlotForm::drawCurve(std::size_t index, Curve& curve, double& low, double& high) {
     const PlotSeries& series = samples.history().series(index);
-    const auto columns = static_cast<std::size_t>(std::max(100.0, chart->plotArea().width()));
+    // One column per two pixels: two points each, about one per pixel.
+    const auto columns = static_cast<std::size_t>(std::max(100.0, chart->plotArea().width() / 2));
     const std::vector<PlotPoint> points = samples.history().points(index, axis, columns);
     // Qt's lines cannot break, so each run of points between gaps is a
     // piece of its own, all in the series' colour.
