@@ -34,6 +34,7 @@
 #include "core/SingleByteText.h"
 #include "core/SystemClock.h"
 #include "app/TComPortForm.h"
+#include "plot/TPlotForm.h"
 
 namespace travin {
 
@@ -168,6 +169,7 @@ TMainForm::~TMainForm() {
     if (timer) timer->setTimerEnabled(false);
     funcAssist.reset();
     setRefusalNoteSink(nullptr);
+    if (wb) wb->console.setBytesListener(nullptr);
 }
 
 void TMainForm::buildPanes(QWidget* client) {
@@ -338,6 +340,9 @@ void TMainForm::buildMenus() {
     addEntry(debugger, "UploadMenu", "&Upload", "", [w] { w->memory.UploadMenuClick(); });
     addEntry(debugger, "StartupTimeMenu", "Startu&p Time", "", [w] { w->memory.StartupTimeMenuClick(); });
     addEntry(debugger, "EraseMemoryMenu", "&Erase Memory", "", [w] { w->memory.EraseMemoryMenuClick(); });
+    debugger->addSeparator();
+    addEntry(debugger, "PlotMenu", "&Plot", "Plot the numbers the program prints", [this] { PlotMenuClick(); },
+             QKeySequence("Ctrl+G"));
 
     QMenu* help = bar->addMenu("&Help");
     help->setToolTipsVisible(true);
@@ -370,6 +375,15 @@ void TMainForm::buildMenus() {
         {Control::StartupTimeMenu, entries["StartupTimeMenu"]},
         {Control::SendCharacterMenu, entries["SendCharacterMenu"]},
     };
+}
+
+void TMainForm::PlotMenuClick() {
+    if (!PlotForm) {
+        // From now on the plot reads the board's console bytes, shown or not.
+        PlotForm = new TPlotForm(this, wb->screens.clock, QString::fromStdString(wb->executableFolder));
+        wb->console.setBytesListener(&PlotForm->recorder());
+    }
+    PlotForm->showBeside(this);
 }
 
 QAction* TMainForm::menuEntry(const QString& name) const {

@@ -29,6 +29,7 @@ class ListingPane;
 class TComPortForm;
 class TFuncAssistEditForm;
 class TFuncAssistMenuForm;
+class TPlotForm;
 class QtNotices;
 class RunningLight;
 
@@ -74,6 +75,8 @@ public:
     TComPortForm* ComPortForm = nullptr;
     TFuncAssistMenuForm* FuncAssistMenuForm = nullptr;
     TFuncAssistEditForm* FuncAssistEditForm = nullptr;
+    // The plot window, made the first time it is asked for.
+    TPlotForm* PlotForm = nullptr;
 
     // Menu entries by component name ("NewMenu", "RunMenu", ...).
     QAction* menuEntry(const QString& name) const;
@@ -124,6 +127,7 @@ private:
                       std::function<void()> handler, const QKeySequence& shortcut = {});
     void applyLayout(const SavedLayout& layout);
     void editAction(void (*action)(QWidget*));
+    void PlotMenuClick();
 
     std::unique_ptr<QtNotices> notices;
     std::unique_ptr<Clock> clock;

@@ -22,6 +22,7 @@ void keepLineTail(std::string& line) {
 
 void Console::ConsoleWriteChar(std::uint8_t byte) {
     wb.screens.console.programByte(byte);
+    if (bytesListener) receivedBytes.push_back(static_cast<char>(byte));
     addByte(byte);
 }
 
@@ -69,6 +70,12 @@ void Console::DebuggerClearWindowExecute() {
 }
 
 void Console::flush() {
+    if (!receivedBytes.empty()) {
+        // Swapped out first: the listener may run anything, even a flush.
+        std::string chunk;
+        chunk.swap(receivedBytes);
+        if (bytesListener) bytesListener->consoleBytesReceived(chunk);
+    }
     if (!dirty) return;
     dirty = false;
     unflushed.clear();

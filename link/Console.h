@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ConsoleBytesListener.h"
 #include "link/ConsoleLines.h"
 #include "link/LinkParts.h"
 
@@ -20,20 +21,25 @@ class Console {
 public:
     explicit Console(LinkParts& parts) : wb(parts) {}
 
-    // Appends one byte to the last line; LF starts a new line " ". The most
-    // recent 101 or 102 lines are kept; a line longer than twice the pane's
-    // 65536 characters keeps only its newest 65536.
+    // Appends one byte the board sent to the last line; LF starts a new
+    // line " ". The most recent 101 or 102 lines are kept; a line longer than
+    // twice the pane's 65536 characters keeps only its newest 65536. The
+    // byte also goes to the listener, if any, at the next flush.
     void ConsoleWriteChar(std::uint8_t byte);
-    // ConsoleWriteChar for each byte up to the end (or a zero byte).
+    // The workbench's own text, appended as ConsoleWriteChar does up to the
+    // end (or a zero byte), but not handed to the listener.
     void ConsoleWrite(std::string_view text);
     // ConsoleWriteChar for every byte received, zero bytes included.
     void ConsoleWriteBytes(const std::uint8_t* bytes, std::size_t count);
     // Clears the pane and leaves one line " ".
     void DebuggerClearWindowExecute();
 
-    // Hands the pane what changed in the lines since the last flush, as one
-    // change, if anything did.
+    // Hands the board's bytes since the last flush to the listener, and the
+    // pane what changed in the lines since then, as one change, if anything
+    // did.
     void flush();
+    // The one reader of the board's bytes besides the pane; null for none.
+    void setBytesListener(ConsoleBytesListener* listener) { bytesListener = listener; }
     // The user typed into the pane: take its lines as they now stand, with
     // the output written since the last flush added after them.
     void paneEdited();
@@ -51,6 +57,9 @@ private:
     bool dirty = false;
     // Bytes written since the last flush, in order.
     std::string unflushed;
+    ConsoleBytesListener* bytesListener = nullptr;
+    // The board's bytes since the last flush, for the listener.
+    std::string receivedBytes;
 };
 
 }  // namespace travin

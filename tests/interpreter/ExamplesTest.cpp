@@ -67,7 +67,10 @@ INSTANTIATE_TEST_SUITE_P(Files, Examples, ::testing::Values(
     ExampleCase{"servo_move.tn", {}, {"Moving to 4000.", ". at 4000\r\n", "Back at 0\r\n"}, 5000},
     ExampleCase{"stepper_jog.tn", {}, {"Jogged forward to ", "Back at 0\r\n"}, 1000},
     ExampleCase{"io_toggle.tn", {}, {"Inputs: 0  analog 1: 64\r\n"}, 2000},
-    ExampleCase{"homing.tn", {}, {"Home at 2000, stopped at 200", "Status byte: 9\r\n"}, 2000}
+    ExampleCase{"homing.tn", {}, {"Home at 2000, stopped at 200", "Status byte: 9\r\n"}, 2000},
+    // Twelve moves of about 1.5 s, each ending in a line at rest on its goal.
+    ExampleCase{"plot.tn", {}, {"pos:0 vel:", " vel:3052\r\n", " vel:-3052\r\n", "pos:4000 vel:0\r\n", "pos:0 vel:0\r\n",
+                                "pos:4000 vel:0\r\n", "Done\r\n"}, 15000}
 ), [](const auto& info) {
     std::string n = info.param.file;
     return n.substr(0, n.find('.'));

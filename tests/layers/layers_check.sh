@@ -7,10 +7,12 @@
 #   debugger/                   core/ link/
 #   workbench/                  core/ link/ debugger/ assistant/
 #   assistant/ (toolkit-free)   core/
+#   plot/ (toolkit-free)        core/
 #   cli/                        everything toolkit-free, no Qt
 #
-# The assistant's Qt half (files starting with T, or Assist*) and app/ are
-# the window layer and may include anything.
+# The assistant's Qt half (files starting with T, or Assist*), the plot's
+# (files starting with T) and app/ are the window layer and may include
+# anything.
 src="$1"
 cd "$src" || exit 2
 status=0
@@ -41,6 +43,7 @@ out=$(
     check debugger "core link" debugger/*.h debugger/*.cpp
     check workbench "core link debugger assistant" workbench/*.h workbench/*.cpp
     check assistant "core" $(ls assistant/*.h assistant/*.cpp 2>/dev/null | grep -v '/T[A-Z]' | grep -v '/Assist')
+    check plot "core" $(ls plot/*.h plot/*.cpp 2>/dev/null | grep -v '/T[A-Z]')
     [ -d cli ] && check cli "core link debugger workbench assistant plot" cli/*.h cli/*.cpp
 )
 if printf '%s\n' "$out" | grep -q '^x$'; then

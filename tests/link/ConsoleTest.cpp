@@ -182,5 +182,27 @@ INSTANTIATE_TEST_SUITE_P(
                       BatchRow{"ZerosAtTheLimit", 3}, BatchRow{"LongLineThenLines", 4096}),
     [](const auto& info) { return std::string(info.param.stream) + "By" + std::to_string(info.param.batch); });
 
+// The board's bytes reach the listener once each, in order, at the flush;
+// the workbench's own lines and the pane's clearing do not.
+TEST_F(ConsoleFixture, TheListenerGetsTheBoardsBytesOnlyAtTheFlush) {
+    struct Recorder : ConsoleBytesListener {
+        std::vector<std::string> chunks;
+        void consoleBytesReceived(std::string_view bytes) override { chunks.emplace_back(bytes); }
+    } listener;
+    console().setBytesListener(&listener);
+    for (std::uint8_t b : {'1', ' ', '2'}) console().ConsoleWriteChar(b);
+    console().ConsoleWrite("Downloading....Done 3\r\n");
+    EXPECT_TRUE(listener.chunks.empty()) << "nothing before the flush";
+    console().ConsoleWriteChar('\n');
+    console().flush();
+    console().flush();
+    console().DebuggerClearWindowExecute();
+    console().ConsoleWriteChar('7');
+    console().flush();
+    EXPECT_EQ(listener.chunks, (std::vector<std::string>{"1 2\n", "7"}));
+    EXPECT_EQ(lines(), std::vector<std::string>{" 7"}) << "the pane is fed as before";
+    console().setBytesListener(nullptr);
+}
+
 }  // namespace
 }  // namespace travin::testing

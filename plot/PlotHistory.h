@@ -1,0 +1,98 @@
+// The samples the plot keeps: the last N lines' numbers, by series.
+//
+//   add(values, ms)      one sample: the values of one line, at its arrival
+//   setWindow(n)         keeps only the newest n samples (50 to 100 000)
+//   series(i)            name, colour index and values (NaN where a line
+//                        did not carry the series)
+//   points(...)          a series reduced for drawing
+//   csv()                the history as comma-separated text
+//
+// A series is made by the first sample that names it and keeps its name and
+// colour index (the order of its first appearance) until clear(). Sample
+// numbers count from 1 after clear() and go on while old samples are
+// trimmed, so a sample keeps its number.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "plot/PlotLineParser.h"
+
+namespace travin {
+
+struct PlotSeries {
+    std::string name;
+    int colourIndex = 0;
+    std::deque<double> values;  // one per kept sample; NaN is a gap
+};
+
+struct PlotPoint {
+    double x = 0;
+    double y = 0;  // NaN: a gap, the line breaks here
+};
+
+enum class PlotAxis { SampleNumber, ArrivalSeconds };
+
+class PlotHistory {
+public:
+    static constexpr std::size_t kMinWindow = 50;
+    static constexpr std::size_t kMaxWindow = 100000;
+    static constexpr std::size_t kDefaultWindow = 1000;
+    // Values naming a series beyond this many are dropped.
+    static constexpr std::size_t kMaxSeries = 32;
+
+    explicit PlotHistory(std::size_t window = kDefaultWindow);
+
+    // The window is held between kMinWindow and kMaxWindow; a smaller one
+    // drops the oldest samples at once.
+    void setWindow(std::size_t samples);
+    std::size_t window() const { return windowSize; }
+
+    // `arrivalMs` is any clock's milliseconds; times are kept relative to
+    // the first sample since clear().
+    void add(const std::vector<PlotValue>& values, std::int64_t arrivalMs);
+    // Drops every sample and series; numbering starts again at 1.
+    void clear();
+
+    std::size_t size() const { return arrivalsMs.size(); }
+    bool empty() const { return arrivalsMs.empty(); }
+    // The number of the oldest kept sample (1 after clear()).
+    std::uint64_t firstSampleNumber() const { return firstNumber; }
+    // Seconds from the first sample since clear() to sample `index` (0 is
+    // the oldest kept).
+    double arrivalSeconds(std::size_t index) const;
+
+    std::size_t seriesCount() const { return seriesList.size(); }
+    const PlotSeries& series(std::size_t index) const { return seriesList.at(index); }
+
+    // Series `index` over the kept samples, x by `axis`, reduced to at most
+    // about 2 * `columns` points: each column of samples gives its lowest
+    // and highest value in the order they came, so peaks survive. A column
+    // with no value gives one NaN point.
+    std::vector<PlotPoint> points(std::size_t index, PlotAxis axis, std::size_t columns) const;
+
+    // Header "sample,time,<series names>", then one row per sample: its
+    // number, its arrival in seconds, and each series' value (empty for a
+    // gap). Rows end in CR LF.
+    std::string csv() const;
+
+    // Changes with every sample, trim and clear: a view redraws only when it
+    // moved.
+    std::uint64_t revision() const { return changes; }
+
+private:
+    void trim();
+    double xOf(std::size_t index, PlotAxis axis) const;
+
+    std::size_t windowSize;
+    std::vector<PlotSeries> seriesList;
+    std::deque<std::int64_t> arrivalsMs;
+    std::int64_t startMs = 0;
+    std::uint64_t firstNumber = 1;
+    std::uint64_t changes = 0;
+};
+
+}  // namespace travin

@@ -1,0 +1,426 @@
+#include "plot/TPlotForm.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QHideEvent>
+#include <QShowEvent>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+namespace travin {
+
+namespace {
+
+// About fifteen drawings a second: smooth to the eye, and the cost no
+// longer depends on how fast the samples come.
+constexpr int kRedrawMs = 66;
+const char* const kHistoryKey = "plot/historyLength";
+const char* const kAxisKey = "plot/axis";
+
+// Sixteen colours far enough apart to tell the lines apart; series 17 to 32
+// take them again with a dashed line.
+QColor seriesColour(int index) {
+    static const QColor kColours[16] = {
+        {31, 119, 180},  {214, 39, 40},  {44, 160, 44},   {255, 127, 14}, {148, 103, 189}, {140, 86, 75},
+        {227, 119, 194}, {127, 127, 127}, {188, 189, 34}, {23, 190, 207}, {0, 0, 128},     {128, 0, 0},
+        {0, 128, 128},   {204, 153, 0},  {102, 0, 153},   {0, 0, 0},
+    };
+    return kColours[index % 16];
+}
+
+// A tick step of 1, 2 or 5 times a power of ten that cuts `span` into
+// about five parts, so the labels read as round numbers.
+double niceStep(double span) {
+    const double rough = span / 5;
+    const double power = std::pow(10.0, std::floor(std::log10(rough)));
+    const double scaled = rough / power;
+    return (scaled < 1.5 ? 1 : scaled < 3.5 ? 2 : scaled < 7.5 ? 5 : 10) * power;
+}
+
+// Range and step change in the order that never has a wide range with a fine
+// step, even for a moment: the axis makes every tick of that pair at once.
+void setNiceRange(QValueAxis* axis, double from, double to) {
+    const double step = niceStep(to - from);
+    axis->setTickAnchor(0);
+    if (step > axis->tickInterval()) {
+        axis->setTickInterval(step);
+        axis->setRange(from, to);
+    } else {
+        axis->setRange(from, to);
+        axis->setTickInterval(step);
+    }
+}
+
+QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+TPlotForm::TPlotForm(QWidget* parent, Clock& clock, const QString& settingsFolder)
+    : QWidget(parent, Qt::Window), samples(clock), settingsPath(settingsFolder + "tnplot.ini") {
+    setWindowTitle("Plot");
+    buildWidgets();
+
+    QSettings settings(settingsPath, QSettings::IniFormat);
+    const int length = settings.value(kHistoryKey, static_cast<int>(PlotHistory::kDefaultWindow)).toInt();
+    samples.history().setWindow(static_cast<std::size_t>(std::max(length, 0)));
+    HistoryBox->setValue(static_cast<int>(samples.history().window()));
+    if (settings.value(kAxisKey).toString() == "time") AxisBox->setCurrentIndex(1);
+
+    connect(PauseButton, &QPushButton::toggled, this, [this](bool on) { setPaused(on); });
+    connect(ClearButton, &QPushButton::clicked, this, [this] { clear(); });
+    connect(AxisBox, &QComboBox::currentIndexChanged, this,
+            [this](int i) { setAxis(i == 1 ? PlotAxis::ArrivalSeconds : PlotAxis::SampleNumber); });
+    connect(HistoryBox, &QSpinBox::valueChanged, this, [this](int n) { setHistoryLength(n); });
+    connect(ExportCsvButton, &QPushButton::clicked, this, [this] { exportWithDialog(false); });
+    connect(ExportPngButton, &QPushButton::clicked, this, [this] { exportWithDialog(true); });
+
+    chooseSavePath = [this](const QString& caption, const QString& suggested, const QString& filter) {
+        return QFileDialog::getSaveFileName(this, caption, suggested, filter);
+    };
+
+    redrawTimer = new QTimer(this);
+    redrawTimer->setInterval(kRedrawMs);
+    connect(redrawTimer, &QTimer::timeout, this, [this] { refresh(); });
+    setAxis(AxisBox->currentIndex() == 1 ? PlotAxis::ArrivalSeconds : PlotAxis::SampleNumber);
+}
+
+TPlotForm::~TPlotForm() = default;
+
+void TPlotForm::buildWidgets() {
+    PauseButton = new QPushButton("Pause", this);
+    PauseButton->setObjectName("PauseButton");
+    PauseButton->setCheckable(true);
+    PauseButton->setToolTip("Freeze the view; samples keep arriving into the history");
+    ClearButton = new QPushButton("Clear", this);
+    ClearButton->setObjectName("ClearButton");
+    ClearButton->setToolTip("Forget every sample and series");
+    AxisBox = new QComboBox(this);
+    AxisBox->setObjectName("AxisBox");
+    AxisBox->addItems({"Sample number", "Arrival time"});
+    AxisBox->setToolTip("What the horizontal axis counts");
+    HistoryBox = new QSpinBox(this);
+    HistoryBox->setObjectName("HistoryBox");
+    HistoryBox->setRange(static_cast<int>(PlotHistory::kMinWindow), static_cast<int>(PlotHistory::kMaxWindow));
+    HistoryBox->setSingleStep(50);
+    HistoryBox->setSuffix(" samples");
+    HistoryBox->setToolTip("How many of the latest samples the history keeps");
+    // A length is taken when typing ends, not per key: typing 100000 would
+    // otherwise pass through 100 and drop all but the last 100 samples.
+    HistoryBox->setKeyboardTracking(false);
+    ExportCsvButton = new QPushButton("Export CSV...", this);
+    ExportCsvButton->setObjectName("ExportCsvButton");
+    ExportCsvButton->setToolTip("Save the history as comma-separated values");
+    ExportPngButton = new QPushButton("Export PNG...", this);
+    ExportPngButton->setObjectName("ExportPngButton");
+    ExportPngButton->setToolTip("Save the view as a picture");
+
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(PauseButton);
+    bar->addWidget(ClearButton);
+    bar->addSpacing(12);
+    auto* axisLabel = new QLabel("X axis:", this);
+    axisLabel->setBuddy(AxisBox);
+    bar->addWidget(axisLabel);
+    bar->addWidget(AxisBox);
+    bar->addSpacing(12);
+    auto* historyLabel = new QLabel("History:", this);
+    historyLabel->setBuddy(HistoryBox);
+    bar->addWidget(historyLabel);
+    bar->addWidget(HistoryBox);
+    bar->addStretch(1);
+    bar->addWidget(ExportCsvButton);
+    bar->addWidget(ExportPngButton);
+
+    chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setMargins(QMargins(4, 4, 4, 4));
+    xAxis = new QValueAxis(chart);
+    yAxis = new QValueAxis(chart);
+    for (QValueAxis* a : {xAxis, yAxis}) {
+        a->setLabelFormat("%g");
+        a->setTickType(QValueAxis::TicksDynamic);
+    }
+    chart->addAxis(xAxis, Qt::AlignBottom);
+    chart->addAxis(yAxis, Qt::AlignLeft);
+    setNiceRange(xAxis, 0, 1);
+    setNiceRange(yAxis, 0, 1);
+    ChartView = new QChartView(chart, this);
+    ChartView->setObjectName("ChartView");
+    // Plain lines: smoothing each of thousands of points costs more than it
+    // shows at one point per pixel.
+    ChartView->setRenderHint(QPainter::Antialiasing, false);
+
+    StatusLabel = new QLabel(this);
+    StatusLabel->setObjectName("StatusLabel");
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addLayout(bar);
+    layout->addWidget(ChartView, 1);
+    layout->addWidget(StatusLabel);
+    resize(720, 440);
+    updateStatus();
+}
+
+void TPlotForm::showBeside(QWidget* mainWindow) {
+    if (!placed && mainWindow) {
+        placed = true;
+        resize(size().expandedTo(minimumSizeHint()));
+        // To the right of the main window where the screen has room, else to
+        // its left, else over its right edge.
+        const QRect main = mainWindow->frameGeometry();
+        const QScreen* screen = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
+        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+        int left = main.right() + 1;
+        if (left + width() > area.right()) left = main.left() - width() - 1;
+        if (left < area.left()) left = std::max(area.left(), area.right() - width());
+        move(left, std::clamp(main.top(), area.top(), std::max(area.top(), area.bottom() - height())));
+    }
+    show();
+    raise();
+    activateWindow();
+    refresh(true);
+}
+
+void TPlotForm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    redrawTimer->start();
+}
+
+void TPlotForm::hideEvent(QHideEvent* event) {
+    // Hidden, the window costs nothing; the recorder goes on recording.
+    redrawTimer->stop();
+    QWidget::hideEvent(event);
+}
+
+bool TPlotForm::paused() const { return PauseButton->isChecked(); }
+
+void TPlotForm::setPaused(bool on) {
+    if (PauseButton->isChecked() != on) PauseButton->setChecked(on);  // comes back here through toggled
+    PauseButton->setText(on ? "Resume" : "Pause");
+    if (!on) refresh(true);
+    updateStatus();
+}
+
+void TPlotForm::clear() {
+    samples.clear();
+    refresh(true);
+}
+
+void TPlotForm::setAxis(PlotAxis chosen) {
+    axis = chosen;
+    const bool time = chosen == PlotAxis::ArrivalSeconds;
+    if (AxisBox->currentIndex() != (time ? 1 : 0)) AxisBox->setCurrentIndex(time ? 1 : 0);
+    xAxis->setTitleText(time ? "Arrival time (s)" : "Sample number");
+    QSettings(settingsPath, QSettings::IniFormat).setValue(kAxisKey, time ? "time" : "sample");
+    refresh(true);
+}
+
+void TPlotForm::setHistoryLength(int length) {
+    samples.history().setWindow(static_cast<std::size_t>(std::max(length, 0)));
+    const int kept = static_cast<int>(samples.history().window());
+    if (HistoryBox->value() != kept) HistoryBox->setValue(kept);
+    QSettings(settingsPath, QSettings::IniFormat).setValue(kHistoryKey, kept);
+    refresh(true);
+}
+
+QLineSeries* TPlotForm::chartSeries(std::size_t index) const {
+    return index < curves.size() ? curves[index].pieces.front() : nullptr;
+}
+
+qsizetype TPlotForm::drawnPoints(std::size_t index) const {
+    if (index >= curves.size()) return 0;
+    qsizetype n = 0;
+    for (const QLineSeries* piece : curves[index].pieces) n += piece->count();
+    return n;
+}
+
+QLineSeries* TPlotForm::addPiece(Curve& curve, const PlotSeries& series) {
+    auto* piece = new QLineSeries;
+    piece->setName(fromLatin1(series.name));
+    QPen pen(seriesColour(series.colourIndex));
+    pen.setWidthF(1.5);
+    if (series.colourIndex >= 16) pen.setStyle(Qt::DashLine);
+    piece->setPen(pen);
+    chart->addSeries(piece);
+    piece->attachAxis(xAxis);
+    piece->attachAxis(yAxis);
+    piece->setVisible(curve.shown);
+    const QList<QLegendMarker*> markers = chart->legend()->markers(piece);
+    if (curve.pieces.empty()) {
+        for (QLegendMarker* m : markers) {
+            connect(m, &QLegendMarker::clicked, this, [this, piece] { toggleCurve(piece); });
+        }
+    } else {
+        // Only the first piece stands for the series in the legend.
+        for (QLegendMarker* m : markers) m->setVisible(false);
+    }
+    curve.pieces.push_back(piece);
+    return piece;
+}
+
+TPlotForm::Curve TPlotForm::makeCurve(const PlotSeries& series) {
+    Curve curve;
+    addPiece(curve, series);
+    return curve;
+}
+
+void TPlotForm::matchCurves() {
+    const PlotHistory& h = samples.history();
+    // A cleared history starts its series again, perhaps under other names.
+    bool same = curves.size() <= h.seriesCount();
+    for (std::size_t i = 0; same && i < curves.size(); ++i) {
+        same = curves[i].pieces.front()->name() == fromLatin1(h.series(i).name);
+    }
+    if (!same) {
+        chart->removeAllSeries();
+        curves.clear();
+    }
+    while (curves.size() < h.seriesCount()) curves.push_back(makeCurve(h.series(curves.size())));
+}
+
+void TPlotForm::toggleCurve(QLineSeries* legendOwner) {
+    for (Curve& curve : curves) {
+        if (curve.pieces.front() != legendOwner) continue;
+        curve.shown = !curve.shown;
+        for (QLineSeries* piece : curve.pieces) piece->setVisible(curve.shown);
+        // A hidden series keeps its legend entry, greyed, so it can come back.
+        for (QLegendMarker* m : chart->legend()->markers(legendOwner)) {
+            m->setVisible(true);
+            QColor label = chart->legend()->labelColor();
+            label.setAlphaF(curve.shown ? 1.0 : 0.35);
+            m->setLabelBrush(label);
+            QColor swatch = legendOwner->pen().color();
+            swatch.setAlphaF(curve.shown ? 1.0 : 0.25);
+            m->setBrush(swatch);
+            m->setPen(QPen(swatch));
+        }
+    }
+    refresh(true);
+}
+
+void TPlotForm::drawCurve(std::size_t index, Curve& curve, double& low, double& high) {
+    const PlotSeries& series = samples.history().series(index);
+    // One column per two pixels: two points each, about one per pixel.
+    const auto columns = static_cast<std::size_t>(std::max(100.0, chart->plotArea().width() / 2));
+    const std::vector<PlotPoint> points = samples.history().points(index, axis, columns);
+    // Qt's lines cannot break, so each run of points between gaps is a
+    // piece of its own, all in the series' colour.
+    std::size_t used = 0;
+    QList<QPointF> run;
+    auto flush = [&] {
+        if (run.isEmpty()) return;
+        if (used == curve.pieces.size()) addPiece(curve, series);
+        curve.pieces[used++]->replace(run);
+        run.clear();
+    };
+    run.reserve(static_cast<qsizetype>(points.size()));
+    for (const PlotPoint& p : points) {
+        if (std::isnan(p.y)) {
+            flush();
+            continue;
+        }
+        run.append(QPointF(p.x, p.y));
+        if (curve.shown) {
+            low = std::min(low, p.y);
+            high = std::max(high, p.y);
+        }
+    }
+    flush();
+    for (std::size_t i = used; i < curve.pieces.size(); ++i) {
+        if (curve.pieces[i]->count() > 0) curve.pieces[i]->clear();
+    }
+}
+
+void TPlotForm::refresh(bool force) {
+    updateStatus();
+    const PlotHistory& h = samples.history();
+    if (!force && (paused() || h.revision() == drawnRevision)) return;
+    drawnRevision = h.revision();
+    ++redraws;
+
+    matchCurves();
+    double low = INFINITY, high = -INFINITY;
+    for (std::size_t i = 0; i < curves.size(); ++i) drawCurve(i, curves[i], low, high);
+
+    if (!h.empty()) {
+        const std::size_t last = h.size() - 1;
+        double from = axis == PlotAxis::SampleNumber ? static_cast<double>(h.firstSampleNumber()) : h.arrivalSeconds(0);
+        double to = axis == PlotAxis::SampleNumber ? static_cast<double>(h.firstSampleNumber() + last)
+                                                   : h.arrivalSeconds(last);
+        if (to <= from) to = from + 1;
+        setNiceRange(xAxis, from, to);
+    } else {
+        setNiceRange(xAxis, 0, 1);
+    }
+    if (low <= high) {
+        // A little room above and below, so a line is not drawn on the frame.
+        const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::fabs(high) * 0.05);
+        setNiceRange(yAxis, low - pad, high + pad);
+    } else {
+        setNiceRange(yAxis, 0, 1);
+    }
+}
+
+void TPlotForm::updateStatus() {
+    const PlotHistory& h = samples.history();
+    QString text = QString("%1 of %2 samples, %3 series").arg(h.size()).arg(h.window()).arg(h.seriesCount());
+    if (paused()) text += "; paused, still recording";
+    if (StatusLabel->text() != text) StatusLabel->setText(text);
+}
+
+bool TPlotForm::writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size() ||
+        !file.flush()) {
+        QMessageBox::critical(this, QString(), "Cannot create file " + QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}
+
+bool TPlotForm::exportCsv(const QString& path) {
+    const std::string text = samples.history().csv();
+    return writeFile(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+bool TPlotForm::exportPng(const QString& path) {
+    // The picture is the view as it stands, paused or not.
+    if (redraws == 0) refresh(true);
+    const QPixmap picture = ChartView->grab();
+    if (picture.isNull() || !picture.save(path, "PNG")) {
+        QMessageBox::critical(this, QString(), "Cannot create file " + QDir::toNativeSeparators(path));
+        return false;
+    }
+    return true;
+}
+
+void TPlotForm::exportWithDialog(bool png) {
+    const QString path = chooseSavePath(png ? "Export PNG" : "Export CSV", png ? "plot.png" : "plot.csv",
+                                        png ? "PNG pictures (*.png);;All files (*)"
+                                            : "CSV files (*.csv);;All files (*)");
+    if (path.isEmpty()) return;
+    if (png) exportPng(path);
+    else exportCsv(path);
+}
+
+}  // namespace travin

@@ -1,0 +1,188 @@
+// The plot window on the real main window, offscreen, while the virtual
+// board on COM1 runs the plot example: its series appear, pause freezes the
+// view while the history goes on, a legend entry hides its series, clear
+// empties, and the exports write their files.
+#include <gtest/gtest.h>
+
+#include "tests/support/QtTestApp.h"
+#include "tests/support/TestFolder.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QValueAxis>
+#include <QTest>
+#include <fstream>
+#include <sstream>
+
+#include "app/ConsolePane.h"
+#include "app/ListingPane.h"
+#include "app/TMainForm.h"
+#include "board/VirtualBoard.h"
+#include "core/SystemClock.h"
+#include "plot/TPlotForm.h"
+
+namespace travin {
+namespace {
+
+QString exampleText(const char* file) {
+    std::ifstream in(std::string(TRAVIN_EXAMPLES_DIR) + "/" + file, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return QString::fromLatin1(s.str()).remove('\r');
+}
+
+class PlotWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { travin::testing::ensureQtApplication(); }
+
+    void SetUp() override {
+        folder = travin::testing::freshTestFolder("travin-plot");
+        vboard::BoardOptions options;
+        options.eepromPath = (folder / "board.eeprom").string();
+        options.linkDir = folder.string();
+        options.pageWriteMs = 0;
+        options.powerOnRun = false;
+        board = std::make_unique<vboard::VirtualBoard>(options);
+        board->start();
+        form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        board.reset();
+        std::filesystem::remove_all(folder);
+    }
+
+    TPlotForm& plot() { return *form->PlotForm; }
+    const PlotHistory& history() { return plot().recorder().history(); }
+    QString path(const char* name) { return QString::fromStdString((folder / name).string()); }
+
+    // Opens the plot, loads the example and runs it until both series show.
+    void runExample() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->workbench().state.detected; }, 8000));
+        form->menuEntry("PlotMenu")->trigger();
+        ASSERT_NE(form->PlotForm, nullptr);
+        EXPECT_TRUE(plot().isVisible());
+        form->RichEdit1->setPlainText(exampleText("plot.tn"));
+        form->RunButton->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return plot().drawnPoints(1) >= 5; }, 10000))
+            << history().size() << " samples";
+    }
+
+    std::filesystem::path folder;
+    std::unique_ptr<vboard::VirtualBoard> board;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(PlotWindow, SeriesAppearPauseKeepsCollectingAndClearEmpties) {
+    runExample();
+    ASSERT_EQ(history().seriesCount(), 2u);
+    EXPECT_EQ(plot().chartSeries(0)->name(), "pos");
+    EXPECT_EQ(plot().chartSeries(1)->name(), "vel");
+    EXPECT_EQ(plot().chartSeries(0)->pen().color(), QColor(31, 119, 180));
+    // The console pane still shows every line the plot read.
+    EXPECT_TRUE(form->Memo1->toPlainText().contains(" pos:0 vel:0"));
+
+    plot().PauseButton->click();
+    EXPECT_EQ(plot().PauseButton->text(), "Resume");
+    const std::size_t samplesAtPause = history().size();
+    const qsizetype pointsAtPause = plot().drawnPoints(0);
+    const int redrawsAtPause = plot().redrawCount();
+    QTest::qWait(600);
+    EXPECT_GT(history().size(), samplesAtPause + 3) << "the history goes on while paused";
+    EXPECT_EQ(plot().redrawCount(), redrawsAtPause);
+    EXPECT_EQ(plot().drawnPoints(0), pointsAtPause);
+    EXPECT_TRUE(plot().StatusLabel->text().contains("paused"));
+    plot().PauseButton->click();
+    EXPECT_GT(plot().drawnPoints(0), pointsAtPause) << "resume shows what came meanwhile";
+
+    // The legend entry of "vel" hides it; the y axis then spans "pos" only.
+    const QList<QLegendMarker*> markers = plot().ChartView->chart()->legend()->markers(plot().chartSeries(1));
+    ASSERT_EQ(markers.size(), 1);
+    emit markers.front()->clicked();
+    EXPECT_FALSE(plot().chartSeries(1)->isVisible());
+    EXPECT_TRUE(markers.front()->isVisible()) << "the entry stays to bring it back";
+    plot().refresh(true);
+    auto* y = qobject_cast<QValueAxis*>(plot().ChartView->chart()->axes(Qt::Vertical).front());
+    ASSERT_NE(y, nullptr);
+    EXPECT_GT(y->min(), -300.0) << "the speed goes down to -3052";
+    emit markers.front()->clicked();
+    EXPECT_TRUE(plot().chartSeries(1)->isVisible());
+
+    plot().ClearButton->click();
+    EXPECT_TRUE(history().empty());
+    EXPECT_TRUE(plot().ChartView->chart()->series().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return plot().drawnPoints(0) > 0; }, 3000)) << "the run goes on";
+    EXPECT_EQ(history().firstSampleNumber(), 1u);
+    form->StopButton->click();
+}
+
+TEST_F(PlotWindow, ExportsWriteTheHistoryAndTheViewAndTheLengthIsRemembered) {
+    runExample();
+    plot().HistoryBox->setValue(50);
+    EXPECT_EQ(history().window(), 50u);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return history().firstSampleNumber() > 1; }, 8000)) << "trimmed to 50";
+
+    QStringList captions;
+    plot().chooseSavePath = [&](const QString& caption, const QString&, const QString&) {
+        captions << caption;
+        return path(captions.size() == 1 ? "run.csv" : "run.png");
+    };
+    plot().ExportCsvButton->click();
+    plot().ExportPngButton->click();
+    form->StopButton->click();
+    EXPECT_EQ(captions, (QStringList{"Export CSV", "Export PNG"}));
+
+    QFile csv(path("run.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = csv.readAll().split('\n');
+    ASSERT_EQ(rows.size(), 52) << "the header, 50 samples and the end of the last row";
+    EXPECT_EQ(rows.front(), "sample,time,pos,vel\r");
+    const QList<QByteArray> cells = rows.at(1).trimmed().split(',');
+    ASSERT_EQ(cells.size(), 4);
+    EXPECT_GT(cells[0].toInt(), 1);
+    EXPECT_EQ(rows.at(50).trimmed().split(',')[0].toInt(), cells[0].toInt() + 49);
+    const QImage png(path("run.png"));
+    EXPECT_FALSE(png.isNull());
+    EXPECT_EQ(png.size(), plot().ChartView->size() * plot().devicePixelRatio());
+
+    // A fresh window over the same folder starts with the chosen length.
+    QWidget parent;
+    SystemClock clock;
+    TPlotForm again(&parent, clock, QString::fromStdString(folder.string() + "/"));
+    EXPECT_EQ(again.HistoryBox->value(), 50);
+    EXPECT_EQ(again.recorder().history().window(), 50u);
+}
+
+// Ticks at round steps, also when the range jumps from 0..1 to a billion
+// (the axis must never hold the wide range with the old fine step).
+TEST(PlotAxes, RoundTicksForAnyRange) {
+    travin::testing::ensureQtApplication();
+    const auto folder = travin::testing::freshTestFolder("travin-plot-axes");
+    SystemClock clock;
+    TPlotForm form(nullptr, clock, QString::fromStdString(folder.string() + "/"));
+    form.recorder().consoleBytesReceived("0\n1000000000\n");
+    form.refresh(true);
+    auto* y = qobject_cast<QValueAxis*>(form.ChartView->chart()->axes(Qt::Vertical).front());
+    ASSERT_NE(y, nullptr);
+    EXPECT_EQ(y->tickInterval(), 2e8);
+    EXPECT_LE(y->min(), 0.0);
+    EXPECT_GE(y->max(), 1e9);
+    form.clear();
+    form.recorder().consoleBytesReceived("0.25\n0.5\n");
+    form.refresh(true);
+    EXPECT_DOUBLE_EQ(y->tickInterval(), 0.05);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace travin
