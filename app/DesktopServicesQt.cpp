@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextOption>
@@ -124,6 +125,17 @@ std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextDocument&
     return copy;
 }
 
+std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextEdit& source, const QSizeF& pageSize) {
+    auto copy = pagedCopy(*source.document(), pageSize);
+    for (const QTextEdit::ExtraSelection& mark : source.extraSelections()) {
+        QTextCursor c(copy.get());
+        c.setPosition(mark.cursor.selectionStart());
+        c.setPosition(mark.cursor.selectionEnd(), QTextCursor::KeepAnchor);
+        c.mergeCharFormat(mark.format);
+    }
+    return copy;
+}
+
 void DesktopServicesQt::paintPage(QTextDocument& paged, int page, QPainter& painter) {
     const QSizeF size = paged.pageSize();
     painter.save();
@@ -157,7 +169,7 @@ bool DesktopServicesQt::printListingOn(QPrinter& printer) {
     const double scaleX = printer.logicalDpiX() / double(listing->logicalDpiX());
     const double scaleY = printer.logicalDpiY() / double(listing->logicalDpiY());
     const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    const auto paged = pagedCopy(*listing->document(), QSizeF(area.width() / scaleX, area.height() / scaleY));
+    const auto paged = pagedCopy(*listing, QSizeF(area.width() / scaleX, area.height() / scaleY));
 
     painter.scale(scaleX, scaleY);
     const int pages = paged->pageCount();

@@ -57,6 +57,9 @@ public:
     // the pane's own units (its screen pixels), wrapping long lines at the
     // page's width; its pageCount() tells how many pages it fills.
     static std::unique_ptr<QTextDocument> pagedCopy(const QTextDocument& listing, const QSizeF& pageSize);
+    // The same for a pane: its colour marks (the pane's extra selections)
+    // become the copy's character colours, so the copy looks as the pane does.
+    static std::unique_ptr<QTextDocument> pagedCopy(const QTextEdit& listing, const QSizeF& pageSize);
     // Paints one page of such a copy; the painter's origin is the page's
     // top-left corner.
     static void paintPage(QTextDocument& paged, int page, QPainter& painter);

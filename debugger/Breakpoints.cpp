@@ -13,7 +13,7 @@ namespace travin {
 namespace {
 
 // Holds the listing's modified mark and puts it back when the colouring is
-// done: the widget counts a colour change as an edit, and the monitor would
+// done: a view may count a colour change as an edit, and the monitor would
 // then clear the very breakpoints being painted.
 class KeepModifiedMark {
 public:

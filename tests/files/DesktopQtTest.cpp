@@ -332,7 +332,7 @@ TEST_F(DesktopQtTest, PrintKeepsTheBreakpointColour) {
         page = QImage(600, 800, QImage::Format_RGB32);
         page.fill(Qt::white);
         QPainter painter(&page);
-        auto paged = DesktopServicesQt::pagedCopy(*pane->document(), page.size());
+        auto paged = DesktopServicesQt::pagedCopy(*pane, page.size());
         DesktopServicesQt::paintPage(*paged, 0, painter);
         RecordProperty("rendered_by", "QImage");
     }
