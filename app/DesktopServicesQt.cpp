@@ -18,6 +18,7 @@
 #include <QUrl>
 
 #include "app/FindDialog.h"
+#include "app/HelpWindow.h"
 #include "app/TAboutBox.h"
 
 namespace travin {
@@ -188,8 +189,14 @@ bool DesktopServicesQt::openDocument(const std::string& path) {
     const QString file = fromCorePath(path);
     // The system's viewer may report success for a file that is not there;
     // a missing document is a failure here.
-    if (!QFileInfo(file).isFile()) return false;
-    return launchDocument(file);
+    const QFileInfo info(file);
+    if (!info.isFile()) return false;
+    if (launchDocument(file)) return true;
+    const QString suffix = info.suffix().toLower();
+    if (suffix != "html" && suffix != "htm") return false;
+    if (!help) help = new HelpWindow(mainWindow);
+    help->showPage(file);
+    return true;
 }
 
 void DesktopServicesQt::showAboutBox() {

@@ -24,6 +24,7 @@ class QWidget;
 namespace travin {
 
 class FindDialog;
+class HelpWindow;
 class TAboutBox;
 
 class DesktopServicesQt : public DesktopServices {
@@ -41,7 +42,8 @@ public:
     // Prints at once on the system's default printer.
     bool printListing() override;
     // Opens with the system's default viewer; a file that does not exist is
-    // a failure, as the viewer itself may not say so.
+    // a failure, as the viewer itself may not say so. An HTML page the
+    // system cannot show opens in the workbench's own help window.
     bool openDocument(const std::string& path) override;
     void showAboutBox() override;
     void showMessage(const std::string& text) override;
@@ -68,6 +70,8 @@ public:
     TAboutBox* aboutBox() const { return about; }
     QFileDialog* openDialog() const { return openFiles; }
     QFileDialog* saveDialog() const { return saveFiles; }
+    // Made on first use.
+    HelpWindow* helpWindow() const { return help; }
 
     // How documents are handed to the system; tests replace it so that no
     // viewer starts.
@@ -83,6 +87,7 @@ private:
     TAboutBox* about;
     QFileDialog* openFiles;
     QFileDialog* saveFiles;
+    HelpWindow* help = nullptr;
 };
 
 }  // namespace travin

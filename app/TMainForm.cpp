@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,6 +38,7 @@ namespace travin {
 namespace {
 
 QString latin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+QString fromPath(const std::string& s) { return QFile::decodeName(QByteArray(s.data(), static_cast<qsizetype>(s.size()))); }
 
 QFont windowFont() {
     QFont f;
@@ -82,7 +84,9 @@ public:
 std::string executableFolder() {
     QString dir = QCoreApplication::applicationDirPath();
     if (!dir.endsWith('/')) dir += '/';
-    return dir.toStdString();
+    // In the file system's encoding, as every path the core holds.
+    const QByteArray bytes = QFile::encodeName(dir);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
@@ -389,7 +393,8 @@ void TMainForm::setVariableRows(const std::vector<std::string>& rows) {
 
 int TMainForm::currentVariableRow() const { return ListBox1->currentRow(); }
 
-void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(QString::fromStdString(text)); }
+// The status bar shows the listing's file name, in the file system's encoding.
+void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(fromPath(text)); }
 
 void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(latin1(text)); }
 
@@ -402,7 +407,7 @@ std::string TMainForm::aciText() const {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-void TMainForm::setHelpFile(const std::string& path) { helpFilePath = QString::fromStdString(path); }
+void TMainForm::setHelpFile(const std::string& path) { helpFilePath = fromPath(path); }
 
 void TMainForm::setCaption(const std::string& caption) { setWindowTitle(latin1(caption)); }
 
