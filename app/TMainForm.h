@@ -98,9 +98,12 @@ public:
     void saveLayout() override;
     void limitAciLine(int characters) override;
 
-    // The size-constraint handler: writes the limits and lays out the panes
-    // for the current height.
+    // The size-constraint handler: writes the limits and fixes the window at
+    // its one size: 800 wide outside, and inside just high enough for the
+    // menu, the panes and the status bar, whatever frame the platform adds.
     void FormConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight);
+    // The client height the menu, the panes and the status bar fill exactly.
+    int contentHeight() const;
 
     QString helpFile() const { return helpFilePath; }
 
@@ -111,6 +114,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A window manager that maximises anyway is undone at once.
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -119,7 +124,6 @@ private:
     void buildMenus();
     QAction* addEntry(QMenu* menu, const QString& name, const QString& caption, const QString& hint,
                       std::function<void()> handler, const QKeySequence& shortcut = {});
-    void applyLayout(const SavedLayout& layout);
     void editAction(void (*action)(QWidget*));
 
     std::unique_ptr<QtNotices> notices;
@@ -133,7 +137,6 @@ private:
     std::map<Control, QWidget*> controlWidgets;
     std::map<Control, QAction*> controlActions;
     WindowLayout layout;
-    int knownFrameHeight = 0;
     QString helpFilePath;
 };
 
