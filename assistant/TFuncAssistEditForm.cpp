@@ -136,13 +136,22 @@ void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
 int TFuncAssistEditForm::showModal()
 {
     ending_ = false;
-    CentreOnOwner(this);
+    // The client rectangle, not the frame position: placing by the frame
+    // lets a window manager's title bar shift the window on every showing.
+    if (keepPlace_)
+        setGeometry(place_);
+    else
+        CentreOnOwner(this);
+    keepPlace_ = false;
     return exec();
 }
 
 void TFuncAssistEditForm::setModalResult(int result)
 {
     ending_ = true;
+    keepPlace_ = result == kModalReshow;
+    if (keepPlace_)
+        place_ = geometry();
     done(result);
 }
 

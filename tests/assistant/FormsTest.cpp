@@ -485,6 +485,53 @@ TEST(AssistantWindows, EditorAndMenuAreCentredOnTheirOwner)
     EXPECT_FALSE(assist.OpenFuncAssist(""));
 }
 
+// After the blank-field notice the editor comes back exactly where it was,
+// also where the user had moved it, so the next click lands in its field.
+TEST(AssistantWindows, EditorKeepsItsPlaceAfterTheBlankFieldNotice)
+{
+    App();
+    QWidget owner;
+    owner.setGeometry(100, 80, 900, 640);
+    owner.show();
+    TFuncAssistMenuForm menu(&owner);
+    TFuncAssistEditForm editor(&owner);
+    TextEditListing listing;
+    FuncAssist assist(listing, menu, editor, ShowAssistMessage);
+    listing.assist = &assist;
+    listing.setText("poke(1,2)");
+    listing.setSelection(0, 9);
+
+    std::vector<QRect> places;
+    const auto blankThenOk = [&](std::function<void()> next) {
+        editor.ParamEditFor(1)->setText(QString());
+        WhenMessageBox([&, next](QMessageBox* box) {
+            WhenModal(&editor, next);
+            box->button(QMessageBox::Ok)->click();
+        });
+        editor.okButton()->click();
+    };
+    WhenModal(&editor, [&] {
+        places.push_back(editor.geometry());
+        blankThenOk([&] {
+            places.push_back(editor.geometry());
+            editor.move(editor.pos() + QPoint(-60, 45));   // the user drags it
+            places.push_back(editor.geometry());
+            blankThenOk([&] {
+                places.push_back(editor.geometry());
+                editor.ParamEditFor(1)->setText(QStringLiteral("7"));
+                editor.okButton()->click();
+            });
+        });
+    });
+    listing.rightClick();
+    listing.assist = nullptr;
+    ASSERT_EQ(places.size(), 4u);
+    EXPECT_EQ(places[1], places[0]);
+    EXPECT_EQ(places[3], places[2]);
+    EXPECT_NE(places[2], places[0]);
+    EXPECT_EQ(listing.text(), "poke(1,7)");
+}
+
 TEST(AssistantWindows, RightClickInTheWorkbenchListingKeepsTextAfterTheCall)
 {
     App();
