@@ -13,6 +13,11 @@ namespace travin {
 namespace {
 
 constexpr int kClientWidth = 534;
+// Captions from the left margin to the texts' column; texts from there to
+// the right margin.
+constexpr int kCaptionWidth = 140;
+constexpr int kTextLeft = 160;
+constexpr int kTextWidth = kClientWidth - kTextLeft - 6;
 
 }  // namespace
 
@@ -25,7 +30,8 @@ TFuncAssistEditForm::TFuncAssistEditForm(QWidget* parent)
     setFixedSize(kClientWidth, 200);
 
     auto label = [this](int number, int x, int y, bool bold, const char* text) {
-        QLabel* l = PlacedLabel(this, QString::fromLatin1(text), x, y, AssistFont(15, bold));
+        QLabel* l = PlacedLabel(this, QString::fromLatin1(text), x, y, x < kTextLeft ? kCaptionWidth : kTextWidth,
+                                AssistFont(15, bold));
         l->setObjectName(QStringLiteral("Label%1").arg(number));
         label_[number] = l;
     };
@@ -67,7 +73,7 @@ TFuncAssistEditForm::TFuncAssistEditForm(QWidget* parent)
         auto* box = new QCheckBox(this);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(k + 1));
         box->setProperty("tag", k);
-        box->setGeometry(160, 0, 360, 17);
+        box->setGeometry(kTextLeft, 0, 360, 17);
         box->hide();
         // Toggled, not clicked: a state set from code reaches the handler
         // too, as the mode-bit synchronisation expects and guards against.
@@ -93,10 +99,7 @@ void TFuncAssistEditForm::FormCreate() { setWindowTitle(QStringLiteral("Travin F
 
 void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
 {
-    auto setText = [](QLabel* label, const std::string& text) {
-        label->setText(FromLatin1(text));
-        label->adjustSize();
-    };
+    auto setText = [](QLabel* label, const std::string& text) { label->setText(FromLatin1(text)); };
     setText(label_[1], l.nameCaption);
     setText(label_[4], l.name);
     setText(label_[5], l.group);
