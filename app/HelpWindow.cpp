@@ -1,6 +1,7 @@
 #include "app/HelpWindow.h"
 
 #include <QDesktopServices>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QTextBrowser>
@@ -16,10 +17,16 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     view = new QTextBrowser(this);
     view->setObjectName("HelpBrowser");
-    // Links between our pages open here; a link that leaves them (the web)
-    // goes to whatever the system offers, which may be nothing.
-    view->setOpenLinks(true);
-    view->setOpenExternalLinks(true);
+    // Links between our pages open here; anything else (the PDF manual, the
+    // web) goes to whatever the system offers, which may be nothing: shown
+    // here it would be unreadable.
+    view->setOpenLinks(false);
+    connect(view, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+        const QUrl target = view->source().resolved(link);
+        const QString suffix = QFileInfo(target.path()).suffix().toLower();
+        if (target.isLocalFile() && (suffix == "html" || suffix == "htm")) view->setSource(target);
+        else QDesktopServices::openUrl(target);
+    });
 
     back = new QPushButton("Back", this);
     forward = new QPushButton("Forward", this);
@@ -46,6 +53,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 void HelpWindow::showPage(const QString& path) {
     view->setSource(QUrl::fromLocalFile(path));
+    if (!isVisible() && parentWidget()) {
+        // Over the main window, where the user looks.
+        move(parentWidget()->window()->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    }
     show();
     raise();
     activateWindow();
