@@ -22,6 +22,7 @@
 
 #include "app/FindDialog.h"
 #include "app/SingleByteQt.h"
+#include "app/HelpWindow.h"
 #include "app/TAboutBox.h"
 
 namespace travin {
@@ -159,6 +160,17 @@ std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextDocument&
     return copy;
 }
 
+std::unique_ptr<QTextDocument> DesktopServicesQt::pagedCopy(const QTextEdit& source, const QSizeF& pageSize) {
+    auto copy = pagedCopy(*source.document(), pageSize, source.palette().color(QPalette::Text));
+    for (const QTextEdit::ExtraSelection& mark : source.extraSelections()) {
+        QTextCursor c(copy.get());
+        c.setPosition(mark.cursor.selectionStart());
+        c.setPosition(mark.cursor.selectionEnd(), QTextCursor::KeepAnchor);
+        c.mergeCharFormat(mark.format);
+    }
+    return copy;
+}
+
 void DesktopServicesQt::paintPage(QTextDocument& paged, int page, QPainter& painter) {
     const QSizeF size = paged.pageSize();
     painter.save();
@@ -201,8 +213,7 @@ bool DesktopServicesQt::printListingOn(QPrinter& printer, const QString& failure
     const double scaleX = printer.logicalDpiX() / double(listing->logicalDpiX());
     const double scaleY = printer.logicalDpiY() / double(listing->logicalDpiY());
     const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    const auto paged = pagedCopy(*listing->document(), QSizeF(area.width() / scaleX, area.height() / scaleY),
-                                 listing->palette().color(QPalette::Text));
+    const auto paged = pagedCopy(*listing, QSizeF(area.width() / scaleX, area.height() / scaleY));
 
     painter.scale(scaleX, scaleY);
     const int pages = paged->pageCount();
@@ -221,8 +232,14 @@ bool DesktopServicesQt::openDocument(const std::string& path) {
     const QString file = fromCorePath(path);
     // The system's viewer may report success for a file that is not there;
     // a missing document is a failure here.
-    if (!QFileInfo(file).isFile()) return false;
-    return launchDocument(file);
+    const QFileInfo info(file);
+    if (!info.isFile()) return false;
+    if (launchDocument(file)) return true;
+    const QString suffix = info.suffix().toLower();
+    if (suffix != "html" && suffix != "htm") return false;
+    if (!help) help = new HelpWindow(mainWindow);
+    help->showPage(file);
+    return true;
 }
 
 void DesktopServicesQt::showAboutBox() {

@@ -25,6 +25,7 @@ class QWidget;
 namespace travin {
 
 class FindDialog;
+class HelpWindow;
 class TAboutBox;
 
 class DesktopServicesQt : public DesktopServices {
@@ -44,7 +45,8 @@ public:
     // The export dialog, then the listing printed into the chosen file.
     bool exportListingPdf() override;
     // Opens with the system's default viewer; a file that does not exist is
-    // a failure, as the viewer itself may not say so.
+    // a failure, as the viewer itself may not say so. An HTML page the
+    // system cannot show opens in the workbench's own help window.
     bool openDocument(const std::string& path) override;
     void showAboutBox() override;
     void showMessage(const std::string& text) override;
@@ -63,6 +65,10 @@ public:
     // `screenText` (the pane's own text colour) is made black for paper.
     static std::unique_ptr<QTextDocument> pagedCopy(const QTextDocument& listing, const QSizeF& pageSize,
                                                     const QColor& screenText = QColor());
+    // The same for a pane: its colour marks (the pane's extra selections)
+    // become the copy's character colours, so the copy looks as the pane does;
+    // the pane's own text colour is made black.
+    static std::unique_ptr<QTextDocument> pagedCopy(const QTextEdit& listing, const QSizeF& pageSize);
     // Paints one page of such a copy; the painter's origin is the page's
     // top-left corner.
     static void paintPage(QTextDocument& paged, int page, QPainter& painter);
@@ -72,6 +78,8 @@ public:
     QFileDialog* openDialog() const { return openFiles; }
     QFileDialog* saveDialog() const { return saveFiles; }
     QFileDialog* pdfDialog() const { return pdfFiles; }
+    // Made on first use.
+    HelpWindow* helpWindow() const { return help; }
 
     // How documents are handed to the system; tests replace it so that no
     // viewer starts.
@@ -88,6 +96,7 @@ private:
     QFileDialog* openFiles;
     QFileDialog* saveFiles;
     QFileDialog* pdfFiles;
+    HelpWindow* help = nullptr;
 };
 
 }  // namespace travin

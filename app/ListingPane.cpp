@@ -101,6 +101,7 @@ void ListingPane::setLines(const std::vector<std::string>& newLines) {
     // The pane inserts new text in the caret's format, which after a mark
     // (breakpoint, executing line) is that mark's colour.
     resetCaretFormat(*this);
+    clearMarks();
     setPlainText(text);
     resetCaretFormat(*this);
 }
@@ -109,6 +110,7 @@ void ListingPane::clear() {
     // Text typed into the emptied pane starts in the default colour, not in
     // the colour the caret last stood in.
     resetCaretFormat(*this);
+    clearMarks();
     QTextEdit::clear();
     resetCaretFormat(*this);
 }
@@ -167,12 +169,54 @@ void ListingPane::replaceSelection(const std::string& text) {
 }
 
 void ListingPane::setSelectionColor(Rgb colour) {
-    QTextCursor c = textCursor();
-    if (!c.hasSelection()) return;
-    QTextCharFormat format;
-    format.setForeground(QColor(colour.red, colour.green, colour.blue));
-    c.mergeCharFormat(format);
+    const QTextCursor selection = textCursor();
+    if (!selection.hasSelection()) return;
+    const int from = selection.selectionStart();
+    const int to = selection.selectionEnd();
+    // A new colour replaces whatever marks lay under the range; the parts of
+    // older marks outside it stay.
+    QList<QTextEdit::ExtraSelection> marks;
+    for (const QTextEdit::ExtraSelection& mark : extraSelections()) {
+        const int start = mark.cursor.selectionStart();
+        const int end = mark.cursor.selectionEnd();
+        if (end <= from || start >= to) {
+            if (end > start) marks.append(mark);
+            continue;
+        }
+        const auto keep = [&](int a, int b) {
+            if (b <= a) return;
+            QTextEdit::ExtraSelection part = mark;
+            part.cursor = QTextCursor(document());
+            part.cursor.setPosition(a);
+            part.cursor.setPosition(b, QTextCursor::KeepAnchor);
+            marks.append(part);
+        };
+        keep(start, from);
+        keep(to, end);
+    }
+    const QColor shown(colour.red, colour.green, colour.blue);
+    // The default colour is no mark at all.
+    if (shown != palette().color(QPalette::Text)) {
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = selection;
+        mark.format.setForeground(shown);
+        marks.append(mark);
+    }
+    setExtraSelections(marks);
 }
+
+void ListingPane::clearMarks() { setExtraSelections({}); }
+
+QColor ListingPane::shownColour(int widgetPosition) const {
+    // The last mark laid down is the one on top.
+    const auto marks = extraSelections();
+    for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+        if (widgetPosition >= it->cursor.selectionStart() && widgetPosition < it->cursor.selectionEnd())
+            return it->format.foreground().color();
+    }
+    return palette().color(QPalette::Text);
+}
+
 
 Rgb ListingPane::defaultTextColor() const {
     const QColor c = palette().color(QPalette::Text);

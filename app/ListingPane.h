@@ -6,6 +6,10 @@
 // line break) are converted, and where the pane's text meets single-byte
 // text: a character the set cannot hold is refused as it is typed, pasted
 // or dropped.
+//
+// Colour marks (breakpoints, the executing line) are display attributes:
+// they live in the pane's extra selections, outside the document, so they
+// never enter the undo history nor count as an edit.
 #pragma once
 
 #include <QTextEdit>
@@ -50,6 +54,10 @@ public:
 
     void setTabStops(int count, int stepPoints);
 
+    // The colour the character at a widget position is shown in: its mark's,
+    // or the default text colour.
+    QColor shownColour(int widgetPosition) const;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     // A line break the pane would keep inside a line (Shift+Enter, a pasted
@@ -59,6 +67,7 @@ protected:
     void inputMethodEvent(QInputMethodEvent* event) override;
 
 private:
+    void clearMarks();
     const std::vector<int>& starts() const;   // program start of each line
     mutable std::vector<int> lineStarts;
     mutable int startsRevision = -1;

@@ -22,7 +22,7 @@ void QtNotices::ShowNotice(const std::string& text) {
     if (beforeBox) beforeBox();
     // No owner window: modal for the whole application, and raised so it is
     // not lost behind the main window.
-    QMessageBox box(QMessageBox::NoIcon, QString(), latin1(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QString(), withPath(text), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.raise();

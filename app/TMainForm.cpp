@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,7 @@ namespace {
 constexpr int kRefusalNoteMs = 4000;
 
 QString latin1(const std::string& s) { return fromSingleByte(s); }
+QString fromPath(const std::string& s) { return QFile::decodeName(QByteArray(s.data(), static_cast<qsizetype>(s.size()))); }
 
 QFont windowFont() {
     QFont f;
@@ -90,7 +92,9 @@ public:
 std::string executableFolder() {
     QString dir = QCoreApplication::applicationDirPath();
     if (!dir.endsWith('/')) dir += '/';
-    return dir.toStdString();
+    // In the file system's encoding, as every path the core holds.
+    const QByteArray bytes = QFile::encodeName(dir);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
@@ -422,7 +426,8 @@ void TMainForm::setVariableRows(const std::vector<std::string>& rows) {
 
 int TMainForm::currentVariableRow() const { return ListBox1->currentRow(); }
 
-void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(QString::fromStdString(text)); }
+// The status bar shows the listing's file name, in the file system's encoding.
+void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(fromPath(text)); }
 
 void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(latin1(text)); }
 
@@ -443,7 +448,7 @@ std::string TMainForm::aciText() const {
     return toSingleByte(ACIEdit->text());
 }
 
-void TMainForm::setHelpFile(const std::string& path) { helpFilePath = QString::fromStdString(path); }
+void TMainForm::setHelpFile(const std::string& path) { helpFilePath = fromPath(path); }
 
 void TMainForm::setCaption(const std::string& caption) { setWindowTitle(latin1(caption)); }
 
@@ -476,36 +481,26 @@ void TMainForm::saveLayout() {
 void TMainForm::limitAciLine(int characters) { ACIEdit->setMaxLength(characters); }
 
 void TMainForm::FormConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight) {
-    // The limits are outer sizes, title bar and borders included; Qt sizes
-    // the window without the frame the window manager adds (none offscreen),
-    // so the frame is taken off before the limits are applied.
+    // The width limit is an outer size, title bar and borders included; Qt
+    // sizes the window without the frame the window manager adds (none
+    // offscreen or without a window manager), so the frame comes off first.
+    // The height is the content's: a frame adds to it, and without one no
+    // empty band is left under the status bar.
     const int frameWidth = std::max(0, frameGeometry().width() - width());
-    const int frameHeight = std::max(0, frameGeometry().height() - height());
-    if (frameHeight != knownFrameHeight) {
-        // A frame that appears (or changes) once the window is shown keeps
-        // the outer height the window had.
-        const int outerHeight = height() + knownFrameHeight;
-        knownFrameHeight = frameHeight;
-        setMinimumSize(0, 0);
-        resize(width(), std::max(outerHeight - frameHeight, 1));
-    }
-    SavedLayout now;
-    const bool relayout =
-        layout.FormConstrainedResize(minWidth, minHeight, maxWidth, maxHeight, height() + frameHeight, now);
-    setMinimumSize(minWidth - frameWidth, minHeight - frameHeight);
-    setMaximumSize(maxWidth - frameWidth, maxHeight >= QWIDGETSIZE_MAX ? QWIDGETSIZE_MAX : maxHeight - frameHeight);
-    if (relayout) applyLayout(now);
+    SavedLayout unused;
+    layout.FormConstrainedResize(minWidth, minHeight, maxWidth, maxHeight, kDesignHeight, unused);
+    // Equal limits: a window manager then offers no maximise button and no
+    // resizing border.
+    setFixedSize(minWidth - frameWidth, contentHeight());
 }
 
-void TMainForm::applyLayout(const SavedLayout& l) {
-    RichEdit1->resize(RichEdit1->width(), l.listingHeight);
-    ListBox1->resize(ListBox1->width(), l.variablesHeight);
-    InputOutputLabel->move(InputOutputLabel->x(), l.inputOutputLabelTop);
-    ClearButton->move(ClearButton->x(), l.clearButtonTop);
-    Memo1->move(Memo1->x(), l.memoTop);
-    ACIEdit->move(ACIEdit->x(), l.aciEditTop);
-    SendACIButton->move(SendACIButton->x(), l.sendAciButtonTop);
-    StatusBar1->move(StatusBar1->x(), l.statusBarTop);
+int TMainForm::contentHeight() const {
+    // The design's status bar ends here in the client area below the menu.
+    constexpr int kStatusBarBottom = 583 + 22;
+    const QWidget* menu = menuWidget();
+    const int menuHeight = !menu ? 0 : menu->hasHeightForWidth() ? menu->heightForWidth(kDesignWidth)
+                                                                 : menu->sizeHint().height();
+    return menuHeight + kStatusBarBottom;
 }
 
 void TMainForm::showCentred() {
@@ -527,6 +522,15 @@ void TMainForm::moveEvent(QMoveEvent* event) {
     // The window manager's frame becomes known once the window is placed.
     int minW = 0, minH = 0, maxW = 0, maxH = QWIDGETSIZE_MAX;
     FormConstrainedResize(minW, minH, maxW, maxH);
+}
+
+void TMainForm::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    const Qt::WindowStates grown = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (windowState() & grown) {
+        QTimer::singleShot(0, this, [this, grown] { setWindowState(windowState() & ~grown); });
+    }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -104,9 +104,12 @@ public:
     void saveLayout() override;
     void limitAciLine(int characters) override;
 
-    // The size-constraint handler: writes the limits and lays out the panes
-    // for the current height.
+    // The size-constraint handler: writes the limits and fixes the window at
+    // its one size: 800 wide outside, and inside just high enough for the
+    // menu, the panes and the status bar, whatever frame the platform adds.
     void FormConstrainedResize(int& minWidth, int& minHeight, int& maxWidth, int& maxHeight);
+    // The client height the menu, the panes and the status bar fill exactly.
+    int contentHeight() const;
 
     QString helpFile() const { return helpFilePath; }
 
@@ -117,6 +120,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // A window manager that maximises anyway is undone at once.
+    void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -125,7 +130,6 @@ private:
     void buildMenus();
     QAction* addEntry(QMenu* menu, const QString& name, const QString& caption, const QString& hint,
                       std::function<void()> handler, const QKeySequence& shortcut = {});
-    void applyLayout(const SavedLayout& layout);
     void editAction(void (*action)(QWidget*));
     void PlotMenuClick();
 
@@ -140,7 +144,6 @@ private:
     std::map<Control, QWidget*> controlWidgets;
     std::map<Control, QAction*> controlActions;
     WindowLayout layout;
-    int knownFrameHeight = 0;
     QString helpFilePath;
 };
 

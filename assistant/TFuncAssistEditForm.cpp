@@ -14,6 +14,11 @@ namespace travin {
 namespace {
 
 constexpr int kClientWidth = 534;
+// Captions from the left margin to the texts' column; texts from there to
+// the right margin.
+constexpr int kCaptionWidth = 140;
+constexpr int kTextLeft = 160;
+constexpr int kTextWidth = kClientWidth - kTextLeft - 6;
 
 }  // namespace
 
@@ -26,7 +31,8 @@ TFuncAssistEditForm::TFuncAssistEditForm(QWidget* parent)
     setFixedSize(kClientWidth, 200);
 
     auto label = [this](int number, int x, int y, bool bold, const char* text) {
-        QLabel* l = PlacedLabel(this, QString::fromLatin1(text), x, y, AssistFont(15, bold));
+        QLabel* l = PlacedLabel(this, QString::fromLatin1(text), x, y, x < kTextLeft ? kCaptionWidth : kTextWidth,
+                                AssistFont(15, bold));
         l->setObjectName(QStringLiteral("Label%1").arg(number));
         label_[number] = l;
     };
@@ -69,7 +75,7 @@ TFuncAssistEditForm::TFuncAssistEditForm(QWidget* parent)
         auto* box = new QCheckBox(this);
         box->setObjectName(QStringLiteral("CheckBox%1").arg(k + 1));
         box->setProperty("tag", k);
-        box->setGeometry(160, 0, 360, 17);
+        box->setGeometry(kTextLeft, 0, 360, 17);
         box->hide();
         // Toggled, not clicked: a state set from code reaches the handler
         // too, as the mode-bit synchronisation expects and guards against.
@@ -95,10 +101,7 @@ void TFuncAssistEditForm::FormCreate() { setWindowTitle(QStringLiteral("Travin F
 
 void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
 {
-    auto setText = [](QLabel* label, const std::string& text) {
-        label->setText(fromSingleByte(text));
-        label->adjustSize();
-    };
+    auto setText = [](QLabel* label, const std::string& text) { label->setText(fromSingleByte(text)); };
     setText(label_[1], l.nameCaption);
     setText(label_[4], l.name);
     setText(label_[5], l.group);
@@ -138,13 +141,22 @@ void TFuncAssistEditForm::applyLayout(const CallEditorLayout& l)
 int TFuncAssistEditForm::showModal()
 {
     ending_ = false;
-    CentreOnOwner(this);
+    // The client rectangle, not the frame position: placing by the frame
+    // lets a window manager's title bar shift the window on every showing.
+    if (keepPlace_)
+        setGeometry(place_);
+    else
+        CentreOnOwner(this);
+    keepPlace_ = false;
     return exec();
 }
 
 void TFuncAssistEditForm::setModalResult(int result)
 {
     ending_ = true;
+    keepPlace_ = result == kModalReshow;
+    if (keepPlace_)
+        place_ = geometry();
     done(result);
 }
 

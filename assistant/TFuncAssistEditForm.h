@@ -6,6 +6,7 @@
 #include "assistant/CallEditor.h"
 
 #include <QDialog>
+#include <QRect>
 
 class QCheckBox;
 class QLabel;
@@ -58,6 +59,10 @@ private:
     QCheckBox* check_[kModeBitCount] = {};
     QPushButton* button1_ = nullptr;
     QPushButton* button2_ = nullptr;
+    // Set when a showing ends only to be shown again (a blank field): the
+    // next showing puts the window back where this one was.
+    bool keepPlace_ = false;
+    QRect place_;
     bool ending_ = false;
 };
 

@@ -15,7 +15,11 @@ struct Column {
     int first, last;   // catalogue indexes, top to bottom
 };
 
-// The groups' columns: functions at the group's x, subroutines 72 further.
+// The groups' columns: functions at the group's x, subroutines 72 further;
+// a text may take its column's room up to a small gap before the next one.
+constexpr int kGroupPitch = 184;
+constexpr int kSubroutineOffset = 72;
+constexpr int kColumnGap = 4;
 constexpr Column kColumns[] = {
     {20, 0, 8},    {92, 9, 12},   // General Purpose
     {204, 13, 18}, {276, 19, 25}, // Orlen
@@ -36,6 +40,14 @@ const char* const kHints[9] = {
     " \tReturns contents of Travin memory address",
     "Tests if specified data bit is set",
 };
+
+constexpr int kMenuWidth = 742;
+
+// The room from x to the next column (or the window's right edge).
+constexpr int columnWidth(int x, int room)
+{
+    return (x + room > kMenuWidth ? kMenuWidth - x : room) - kColumnGap;
+}
 
 }  // namespace
 
@@ -68,7 +80,7 @@ TFuncAssistMenuForm::TFuncAssistMenuForm(QWidget* parent)
 {
     setObjectName(QStringLiteral("FuncAssistMenuForm"));
     setFont(AssistFont(11));
-    setFixedSize(742, 217);
+    setFixedSize(kMenuWidth, 217);
 
     // Labels are numbered: the 44 entries first, so Label1 is getchar's
     // and its click handler is the one all entries share.
@@ -78,10 +90,11 @@ TFuncAssistMenuForm::TFuncAssistMenuForm(QWidget* parent)
     };
     const char* groups[] = {"General Purpose", "Orlen", "Daska", "Membo"};
     for (int g = 0; g < 4; ++g) {
-        const int x = 20 + 184 * g;
-        named(PlacedLabel(this, QString::fromLatin1(groups[g]), x, 16, AssistFont(16, true)));
-        named(PlacedLabel(this, QStringLiteral("Functions"), x, 40, AssistFont(15)));
-        named(PlacedLabel(this, QStringLiteral("Subroutines"), x + 72, 40, AssistFont(15)));
+        const int x = 20 + kGroupPitch * g;
+        named(PlacedLabel(this, QString::fromLatin1(groups[g]), x, 16, columnWidth(x, kGroupPitch), AssistFont(16, true)));
+        named(PlacedLabel(this, QStringLiteral("Functions"), x, 40, kSubroutineOffset - kColumnGap, AssistFont(15)));
+        named(PlacedLabel(this, QStringLiteral("Subroutines"), x + kSubroutineOffset, 40,
+                          columnWidth(x + kSubroutineOffset, kGroupPitch - kSubroutineOffset), AssistFont(15)));
     }
 
     for (const Column& column : kColumns) {
@@ -89,8 +102,9 @@ TFuncAssistMenuForm::TFuncAssistMenuForm(QWidget* parent)
         for (int i = column.first; i <= column.last; ++i, y += 16) {
             auto* label = new TClickLabel(QString::fromLatin1(FuncAssistCatalogue[i].Name), i, this);
             label->setObjectName(QStringLiteral("Label%1").arg(i + 1));
-            label->move(column.x, y);
-            label->adjustSize();
+            const bool functions = (column.x - 20) % kGroupPitch == 0;
+            const int room = functions ? kSubroutineOffset : kGroupPitch - kSubroutineOffset;
+            label->setGeometry(column.x, y, columnWidth(column.x, room), label->fontMetrics().height());
             if (i < 9)
                 label->setToolTip(QString::fromLatin1(kHints[i]));
             connect(label, &TClickLabel::clicked, this, &TFuncAssistMenuForm::Label1Click);

@@ -15,7 +15,7 @@ namespace {
 const std::string kLineBeyondTable = "Breakpoints can be set on the first 65535 lines only";
 
 // Holds the listing's modified mark and puts it back when the colouring is
-// done: the widget counts a colour change as an edit, and the monitor would
+// done: a view may count a colour change as an edit, and the monitor would
 // then clear the very breakpoints being painted.
 class KeepModifiedMark {
 public:

@@ -7,7 +7,11 @@ void Help::OpenHelpDocument(const std::string& name) {
     // Only the executable's folder is searched, never elsewhere; the path is
     // shown whole, however long.
     const std::string path = wb.executableFolder + name;
-    if (!wb.screens.desktop.openDocument(path)) wb.screens.notices.ShowNotice("Browser or " + path + " not found");
+    if (wb.screens.desktop.openDocument(path)) return;
+    // The HTML pages have a viewer of the workbench's own to fall back on;
+    // the manual needs the system's PDF viewer, and the message says so.
+    const bool pdf = name.size() >= 4 && name.compare(name.size() - 4, 4, ".pdf") == 0;
+    wb.screens.notices.ShowNotice((pdf ? "PDF viewer or " : "Browser or ") + path + " not found");
 }
 
 void Help::TravinOverview1Click() { OpenHelpDocument("tnoverview.html"); }

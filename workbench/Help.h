@@ -21,7 +21,8 @@ public:
     void HelpAboutExecute();
 
     // Opens one document from the executable's folder with the system's
-    // viewer; "Browser or <path> not found" when that fails.
+    // viewer; "Browser or <path> not found" when that fails ("PDF viewer
+    // or <path> not found" for the manual).
     void OpenHelpDocument(const std::string& name);
 
 private:

@@ -1,5 +1,5 @@
-// The main window offscreen: what a user sees right after start-up, and the
-// size rule.
+// The main window offscreen: what a user sees right after start-up, and its
+// fixed size.
 #include <gtest/gtest.h>
 
 #include "tests/support/QtTestApp.h"
@@ -11,12 +11,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <filesystem>
+#include <functional>
+#include <iterator>
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -164,47 +167,64 @@ void resizeOuter(QWidget& w, int width, int height) {
     QApplication::processEvents();
 }
 
-TEST_F(MainWindowTest, TallerWindowGrowsListingAndVariablesAndMovesTheRestDown) {
-    form->show();
-    QApplication::processEvents();
-    EXPECT_EQ(form->frameGeometry().size(), QSize(800, 662));
-    resizeOuter(*form, 800, 762);
-    ASSERT_EQ(form->frameGeometry().height(), 762);
-    EXPECT_EQ(form->RichEdit1->height(), 453);
-    EXPECT_EQ(form->ListBox1->height(), 453);
-    EXPECT_EQ(form->InputOutputLabel->y(), 508);
-    EXPECT_EQ(form->ClearButton->y(), 508);
-    EXPECT_EQ(form->Memo1->y(), 532);
-    EXPECT_EQ(form->Memo1->height(), 121);
-    EXPECT_EQ(form->ACIEdit->y(), 660);
-    EXPECT_EQ(form->SendACIButton->y(), 660);
-    EXPECT_EQ(form->StatusBar1->y(), 683);
-    // No left position or width changes.
-    EXPECT_EQ(form->RichEdit1->geometry().left(), 3);
-    EXPECT_EQ(form->RichEdit1->width(), 665);
-
-    // Back to the design height restores the design layout.
-    resizeOuter(*form, 800, 662);
-    EXPECT_EQ(form->RichEdit1->height(), 353);
-    EXPECT_EQ(form->StatusBar1->y(), 583);
+// The panes at their design places: the window's size never changes them.
+void expectDesignLayout(const TMainForm& form) {
+    EXPECT_EQ(form.RichEdit1->geometry(), QRect(3, 48, 665, 353));
+    EXPECT_EQ(form.ListBox1->height(), 353);
+    EXPECT_EQ(form.Memo1->geometry(), QRect(3, 432, 787, 121));
+    EXPECT_EQ(form.ACIEdit->y(), 560);
+    EXPECT_EQ(form.StatusBar1->geometry(), QRect(3, 583, 787, 22));
 }
 
-TEST_F(MainWindowTest, WidthStaysAt800AndHeightNeverBelow662) {
+// Without a window manager (offscreen, or a bare X server) nothing sizes the
+// window but itself: the status bar is its last row, with no band below.
+TEST_F(MainWindowTest, TheWindowHoldsMenuPanesAndStatusBarWithNothingLeftOver) {
     form->show();
     QApplication::processEvents();
-    resizeOuter(*form, 640, 500);
+    const QWidget* client = form->centralWidget();
+    EXPECT_EQ(client->height(), form->StatusBar1->geometry().bottom() + 1);
+    EXPECT_EQ(client->geometry().bottom(), form->height() - 1);
+    EXPECT_EQ(form->menuBar()->geometry().bottom() + 1, client->y());
     EXPECT_EQ(form->frameGeometry().width(), 800);
-    EXPECT_EQ(form->frameGeometry().height(), 662);
-    resizeOuter(*form, 1000, 700);
-    EXPECT_EQ(form->frameGeometry().width(), 800);
-    EXPECT_EQ(form->frameGeometry().height(), 700);
+    expectDesignLayout(*form);
+}
+
+// Minimise and close, no maximise, and one size whatever is asked of it.
+TEST_F(MainWindowTest, TheWindowOffersNoMaximiseAndKeepsItsSize) {
+    const Qt::WindowFlags flags = form->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    form->show();
+    QApplication::processEvents();
+    const QSize fixed = form->size();
+    EXPECT_EQ(form->minimumSize(), fixed);
+    EXPECT_EQ(form->maximumSize(), fixed);
+
+    const std::function<void()> asks[] = {
+        [&] { resizeOuter(*form, 800, 762); },
+        [&] { resizeOuter(*form, 640, 500); },
+        [&] { resizeOuter(*form, 1000, 700); },
+        [&] { form->showMaximized(); },
+        [&] { form->showFullScreen(); },
+    };
+    for (std::size_t i = 0; i < std::size(asks); ++i) {
+        asks[i]();
+        QTest::qWait(20);
+        QApplication::processEvents();
+        EXPECT_EQ(form->size(), fixed) << "ask " << i;
+        EXPECT_FALSE(form->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) << "ask " << i;
+        expectDesignLayout(*form);
+    }
+    form->showNormal();
+    QApplication::processEvents();
+    EXPECT_EQ(form->size(), fixed);
 
     int minW = 0, minH = 0, maxW = 0, maxH = 12345;
     form->FormConstrainedResize(minW, minH, maxW, maxH);
     EXPECT_EQ(minW, 800);
     EXPECT_EQ(maxW, 800);
     EXPECT_EQ(minH, 662);
-    EXPECT_EQ(maxH, 12345);
 }
 
 TEST_F(MainWindowTest, AciLineTakesAtMost39Characters) {

@@ -293,6 +293,44 @@ TEST(TFuncAssistEditForm, AppliesTheSvtrajLayout)
     EXPECT_EQ(editor.BitCheckBoxFor(-1), editor.BitCheckBoxFor(0));
 }
 
+// Every text of a fixed layout inside the room it is given: a label's text
+// as wide as the label at most, a box's caption and mark inside the box.
+void ExpectTextsFit(const QWidget& window, const std::string& where)
+{
+    for (const QLabel* l : window.findChildren<QLabel*>()) {
+        if (l->isHidden() || l->text().isEmpty()) continue;
+        const int need = l->fontMetrics().horizontalAdvance(l->text());
+        EXPECT_LE(need, l->width()) << where << ": " << l->text().toStdString();
+        EXPECT_LE(l->geometry().right(), window.width() - 1) << where << ": " << l->text().toStdString();
+    }
+    for (const QCheckBox* b : window.findChildren<QCheckBox*>()) {
+        if (b->isHidden()) continue;
+        EXPECT_LE(b->sizeHint().width(), b->width()) << where << ": " << b->text().toStdString();
+    }
+}
+
+TEST(AssistantWindows, EveryTextFitsItsPlace)
+{
+    App();
+    TFuncAssistMenuForm menu;
+    ExpectTextsFit(menu, "menu");
+    // Neighbours on a row never overlap: each label ends before the next
+    // one on its row begins.
+    std::vector<const QLabel*> labels;
+    for (const QLabel* l : menu.findChildren<QLabel*>()) labels.push_back(l);
+    for (const QLabel* a : labels)
+        for (const QLabel* b : labels)
+            if (a != b && a->y() == b->y() && a->x() < b->x())
+                EXPECT_LT(a->geometry().right(), b->x()) << a->text().toStdString() << " / " << b->text().toStdString();
+
+    TFuncAssistEditForm editor;
+    FuncAssistState state;
+    for (int i = 0; i < FuncAssistEntryCount; ++i) {
+        editor.applyLayout(ComputeCallEditorLayout(i, true, state.CallArgs));
+        ExpectTextsFit(editor, FuncAssistCatalogue[i].Name);
+    }
+}
+
 TEST(TFuncAssistEditForm, TabOrderIsFieldsThenOkCancelThenBitBoxes)
 {
     App();
@@ -483,6 +521,53 @@ TEST(AssistantWindows, EditorAndMenuAreCentredOnTheirOwner)
         menu.cancelButton()->click();
     });
     EXPECT_FALSE(assist.OpenFuncAssist(""));
+}
+
+// After the blank-field notice the editor comes back exactly where it was,
+// also where the user had moved it, so the next click lands in its field.
+TEST(AssistantWindows, EditorKeepsItsPlaceAfterTheBlankFieldNotice)
+{
+    App();
+    QWidget owner;
+    owner.setGeometry(100, 80, 900, 640);
+    owner.show();
+    TFuncAssistMenuForm menu(&owner);
+    TFuncAssistEditForm editor(&owner);
+    TextEditListing listing;
+    FuncAssist assist(listing, menu, editor, ShowAssistMessage);
+    listing.assist = &assist;
+    listing.setText("poke(1,2)");
+    listing.setSelection(0, 9);
+
+    std::vector<QRect> places;
+    const auto blankThenOk = [&](std::function<void()> next) {
+        editor.ParamEditFor(1)->setText(QString());
+        WhenMessageBox([&, next](QMessageBox* box) {
+            WhenModal(&editor, next);
+            box->button(QMessageBox::Ok)->click();
+        });
+        editor.okButton()->click();
+    };
+    WhenModal(&editor, [&] {
+        places.push_back(editor.geometry());
+        blankThenOk([&] {
+            places.push_back(editor.geometry());
+            editor.move(editor.pos() + QPoint(-60, 45));   // the user drags it
+            places.push_back(editor.geometry());
+            blankThenOk([&] {
+                places.push_back(editor.geometry());
+                editor.ParamEditFor(1)->setText(QStringLiteral("7"));
+                editor.okButton()->click();
+            });
+        });
+    });
+    listing.rightClick();
+    listing.assist = nullptr;
+    ASSERT_EQ(places.size(), 4u);
+    EXPECT_EQ(places[1], places[0]);
+    EXPECT_EQ(places[3], places[2]);
+    EXPECT_NE(places[2], places[0]);
+    EXPECT_EQ(listing.text(), "poke(1,7)");
 }
 
 TEST(AssistantWindows, RightClickInTheWorkbenchListingKeepsTextAfterTheCall)

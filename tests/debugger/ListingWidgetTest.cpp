@@ -50,9 +50,7 @@ protected:
         const QTextBlock block = pane().document()->findBlockByNumber(line);
         const QColor want(colour.red, colour.green, colour.blue);
         for (int p = block.position(); p < block.position() + block.length() - 1; ++p) {
-            QTextCursor c(pane().document());
-            c.setPosition(p + 1);   // the format of the character before the cursor
-            if (c.charFormat().foreground().color() != want) return false;
+            if (pane().shownColour(p) != want) return false;
         }
         return true;
     }
@@ -149,6 +147,37 @@ TEST_F(ListingWidget, ColouringNeverMakesTheCloseAskToSave) {
     EXPECT_FALSE(wb().files.FormCloseQuery());
     EXPECT_EQ(asked, 1);
     notices->beforeBox = nullptr;
+}
+
+// Undo reaches the user's edits only: a mark is no step of its own, so Ctrl+Z
+// after one neither changes the text nor makes the listing an edit.
+TEST_F(ListingWidget, UndoAfterAMarkLeavesTextMarksAndBreakpoints) {
+    pane().setLines(numbered(6));
+    pane().setModified(false);
+    wb().state.unsavedChanges = false;
+    wb().state.downloadNeeded = false;
+    caretAtLine(2);
+    wb().breakpoints.DebuggerSetBreakpointExecute();
+    wb().state.executingPosition = pane().lineStart(4);
+    wb().breakpoints.MarkExecutingLine();
+    const QString text = pane().toPlainText();
+
+    pane().setFocus();
+    QTest::keyClick(&pane(), Qt::Key_Z, Qt::ControlModifier);
+    wb().monitor.BackgroundProcessTimer();
+    EXPECT_EQ(pane().toPlainText(), text);
+    EXPECT_FALSE(pane().modified());
+    EXPECT_FALSE(wb().state.unsavedChanges);
+    EXPECT_FALSE(wb().state.downloadNeeded);
+    EXPECT_EQ(wb().state.breakpoints[0], 2);
+    EXPECT_TRUE(lineIs(2, kRed));
+    EXPECT_TRUE(lineIs(4, kBlue));
+
+    // A typed character is still undone, and only it.
+    caretAtLine(0);
+    QTest::keyClick(&pane(), Qt::Key_Q);
+    QTest::keyClick(&pane(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(pane().toPlainText(), text);
 }
 
 TEST_F(ListingWidget, UploadedTextKeepsEveryLine) {

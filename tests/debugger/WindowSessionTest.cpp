@@ -68,9 +68,7 @@ protected:
     Workbench& wb() { return form->workbench(); }
     ListingPane& pane() { return *form->RichEdit1; }
     QColor colourOfLine(int line) {
-        QTextCursor c(pane().document()->findBlockByNumber(line));
-        c.movePosition(QTextCursor::NextCharacter);
-        return c.charFormat().foreground().color();
+        return pane().shownColour(pane().document()->findBlockByNumber(line).position());
     }
     static std::function<void(QWidget*)> type(QString text) {
         return [text](QWidget* box) {

@@ -26,14 +26,18 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTextDocument>
+#include <QTextBrowser>
+#include <QTextCursor>
 #include <QTimer>
 #include <algorithm>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "app/DesktopServicesQt.h"
 #include "app/FindDialog.h"
+#include "app/HelpWindow.h"
 #include "app/ListingPane.h"
 #include "app/SingleByteQt.h"
 #include "app/TAboutBox.h"
@@ -337,7 +341,7 @@ TEST_F(DesktopQtTest, PrintKeepsTheBreakpointColour) {
         page = QImage(600, 800, QImage::Format_RGB32);
         page.fill(Qt::white);
         QPainter painter(&page);
-        auto paged = DesktopServicesQt::pagedCopy(*pane->document(), page.size());
+        auto paged = DesktopServicesQt::pagedCopy(*pane, page.size());
         DesktopServicesQt::paintPage(*paged, 0, painter);
         RecordProperty("rendered_by", "QImage");
     }
@@ -420,7 +424,8 @@ TEST_F(DesktopQtTest, AMissingHelpDocumentNamesTheFullPathAlsoForALongFolder) {
     makeBench(deep.string() + "/");
     desktop->launchDocument = record;
     wb->help.ACIReference1Click();
-    const std::string want = "Browser or " + deep.string() + "/aci_manual.pdf not found";
+    // The manual has no viewer to fall back on: the message names the one missing.
+    const std::string want = "PDF viewer or " + deep.string() + "/aci_manual.pdf not found";
     ASSERT_GT(want.size(), 130u);
     EXPECT_EQ(notices.notices.back(), want);
     EXPECT_TRUE(launched.empty());
@@ -432,9 +437,40 @@ TEST_F(DesktopQtTest, AMissingHelpDocumentNamesTheFullPathAlsoForALongFolder) {
     ASSERT_EQ(launched.size(), 1u);
     EXPECT_EQ(launched[0].toStdString(), deep.string() + "/funcref.html");
     EXPECT_EQ(notices.notices.size(), 2u);
+    EXPECT_EQ(desktop->helpWindow(), nullptr);
+}
+
+// No system viewer for HTML: the page opens in the help window, and a click
+// on a link there opens the page it names, from the same folder.
+TEST_F(DesktopQtTest, WithoutASystemViewerAPageOpensInTheHelpWindowAndItsLinksWork) {
     desktop->launchDocument = [](const QString&) { return false; };
+    writeBytes(folder / "funcref.html",
+               "<html><head><title>Functions</title></head><body><p>See the <a href=\"langref.html\">"
+               "language</a>.</p></body></html>");
+    writeBytes(folder / "langref.html",
+               "<html><head><title>Language</title></head><body><p>Statements</p></body></html>");
     wb->help.FunctionandSubroutineReference1Click();
-    EXPECT_EQ(notices.notices.back(), "Browser or " + deep.string() + "/funcref.html not found");
+    EXPECT_TRUE(notices.notices.empty());
+    HelpWindow* help = desktop->helpWindow();
+    ASSERT_NE(help, nullptr);
+    ASSERT_TRUE(help->isVisible());
+    QTextBrowser* browser = help->browser();
+    EXPECT_EQ(browser->source(), QUrl::fromLocalFile(QString::fromStdString((folder / "funcref.html").string())));
+    EXPECT_EQ(help->windowTitle(), "Functions");
+
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(help));
+    QTextCursor link = browser->document()->find("language");
+    ASSERT_FALSE(link.isNull());
+    link.setPosition(link.selectionStart() + 2);
+    const QPoint at = browser->cursorRect(link).center();
+    QTest::mouseClick(browser->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    EXPECT_EQ(browser->source(), QUrl::fromLocalFile(QString::fromStdString((folder / "langref.html").string())));
+    EXPECT_TRUE(browser->toPlainText().contains("Statements"));
+    EXPECT_EQ(help->windowTitle(), "Language");
+
+    // The manual is no HTML page: it keeps the message.
+    wb->help.ACIReference1Click();
+    EXPECT_EQ(notices.notices, std::vector<std::string>{"PDF viewer or " + folder.string() + "/aci_manual.pdf not found"});
 }
 
 TEST_F(DesktopQtTest, TheAboutBoxShowsTheSameContentEveryTime) {

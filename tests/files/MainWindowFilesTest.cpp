@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -275,6 +276,7 @@ TEST_F(MainWindowFilesTest, NewAndOpenClearTheBreakpointsSaveKeepsThem) {
 
 // True when no character of the listing carries a colour of its own.
 bool inDefaultColour(travin::ListingPane* pane) {
+    if (!pane->extraSelections().isEmpty()) return false;
     QTextCursor c(pane->document());
     while (!c.atEnd()) {
         c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
@@ -445,6 +447,29 @@ TEST_F(MainWindowFilesTest, TheFileMenuOffersExportAsPdfAfterPrint) {
     EXPECT_EQ(pdf->text(), QString::fromUtf8("Export as PDF…"));
     const auto actions = form->menuBar()->actions().front()->menu()->actions();
     EXPECT_EQ(actions.indexOf(pdf), actions.indexOf(print) + 1);
+}
+
+// A folder name outside ASCII shows as the file system names it, in the
+// message and in the status bar, never as one character per byte.
+TEST_F(MainWindowFilesTest, ANonAsciiFolderShowsAsTheFileSystemNamesIt) {
+    const QString name = QString::fromUtf8("Gr\u00fc\u00dfe \u0394\u03b9\u03ac");
+    const fs::path odd = folder / QFile::encodeName(name).toStdString();
+    fs::create_directories(odd);
+    form = std::make_unique<TMainForm>(nullptr, odd.string() + "/");
+    form->workbench().screens.timer.setTimerEnabled(false);
+    form->show();
+
+    QString text;
+    ModalScript script({click(QMessageBox::Ok, &text)});
+    trigger("UserInterface1");
+    const QString folderShown = QFile::decodeName(QByteArray::fromStdString(odd.string()));
+    EXPECT_TRUE(folderShown.endsWith(name));
+    EXPECT_EQ(text, "Browser or " + folderShown + "/uiref.html not found");
+
+    const fs::path file = odd / QFile::encodeName(name + ".tn").toStdString();
+    writeBytes(file, "10 END\r\n");
+    open(file);
+    EXPECT_EQ(form->StatusPanel->text(), name + ".tn");
 }
 
 }  // namespace
