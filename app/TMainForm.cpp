@@ -86,12 +86,6 @@ public:
     }
 };
 
-std::string executableFolder() {
-    QString dir = QCoreApplication::applicationDirPath();
-    if (!dir.endsWith('/')) dir += '/';
-    return dir.toStdString();
-}
-
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(parent) {
@@ -113,7 +107,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     DesktopForwarder* desktopForwarder = forwarder.get();
     desktop = std::move(forwarder);
     wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
-                                     folder.empty() ? executableFolder() : folder);
+                                     folder.empty() ? locateFilesOfThisProgram() : Locations::allIn(folder));
     notices->beforeBox = [this] { wb->console.flush(); };
     timerPtr->bind(*wb);
     setWindowIcon(travinProgramIcon());

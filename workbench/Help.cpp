@@ -4,9 +4,9 @@
 namespace travin {
 
 void Help::OpenHelpDocument(const std::string& name) {
-    // Only the executable's folder is searched, never elsewhere; the path is
-    // shown whole, however long.
-    const std::string path = wb.executableFolder + name;
+    // Only the help folder is searched, never elsewhere; the path is shown
+    // whole, however long.
+    const std::string path = wb.locations.helpFolder + name;
     if (!wb.screens.desktop.openDocument(path)) wb.screens.notices.ShowNotice("Browser or " + path + " not found");
 }
 
