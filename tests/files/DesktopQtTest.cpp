@@ -622,6 +622,7 @@ namespace {
 // installed 32-pixel icon is the About box's picture, pixel for pixel, and
 // it is no empty square.
 TEST(ProgramIcon, TheDesktopIconIsTheAboutBoxPicture) {
+    travin::testing::ensureQtApplication();
     const QImage installed(QString(TRAVIN_ICON_DIR) + "/32x32/apps/org.travin.Workbench.png");
     ASSERT_FALSE(installed.isNull());
     const QImage about = travin::travinProgramPixmap().toImage().convertToFormat(QImage::Format_ARGB32);
