@@ -2,64 +2,30 @@
 
 #include <QFrame>
 #include <QGuiApplication>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QSvgRenderer>
 
 namespace travin {
 
 namespace {
 
-// A board with a T and a drive wheel.
-const char* const kProgramIconXpm[] = {
-    "32 32 9 1",
-    "  c None",
-    ". c #000000",
-    "G c #00A000",
-    "d c #404040",
-    "g c #006000",
-    "o c #B08000",
-    "s c #C0C0C0",
-    "w c #FFFFFF",
-    "y c #FFD700",
-    "                                ",
-    "   ..........................   ",
-    "  gggggggggggggggggggggggggggg  ",
-    " .ggGggggggggggggggggggggggggg. ",
-    " .ggGggggggggggggggggggggggggg. ",
-    " .ggGggwwwwwwwwwwwwwwwwwgggggg. ",
-    " .ggGggwwwwwwwwwwwwwwwwwgggggg. ",
-    " .ggGggwwwwwwwwwwwwwwwwwgggggg. ",
-    " .ggGggwwwwwwwwwwwwwwwwwgggggg. ",
-    " .ggGggggggggwwwwwgggggggggggg. ",
-    " .ggGggggggggwwwwwgggggggggggg. ",
-    " .ggGggggggggwwwwwgggggggggggg. ",
-    " .ggGggggggggwwwwwgggggggggggg. ",
-    " .ggGggggggggwwwwwgggggggggggg. ",
-    " .ggGggggggggwwwwwgggggogggggg. ",
-    " .ggGggggggggwwwwwggogyyygoggg. ",
-    " .ggGggggggggwwwwwgoyyyyyyyogg. ",
-    " .ggGggggggggwwwwwggyyydyyyggg. ",
-    " .ggGggggggggwwwwwgyyydddyyygg. ",
-    " .ggGggggggggwwwwwoyydddddyyog. ",
-    " .ggGggggggggwwwwwgyyydddyyygg. ",
-    " .ggGggggggggwwwwwggyyydyyyggg. ",
-    " .ggGggggggggwwwwwgoyyyyyyyogg. ",
-    " .ggGggggggggwwwwwggogyyygoggg. ",
-    " .ggGggggggggggggggggggogggggg. ",
-    " .ggGggggggggggggggggggggggggg. ",
-    " .gGGGGGGGGGGGGGGGGGGGGGGGGGGg. ",
-    " .gggggggggggggggggggggggggggg. ",
-    " .ggsgggsgggsgggsgggsgggsgggsg. ",
-    "  ggsgggsgggsgggsgggsgggsgggsg  ",
-    "   ..........................   ",
-    "                                "
-};
+// The one drawing of the icon, also installed as the desktop's icon.
+const char* const kProgramIconResource = ":/icons/org.travin.Workbench.svg";
 
 }  // namespace
 
 QPixmap travinProgramPixmap() {
-    return QPixmap(kProgramIconXpm);
+    QSvgRenderer renderer{QString(kProgramIconResource)};
+    QImage image(32, 32, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    renderer.render(&painter);
+    painter.end();
+    return QPixmap::fromImage(image);
 }
 
 QIcon travinProgramIcon() {

@@ -13,8 +13,10 @@ class QPushButton;
 
 namespace travin {
 
-// The program's icon: 32 x 32 pixels in 16 colours, drawn in code. The main
-// window uses it as its window icon too.
+// The program's icon: 32 x 32 pixels in 16 colours, rendered from the SVG
+// drawing in the program's resources (data/org.travin.Workbench.svg, the
+// same file the desktop's icons are made from). The main window uses it as
+// its window icon too.
 QPixmap travinProgramPixmap();
 QIcon travinProgramIcon();
 

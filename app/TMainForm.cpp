@@ -89,14 +89,6 @@ public:
     }
 };
 
-std::string executableFolder() {
-    QString dir = QCoreApplication::applicationDirPath();
-    if (!dir.endsWith('/')) dir += '/';
-    // In the file system's encoding, as every path the core holds.
-    const QByteArray bytes = QFile::encodeName(dir);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(parent) {
@@ -118,7 +110,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     DesktopForwarder* desktopForwarder = forwarder.get();
     desktop = std::move(forwarder);
     wb = std::make_unique<Workbench>(Screens{*RichEdit1, *Memo1, *notices, *this, *timer, *clock, *desktop},
-                                     folder.empty() ? executableFolder() : folder);
+                                     folder.empty() ? locateFilesOfThisProgram() : Locations::allIn(folder));
     notices->beforeBox = [this] { wb->console.flush(); };
     timerPtr->bind(*wb);
     setWindowIcon(travinProgramIcon());
@@ -384,7 +376,7 @@ void TMainForm::buildMenus() {
 void TMainForm::PlotMenuClick() {
     if (!PlotForm) {
         // From now on the plot reads the board's console bytes, shown or not.
-        PlotForm = new TPlotForm(this, wb->screens.clock, QString::fromStdString(wb->executableFolder));
+        PlotForm = new TPlotForm(this, wb->screens.clock, QFile::decodeName(QByteArray::fromStdString(wb->locations.configFolder)));
         wb->console.setBytesListener(&PlotForm->recorder());
     }
     PlotForm->showBeside(this);

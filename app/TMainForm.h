@@ -36,10 +36,10 @@ class RunningLight;
 class TMainForm : public QMainWindow, public MainView, public WindowSetup {
     Q_OBJECT
 public:
-    // `executableFolder` (ending in a separator) is where the port file, the
-    // help documents and the com<n> links are found; by default the
-    // executable's own folder.
-    explicit TMainForm(QWidget* parent = nullptr, const std::string& executableFolder = {});
+    // `folder` (ending in a separator) is where the port file, the help
+    // documents and the com<n> links are found; by default they are where
+    // the location rule puts them for this executable.
+    explicit TMainForm(QWidget* parent = nullptr, const std::string& folder = {});
     ~TMainForm() override;
 
     Workbench& workbench() { return *wb; }

@@ -118,7 +118,9 @@ ComLink::~ComLink() { release(); }
 
 void ComLink::acquire(const std::string& dir, int comNumber) {
     release();
-    const std::string base = (dir.empty() ? std::string(".") : dir) + "/com" + std::to_string(comNumber);
+    std::string folder = dir.empty() ? std::string(".") : dir;
+    if (folder.back() != '/') folder += '/';
+    const std::string base = folder + "com" + std::to_string(comNumber);
     const std::string lockPath = base + ".lock";
     // The lock file is unlinked by its owner on release; a board that opened
     // the old file just before that would hold a lock nobody else sees, so

@@ -2,13 +2,16 @@
 //
 //   travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]
 //
-// Creates a pseudo-terminal, points com<N> next to this executable at its
-// slave and answers until interrupted (Ctrl-C, SIGTERM, or "quit" on the
+// Creates a pseudo-terminal, points com<N> at its slave where the workbench
+// looks for it (core/Locations.h: next to this executable in a
+// self-contained folder, the configuration folder when installed) and
+// answers until interrupted (Ctrl-C, SIGTERM, or "quit" on the
 // trace console), then removes the link. Lines typed on standard input form
 // the trace console: fault injections for trying the workbench by hand.
 #include "board/Eeprom.h"
 #include "board/VirtualBoard.h"
 #include "board/ExecutorFactory.h"
+#include "core/Locations.h"
 
 #include <cerrno>
 #include <csignal>
@@ -27,8 +30,8 @@ namespace {
 
 const char* kUsage =
     "usage: travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]\n"
-    "  --com N                 serve COM<N>: the link com<N> goes next to travin-board\n"
-    "  --eeprom FILE           EEPROM image (default: board.eeprom next to travin-board)\n"
+    "  --com N                 serve COM<N>: the link com<N> goes where the workbench looks\n"
+    "  --eeprom FILE           EEPROM image (default: board.eeprom, see below)\n"
     "  --program FILE          store this Travin source in the program area first\n"
     "  --trace                 print every exchange, decoded, one line each\n"
     "  --no-pace               send and take bytes as fast as the pseudo-terminal does; by\n"
@@ -55,13 +58,22 @@ const char* kUsage =
     "trace console also: run, stop (the stored program, as RunProgram and StopProgram\n"
     "would), help, status, quit\n";
 
-std::string executableDir() {
-    char buf[4096];
-    ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return ".";
-    std::string path(buf, static_cast<std::size_t>(n));
-    auto slash = path.rfind('/');
-    return slash == std::string::npos ? "." : path.substr(0, slash);
+const char* kVersion = "travin-board " TRAVIN_VERSION "\n";
+
+// Where the defaults of --link-dir and --eeprom lie for this executable.
+void printFolders(const travin::Locations& where) {
+    std::printf("files:\n  com<N> links           %s\n  EEPROM image           %sboard.eeprom\n",
+                where.configFolder.c_str(), where.stateFolder.c_str());
+}
+
+// The per-user folder a default path lies in is made on first use; the
+// installation's own folders are never written.
+void prepareFolder(const travin::Locations& where, const std::string& folder) {
+    if (!where.installed) return;
+    if (const std::string error = travin::ensureFolder(folder); !error.empty()) {
+        std::fprintf(stderr, "travin-board: %s\n", error.c_str());
+        std::exit(1);
+    }
 }
 
 [[noreturn]] void fail(const std::string& message) {
@@ -132,10 +144,10 @@ bool consoleCommand(vboard::VirtualBoard& board, const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string dir = executableDir();
+    const travin::Locations where = travin::locateFilesOfThisProgram();
     vboard::BoardOptions options;
-    options.eepromPath = dir + "/board.eeprom";
-    options.linkDir = dir;
+    options.eepromPath = where.stateFolder + "board.eeprom";
+    options.linkDir = where.configFolder;
     options.comNumber = 0;
     options.pace = true;  // people see the line as a real one would run
     std::string programFile;
@@ -174,6 +186,10 @@ int main(int argc, char** argv) {
         else if (a == "--come-back-after") comeBackAfter = toInt(a, value());
         else if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
+            printFolders(where);
+            return 0;
+        } else if (a == "--version") {
+            std::fputs(kVersion, stdout);
             return 0;
         } else {
             std::fprintf(stderr, "travin-board: unknown option %s\n%s", a.c_str(), kUsage);
@@ -184,6 +200,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "travin-board: --com N is required (N from 1)\n%s", kUsage);
         return 2;
     }
+
+    if (options.linkDir == where.configFolder) prepareFolder(where, where.configFolder);
+    if (options.eepromPath == where.stateFolder + "board.eeprom") prepareFolder(where, where.stateFolder);
 
     try {
         // A rig the board cannot read is refused before anything starts.

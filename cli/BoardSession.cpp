@@ -26,7 +26,7 @@ int comNumber(const std::string& port) {
 
 }  // namespace
 
-BoardSession::BoardSession(Terminal& term, const std::string& port, bool prefixed, const std::string& folder)
+BoardSession::BoardSession(Terminal& term, const std::string& port, bool prefixed, const Locations& folder)
     : screens(std::make_unique<TerminalScreens>(term, port, prefixed)),
       wb(std::make_unique<Workbench>(screens->screens(), folder)),
       portName(port),

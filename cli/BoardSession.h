@@ -30,7 +30,7 @@ class BoardSession {
 public:
     // `port` is COM1..COM8 or a device path; `prefixed` when several boards
     // share the terminal.
-    BoardSession(Terminal& terminal, const std::string& port, bool prefixed, const std::string& executableFolder);
+    BoardSession(Terminal& terminal, const std::string& port, bool prefixed, const Locations& locations);
     ~BoardSession();
     BoardSession(const BoardSession&) = delete;
     BoardSession& operator=(const BoardSession&) = delete;

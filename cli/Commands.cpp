@@ -312,9 +312,9 @@ int plainOperation(Session& b, const Options& o) {
     return kUsage;
 }
 
-int listPorts(Terminal& terminal, const std::string& folder) {
+int listPorts(Terminal& terminal, const Locations& folder) {
     // The same catalogue the window's Devices list shows.
-    SerialDriver driver([](const std::string&) {}, folder);
+    SerialDriver driver([](const std::string&) {}, comLinkFolder(folder.configFolder));
     const auto source = systemSerialDevices();
     SerialCatalogue catalogue(driver, *source);
     std::string text;
@@ -334,7 +334,7 @@ int listPorts(Terminal& terminal, const std::string& folder) {
 
 }  // namespace
 
-std::string rememberedPort(const std::string& folder) {
+std::string rememberedPort(const Locations& folder) {
     Terminal quiet;
     TerminalScreens screens(quiet, "", false);
     Workbench wb(screens.screens(), folder);
@@ -364,7 +364,7 @@ bool knownCommand(const std::string& c, std::size_t n, std::string& problem) {
     return false;
 }
 
-int runCommand(const Options& o, Terminal& terminal, const std::string& folder) {
+int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
     if (o.command == "ports") return listPorts(terminal, folder);
     std::vector<std::string> ports = o.ports;
     if (ports.empty()) ports.push_back(rememberedPort(folder));

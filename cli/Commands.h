@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/Terminal.h"
+#include "core/Locations.h"
 
 namespace travin::cli {
 
@@ -21,11 +22,11 @@ struct Options {
 };
 
 // The port the workbench remembered (its port file), else COM1.
-std::string rememberedPort(const std::string& executableFolder);
+std::string rememberedPort(const Locations& locations);
 
 // Runs the command on every port (download and run at the same time, one
 // thread per board); the exit code is the worst of them.
-int runCommand(const Options& options, Terminal& terminal, const std::string& executableFolder);
+int runCommand(const Options& options, Terminal& terminal, const Locations& locations);
 
 // Whether a command name is known and how many plain arguments it takes.
 bool knownCommand(const std::string& command, std::size_t args, std::string& problem);

@@ -62,14 +62,6 @@ int usageError(const std::string& problem) {
     return kUsage;
 }
 
-std::string executableFolder() {
-    char path[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "./";
-    std::string folder(path, static_cast<std::size_t>(n));
-    return folder.substr(0, folder.rfind('/') + 1);
-}
-
 bool readNumber(const std::string& text, double& value) {
     char* end = nullptr;
     value = std::strtod(text.c_str(), &end);
@@ -154,5 +146,5 @@ int main(int argc, char** argv) {
 
     Terminal::catchInterrupt();
     Terminal terminal;
-    return runCommand(o, terminal, executableFolder());
+    return runCommand(o, terminal, locateFilesOfThisProgram());
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/Controls.h"
+#include "core/Locations.h"
 #include "core/LinkEvents.h"
 #include "core/ScreenInterfaces.h"
 #include "core/WorkbenchState.h"
@@ -30,8 +31,8 @@ struct LinkParts {
     PortSelection& port;
     LinkEvents& events;
     SerialCatalogue& catalogue;
-    // Ends with a separator; the port file is kept there.
-    const std::string& executableFolder;
+    // Where the port file and the com<n> links are kept.
+    const Locations& locations;
 };
 
 }  // namespace travin

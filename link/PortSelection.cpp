@@ -1,6 +1,8 @@
 #include "link/PortSelection.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/Controls.h"
 
@@ -12,7 +14,7 @@ std::string PortSelection::portName(int port) {
     return name;
 }
 
-std::string PortSelection::portFilePath() const { return wb.executableFolder + "tnport"; }
+std::string PortSelection::portFilePath() const { return wb.locations.configFolder + "tnport"; }
 
 void PortSelection::SelectPortButtonClick() {
     if (!wb.controls.RequireStopped("Select Port")) return;
@@ -52,10 +54,27 @@ void PortSelection::ReadPortFile() {
 }
 
 void PortSelection::WritePortFile() {
+    if (wb.locations.installed) {
+        if (const std::string error = ensureFolder(wb.locations.configFolder); !error.empty()) {
+            reportUnwritable(error);
+            return;
+        }
+    }
     std::FILE* file = std::fopen(portFilePath().c_str(), "wb");
-    if (!file) return;
+    if (!file) {
+        if (wb.locations.installed) reportUnwritable(std::strerror(errno));
+        return;
+    }
     std::fputc('0' + wb.state.openPort, file);
     std::fclose(file);
+}
+
+void PortSelection::reportUnwritable(const std::string& reason) {
+    // Once per run: the close query that writes the file may be repeated.
+    if (unwritableReported) return;
+    unwritableReported = true;
+    wb.screens.notices.ShowNotice("The port file " + portFilePath() + " cannot be written: " + reason +
+                                  "\nThe chosen port will not be remembered.");
 }
 
 }  // namespace travin

@@ -1,4 +1,5 @@
-// Choosing the COM port, and the port file next to the executable.
+// Choosing the COM port, and the port file in the configuration folder
+// (next to the executable in a self-contained folder).
 //
 //   SelectPortButtonClick  refused while the program runs ("Select Port");
 //                          otherwise the menu's flow with the timer off,
@@ -12,7 +13,9 @@
 //                          no file, leaves COM1; bytes after the first ignored
 //   WritePortFile          writes the digit of openPort, the port last opened
 //                          successfully; a file that cannot be written is
-//                          skipped silently
+//                          skipped silently in a self-contained folder, and
+//                          reported once by a notice when installed (the
+//                          per-user folder is created first)
 #pragma once
 
 #include <cstdint>
@@ -33,12 +36,15 @@ public:
     void ReadPortFile();
     void WritePortFile();
 
-    // The port file's full path: the executable's folder joined to "tnport".
+    // The port file's full path: the configuration folder joined to "tnport".
     std::string portFilePath() const;
     static std::string portName(int port);
 
 private:
+    void reportUnwritable(const std::string& reason);
+
     LinkParts& wb;
+    bool unwritableReported = false;
 };
 
 }  // namespace travin

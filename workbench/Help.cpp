@@ -4,9 +4,9 @@
 namespace travin {
 
 void Help::OpenHelpDocument(const std::string& name) {
-    // Only the executable's folder is searched, never elsewhere; the path is
+    // Only the help folder is searched, never elsewhere; the path is
     // shown whole, however long.
-    const std::string path = wb.executableFolder + name;
+    const std::string path = wb.locations.helpFolder + name;
     if (wb.screens.desktop.openDocument(path)) return;
     // The HTML pages have a viewer of the workbench's own to fall back on;
     // the manual needs the system's PDF viewer, and the message says so.

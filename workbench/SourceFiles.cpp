@@ -54,7 +54,10 @@ void SourceFiles::FileOpenExecute() {
     if (!wb.screens.desktop.runOpenDialog(path)) return;
     // The monitor ticks inside the question box and the dialog.
     if (!wb.controls.RequireStopped("Open")) return;
+    OpenFile(path);
+}
 
+void SourceFiles::OpenFile(const std::string& path) {
     // The whole file is read before the listing changes, so a file that
     // cannot be read leaves the old listing and its name together.
     std::vector<std::string> lines;

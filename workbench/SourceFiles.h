@@ -30,6 +30,9 @@ public:
 
     void FileNewExecute();
     void FileOpenExecute();
+    // Open's steps after its dialog: reads `path` into the listing, or shows
+    // Open's error box and leaves the listing as it was.
+    void OpenFile(const std::string& path);
     void FileSaveExecute();
     void FileSaveAsExecute();
     // Asks the main window to close unless the program runs.

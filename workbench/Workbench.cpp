@@ -4,14 +4,16 @@
 
 namespace travin {
 
-Workbench::Workbench(const Screens& s, std::string folder)
+Workbench::Workbench(const Screens& s, std::string folder) : Workbench(s, Locations::allIn(std::move(folder))) {}
+
+Workbench::Workbench(const Screens& s, Locations where)
     : screens(s),
-      executableFolder(std::move(folder)),
-      parts{{state, screens, controls, serial, link, console, monitor, port, events, catalogue, executableFolder},
+      locations(std::move(where)),
+      parts{{state, screens, controls, serial, link, console, monitor, port, events, catalogue, locations},
             download, execution, breakpoints, variables, memory, input},
       events(parts),
       serial([this](const std::string& text) { screens.notices.ShowNotice(text); },
-             comLinkFolder(executableFolder)),
+             comLinkFolder(locations.configFolder)),
       link(parts),
       console(parts),
       monitor(parts),
@@ -30,7 +32,7 @@ Workbench::Workbench(const Screens& s, std::string folder)
       help(parts) {}
 
 void Workbench::FormCreate(WindowSetup& window) {
-    window.setHelpFile(executableFolder + "tnhelp.html");
+    window.setHelpFile(locations.helpFolder + "tnhelp.html");
     state.fileName = "Untitled.txt";
     screens.main.setStatusText(state.fileName);
     window.setCaption("Travin");

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/Controls.h"
+#include "core/Locations.h"
 #include "debugger/DebuggerEvents.h"
 #include "debugger/DebuggerParts.h"
 #include "workbench/FindPrint.h"
@@ -51,9 +52,11 @@ public:
 
 class Workbench {
 public:
-    // `executableFolder` ends with a separator; the port file, the help
-    // documents and the com<n> device links are looked up there.
-    Workbench(const Screens& screens, std::string executableFolder);
+    // The help documents, the port file and the com<n> device links are
+    // looked up where `locations` says.
+    Workbench(const Screens& screens, Locations locations);
+    // Everything in the one folder `folder` (ending with a separator).
+    Workbench(const Screens& screens, std::string folder);
 
     Workbench(const Workbench&) = delete;
     Workbench& operator=(const Workbench&) = delete;
@@ -64,7 +67,7 @@ public:
 
     WorkbenchState state;
     Screens screens;
-    const std::string executableFolder;
+    const Locations locations;
 
 private:
     // Bound to the members below before they are built; nothing uses them

@@ -652,3 +652,20 @@ TEST_F(DesktopQtTest, CharactersOutsideTheSetAreRefusedWhereTheyEnter) {
 
 }  // namespace
 
+namespace {
+
+// The desktop's icon and the About box's come from the one drawing: the
+// installed 32-pixel icon is the About box's picture, pixel for pixel, and
+// it is no empty square.
+TEST(ProgramIcon, TheDesktopIconIsTheAboutBoxPicture) {
+    travin::testing::ensureQtApplication();
+    const QImage installed(QString(TRAVIN_ICON_DIR) + "/32x32/apps/org.travin.Workbench.png");
+    ASSERT_FALSE(installed.isNull());
+    const QImage about = travin::travinProgramPixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(installed.convertToFormat(QImage::Format_ARGB32), about);
+    // The board's white T stands in the top half; the corners stay clear.
+    EXPECT_EQ(about.pixelColor(10, 6), QColor(Qt::white));
+    EXPECT_EQ(about.pixelColor(0, 0).alpha(), 0);
+}
+
+}  // namespace

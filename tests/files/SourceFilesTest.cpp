@@ -353,3 +353,48 @@ TEST_F(SourceFilesTest, WhileRunningNewOpenAndExitRefuseButSaveWorks) {
 }
 
 }  // namespace
+
+namespace {
+
+// `travin FILE`: the file named on the command line is opened as Open opens
+// it, before anything else happened in the listing.
+struct StartUpFile {
+    const char* name;
+    const char* kind;   // "file", "folder" (cannot be read), "missing"
+    bool opens;
+};
+
+void PrintTo(const StartUpFile& c, std::ostream* os) { *os << c.name; }
+
+class StartUpFileTest : public ::testing::TestWithParam<StartUpFile> {};
+
+TEST_P(StartUpFileTest, OpensAsOpenDoesOrShowsOpensErrorOverTheEmptyListing) {
+    const fs::path folder = travin::testing::freshTestFolder("travin-files");
+    const fs::path path = folder / "start.tn";
+    if (std::string(GetParam().kind) == "file") writeBytes(path, "10 PRINT 1\r\n20 END\r\n");
+    if (std::string(GetParam().kind) == "folder") fs::create_directories(path);
+    FakeBench bench(folder.string() + "/");
+    bench.wb->files.OpenFile(path.string());
+    if (GetParam().opens) {
+        EXPECT_EQ(bench.listing.text, (std::vector<std::string>{"10 PRINT 1", "20 END", ""}));
+        EXPECT_EQ(bench.wb->state.fileName, path.string());
+        EXPECT_TRUE(bench.notices.errorBoxes.empty());
+        EXPECT_TRUE(bench.wb->state.downloadNeeded);
+    } else {
+        ASSERT_EQ(bench.notices.errorBoxes.size(), 1u);
+        EXPECT_EQ(bench.notices.errorBoxes[0].rfind("Cannot open file " + path.string() + ".", 0), 0u)
+            << bench.notices.errorBoxes[0];
+        EXPECT_TRUE(bench.listing.text.empty() ||
+                    bench.listing.text == std::vector<std::string>{""});
+        EXPECT_NE(bench.wb->state.fileName, path.string());
+    }
+    fs::remove_all(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, StartUpFileTest,
+                         ::testing::Values(StartUpFile{"Readable", "file", true},
+                                           StartUpFile{"Unreadable", "folder", false},
+                                           StartUpFile{"Missing", "missing", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

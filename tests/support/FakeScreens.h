@@ -266,6 +266,9 @@ struct FakeBench {
         wb = std::make_unique<Workbench>(
             Screens{listing, console, notices, main, timer, clock, desktop}, executableFolder);
     }
+    explicit FakeBench(const Locations& locations) {
+        wb = std::make_unique<Workbench>(Screens{listing, console, notices, main, timer, clock, desktop}, locations);
+    }
 };
 
 }  // namespace travin::testing

@@ -1,0 +1,97 @@
+#include "core/Locations.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <utility>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace travin {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string withSeparator(std::string folder) {
+    if (folder.empty()) return folder;
+    if (folder.back() != '/' && folder.back() != '\\') folder += '/';
+    return folder;
+}
+
+bool holdsHelp(const std::string& folder) {
+    std::error_code ignored;
+    return fs::is_regular_file(fs::path(folder + kHelpMarkerDocument), ignored);
+}
+
+// An XDG base folder: the variable when it names an absolute path, else the
+// default under the home folder.
+std::string baseFolder(const EnvironmentLookup& environment, const char* variable, const char* defaultUnderHome) {
+    if (const auto value = environment(variable); value && fs::path(*value).is_absolute())
+        return withSeparator(*value);
+    const auto home = environment("HOME");
+    return withSeparator(withSeparator(home ? *home : std::string()) + defaultUnderHome);
+}
+
+}  // namespace
+
+Locations Locations::allIn(std::string folder) {
+    folder = withSeparator(std::move(folder));
+    return Locations{false, folder, folder, folder, folder};
+}
+
+Locations locateFiles(const std::string& executableFolder, const EnvironmentLookup& environment) {
+    const std::string exe = withSeparator(executableFolder);
+    const std::string installedHelp = exe + kInstalledHelpFolder;
+    if (holdsHelp(exe) || !holdsHelp(installedHelp)) return Locations::allIn(exe);
+
+    Locations installed;
+    installed.installed = true;
+    installed.executableFolder = exe;
+    // The lexical form, so paths shown to the user carry no "bin/../".
+    installed.helpFolder = withSeparator(fs::path(installedHelp).lexically_normal().generic_string());
+    installed.configFolder = baseFolder(environment, "XDG_CONFIG_HOME", ".config") + "travin/";
+    installed.stateFolder = baseFolder(environment, "XDG_STATE_HOME", ".local/state") + "travin/";
+    return installed;
+}
+
+Locations locateFilesOfThisProgram() {
+    return locateFiles(runningExecutableFolder(), [](const std::string& name) -> std::optional<std::string> {
+        const char* value = std::getenv(name.c_str());
+        if (value && *value) return std::string(value);
+#if !defined(_WIN32)
+        if (name == "HOME") {
+            if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return std::string(entry->pw_dir);
+        }
+#endif
+        return std::nullopt;
+    });
+}
+
+std::string runningExecutableFolder() {
+    std::error_code error;
+#if defined(_WIN32)
+    char buffer[MAX_PATH];
+    const DWORD length = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    const fs::path exe = length ? fs::path(std::string(buffer, length)) : fs::path();
+#else
+    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+#endif
+    if (error || exe.empty()) return "./";
+    return withSeparator(exe.parent_path().generic_string());
+}
+
+std::string ensureFolder(const std::string& folder) {
+    std::error_code error;
+    fs::create_directories(fs::path(folder), error);
+    if (!error && fs::is_directory(fs::path(folder), error)) return {};
+    return "The folder " + folder + " cannot be created (" +
+           (error ? error.message() : std::string("a file of that name is in the way")) + ").";
+}
+
+}  // namespace travin
