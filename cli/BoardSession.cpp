@@ -54,6 +54,7 @@ int BoardSession::open() {
     s.portHandle = handle;
     s.reopenRequested = false;
     if (com > 0) s.selectedPort = s.openPort = com;
+    s.openedByPath = com <= 0;
     screens->setTimerEnabled(true);
     return kDone;
 }

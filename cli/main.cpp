@@ -146,5 +146,5 @@ int main(int argc, char** argv) {
 
     Terminal::catchInterrupt();
     Terminal terminal;
-    return runCommand(o, terminal, locateFilesOfThisProgram());
+    return runCommand(o, terminal, travin::locateFilesOfThisProgram());
 }

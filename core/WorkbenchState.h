@@ -21,6 +21,9 @@ struct WorkbenchState {
     bool reopenRequested = true;
     int selectedPort = 1;
     int openPort = 1;
+    // The open port was opened by its device path, not a COM name (the
+    // command-line client): there is no COM name for it to follow.
+    bool openedByPath = false;
     bool detected = false;
     bool running = false;
     bool inputRequested = false;

@@ -119,7 +119,7 @@ void Monitor::showPortProblem(const std::string& text) {
 bool Monitor::followPortName() {
     WorkbenchState& s = wb.state;
     // A pending reopen already closes the port at its port tick.
-    if (s.reopenRequested) return true;
+    if (s.reopenRequested || s.openedByPath) return true;
     char name[16];
     std::snprintf(name, sizeof name, "COM%d", s.openPort);
     if (!wb.serial.SioNameMoved(s.portHandle, name)) return true;
