@@ -54,7 +54,13 @@ std::vector<std::string> ConsolePane::consoleLines() const {
     return out;
 }
 
-QString ConsolePane::paneText(const std::string& line) { return fromSingleByte(line); }
+// Only LF starts a line. The document would break the line at a CR as well,
+// so a CR is shown as nothing; it stays in the console's lines themselves.
+QString ConsolePane::paneText(const std::string& line) {
+    QString text = fromSingleByte(line);
+    text.remove(QChar('\r'));
+    return text;
+}
 
 void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
     shownLines = lines;
@@ -64,9 +70,6 @@ void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
         if (i) text += QChar('\n');
         text += paneText(lines[i]);
     }
-    // Only LF starts a line. The document would break the line at a CR as
-    // well, so a CR is shown as nothing; it stays in the lines themselves.
-    text.remove(QChar('\r'));
     // The pane holds at most its capacity; the newest output is what matters.
     if (text.size() > kMaxCharacters) text = text.right(kMaxCharacters);
     settingText = true;
@@ -78,9 +81,8 @@ void ConsolePane::setConsoleLines(const std::vector<std::string>& lines) {
 void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
     std::vector<std::string> lines = shownLines;
     change.applyTo(lines);
-    // The text breaks a line at CR LF once, as at LF, so a line whose text
-    // ends in CR needs no break of its own before the next one.
-    auto breakAfter = [](const QString& text) { return text.endsWith(QChar('\r')) ? 0 : 1; };
+    // Every line but the last ends in one LF (paneText shows no CR).
+    auto breakAfter = [](const QString&) { return 1; };
     qsizetype raw = 0, whole = 0;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const QString text = paneText(lines[i]);
