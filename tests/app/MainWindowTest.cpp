@@ -29,8 +29,8 @@
 #include "app/ListingPane.h"
 #include "app/TAboutBox.h"
 #include "app/TMainForm.h"
-#include "assistant/TFuncAssistEditForm.h"
-#include "assistant/TFuncAssistMenuForm.h"
+#include "app/TFuncAssistEditForm.h"
+#include "app/TFuncAssistMenuForm.h"
 #include "app/TComPortForm.h"
 
 namespace {

@@ -2,12 +2,12 @@
 // (positions, looks, tooltips) and the modal flow from a right click in a
 // real text pane to the replaced selection.
 #include "app/ListingPane.h"
-#include "assistant/AssistMessage.h"
-#include "assistant/AssistMouse.h"
+#include "app/AssistMessage.h"
+#include "app/AssistMouse.h"
 #include "assistant/FuncAssist.h"
 #include "assistant/FuncAssistCatalogue.h"
-#include "assistant/TFuncAssistEditForm.h"
-#include "assistant/TFuncAssistMenuForm.h"
+#include "app/TFuncAssistEditForm.h"
+#include "app/TFuncAssistMenuForm.h"
 
 #include <gtest/gtest.h>
 

@@ -6,13 +6,12 @@
 #   link/                       core/
 #   debugger/                   core/ link/
 #   workbench/                  core/ link/ debugger/ assistant/
-#   assistant/ (toolkit-free)   core/
+#   assistant/                  core/
 #   plot/ (toolkit-free)        core/
 #   cli/                        everything toolkit-free, no Qt
 #
-# The assistant's Qt half (files starting with T, or Assist*), the plot's
-# (files starting with T) and app/ are the window layer and may include
-# anything.
+# The plot's Qt half (files starting with T) and app/ are the window layer
+# and may include anything.
 src="$1"
 cd "$src" || exit 2
 status=0
@@ -42,7 +41,7 @@ out=$(
     check link "core" link/*.h link/*.cpp
     check debugger "core link" debugger/*.h debugger/*.cpp
     check workbench "core link debugger assistant" workbench/*.h workbench/*.cpp
-    check assistant "core" $(ls assistant/*.h assistant/*.cpp 2>/dev/null | grep -v '/T[A-Z]' | grep -v '/Assist')
+    check assistant "core" assistant/*.h assistant/*.cpp
     check plot "core" $(ls plot/*.h plot/*.cpp 2>/dev/null | grep -v '/T[A-Z]')
     [ -d cli ] && check cli "core link debugger workbench assistant plot" cli/*.h cli/*.cpp
 )

@@ -1,6 +1,6 @@
-#include "assistant/TFuncAssistEditForm.h"
+#include "app/TFuncAssistEditForm.h"
 
-#include "assistant/AssistFonts.h"
+#include "app/AssistFonts.h"
 #include "app/SingleByteQt.h"
 
 #include <QCheckBox>

@@ -1,6 +1,6 @@
-#include "assistant/AssistMessage.h"
+#include "app/AssistMessage.h"
 
-#include "assistant/AssistFonts.h"
+#include "app/AssistFonts.h"
 #include "app/SingleByteQt.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "assistant/TFuncAssistMenuForm.h"
+#include "app/TFuncAssistMenuForm.h"
 
-#include "assistant/AssistFonts.h"
+#include "app/AssistFonts.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
