@@ -143,10 +143,6 @@ void ConsolePane::scrollToEnd() {
     verticalScrollBar()->setValue(verticalScrollBar()->maximum());
 }
 
-}  // namespace travin
-
-namespace travin {
-
 void ConsolePane::keyPressEvent(QKeyEvent* event) {
     if (refuses(event->text())) {
         event->accept();

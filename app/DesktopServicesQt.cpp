@@ -3,7 +3,6 @@
 #include <QAbstractTextDocumentLayout>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMarginsF>
@@ -30,17 +29,6 @@ namespace travin {
 namespace {
 
 const QStringList kFileFilters{"Travin files (*.tn)", "Text files (*.txt)", "All files (*)"};
-
-// Paths cross to the core in the file system's own encoding, so that the
-// core's file streams open exactly the file the dialog chose.
-std::string toCorePath(const QString& path) {
-    const QByteArray bytes = QFile::encodeName(path);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QString fromCorePath(const std::string& path) {
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
-}
 
 QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::AcceptMode mode) {
     auto* dialog = new QFileDialog(parent, title);

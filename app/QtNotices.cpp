@@ -1,7 +1,6 @@
 #include "app/QtNotices.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -10,19 +9,11 @@
 
 namespace travin {
 
-namespace {
-QString latin1(const std::string& s) { return fromSingleByte(s); }
-// Texts that name a file carry its path as the file dialogs handed it to the
-// core, in the file system's encoding; decoded the same way, the name shows
-// as the dialog and the status bar show it.
-QString withPath(const std::string& s) { return QFile::decodeName(QByteArray(s.data(), static_cast<qsizetype>(s.size()))); }
-}  // namespace
-
 void QtNotices::ShowNotice(const std::string& text) {
     if (beforeBox) beforeBox();
     // No owner window: modal for the whole application, and raised so it is
     // not lost behind the main window.
-    QMessageBox box(QMessageBox::NoIcon, QString(), withPath(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QString(), fromCorePath(text), QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     box.raise();
@@ -32,8 +23,8 @@ void QtNotices::ShowNotice(const std::string& text) {
 
 Answer QtNotices::askYesNoCancel(const std::string& title, const std::string& text) {
     if (beforeBox) beforeBox();
-    QMessageBox box(QMessageBox::NoIcon, title.empty() ? QApplication::applicationName() : latin1(title),
-                    withPath(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QMessageBox box(QMessageBox::NoIcon, title.empty() ? QApplication::applicationName() : fromSingleByte(title),
+                    fromCorePath(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     box.setWindowModality(Qt::ApplicationModal);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
@@ -45,10 +36,10 @@ Answer QtNotices::askYesNoCancel(const std::string& title, const std::string& te
 bool QtNotices::inputBox(const std::string& caption, const std::string& prompt, std::string& answer) {
     if (beforeBox) beforeBox();
     QInputDialog dialog;
-    dialog.setWindowTitle(latin1(caption));
-    dialog.setLabelText(latin1(prompt));
+    dialog.setWindowTitle(fromSingleByte(caption));
+    dialog.setLabelText(fromSingleByte(prompt));
     dialog.setInputMode(QInputDialog::TextInput);
-    dialog.setTextValue(latin1(answer));
+    dialog.setTextValue(fromSingleByte(answer));
     // The answer is single-byte text; what the set cannot hold is refused.
     if (auto* line = dialog.findChild<QLineEdit*>()) line->setValidator(new SingleByteValidator(line));
     if (dialog.exec() != QDialog::Accepted) return false;
@@ -59,7 +50,7 @@ bool QtNotices::inputBox(const std::string& caption, const std::string& prompt, 
 void QtNotices::showErrorBox(const std::string& text) {
     if (beforeBox) beforeBox();
     // The application's title is never set, so this is the executable's name.
-    QMessageBox::critical(nullptr, QApplication::applicationName(), withPath(text));
+    QMessageBox::critical(nullptr, QApplication::applicationName(), fromCorePath(text));
 }
 
 }  // namespace travin

@@ -1,5 +1,7 @@
 #include "app/SingleByteQt.h"
 
+#include <QFile>
+
 #include <QStringView>
 
 #include "core/SingleByteText.h"
@@ -82,6 +84,15 @@ QValidator::State SingleByteValidator::validate(QString& input, int&) const {
     if (bad < 0) return Acceptable;
     tellRefusal(input, bad);
     return Invalid;
+}
+
+QString fromCorePath(const std::string& path) {
+    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+}
+
+std::string toCorePath(const QString& path) {
+    const QByteArray bytes = QFile::encodeName(path);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace travin

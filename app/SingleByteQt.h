@@ -30,6 +30,12 @@ QString refusedCharacterNote(const QString& text, qsizetype index);
 void setRefusalNoteSink(std::function<void(const QString&)> sink);
 void tellRefusal(const QString& text, qsizetype index);
 
+// Paths cross between the core and the widgets in the file system's own
+// encoding, never as single-byte text, so that a file name outside ASCII
+// shows as the file system names it and the core opens exactly that file.
+QString fromCorePath(const std::string& path);
+std::string toCorePath(const QString& path);
+
 // For line edits: refuses any edit that would bring in a character outside
 // the set, and tells it.
 class SingleByteValidator : public QValidator {

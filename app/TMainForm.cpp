@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,9 +42,6 @@ namespace {
 
 // How long a refused character's note stays in the status bar.
 constexpr int kRefusalNoteMs = 4000;
-
-QString latin1(const std::string& s) { return fromSingleByte(s); }
-QString fromPath(const std::string& s) { return QFile::decodeName(QByteArray(s.data(), static_cast<qsizetype>(s.size()))); }
 
 QFont windowFont() {
     QFont f;
@@ -376,7 +372,7 @@ void TMainForm::buildMenus() {
 void TMainForm::PlotMenuClick() {
     if (!PlotForm) {
         // From now on the plot reads the board's console bytes, shown or not.
-        PlotForm = new TPlotForm(this, wb->screens.clock, QFile::decodeName(QByteArray::fromStdString(wb->locations.configFolder)));
+        PlotForm = new TPlotForm(this, wb->screens.clock, fromCorePath(wb->locations.configFolder));
         wb->console.setBytesListener(&PlotForm->recorder());
     }
     PlotForm->showBeside(this);
@@ -409,8 +405,8 @@ void TMainForm::setRunningLight(Rgb c) { RunningLightShape->setColour(QColor(c.r
 void TMainForm::setVariableRows(const std::vector<std::string>& rows) {
     const int current = ListBox1->currentRow();
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        if (i < ListBox1->count()) ListBox1->item(i)->setText(latin1(rows[i]));
-        else ListBox1->addItem(latin1(rows[i]));
+        if (i < ListBox1->count()) ListBox1->item(i)->setText(fromSingleByte(rows[i]));
+        else ListBox1->addItem(fromSingleByte(rows[i]));
     }
     while (ListBox1->count() > static_cast<int>(rows.size())) delete ListBox1->takeItem(ListBox1->count() - 1);
     if (current >= 0 && current < ListBox1->count()) ListBox1->setCurrentRow(current);
@@ -419,9 +415,9 @@ void TMainForm::setVariableRows(const std::vector<std::string>& rows) {
 int TMainForm::currentVariableRow() const { return ListBox1->currentRow(); }
 
 // The status bar shows the listing's file name, in the file system's encoding.
-void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(fromPath(text)); }
+void TMainForm::setStatusText(const std::string& text) { StatusPanel->setText(fromCorePath(text)); }
 
-void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(latin1(text)); }
+void TMainForm::setPortLabel(const std::string& text) { ComLabel->setText(fromSingleByte(text)); }
 
 void TMainForm::setPortProblem(const std::string& text) {
     // Paths under /dev/serial/by-id are long; shorten the middle so the COM
@@ -440,9 +436,9 @@ std::string TMainForm::aciText() const {
     return toSingleByte(ACIEdit->text());
 }
 
-void TMainForm::setHelpFile(const std::string& path) { helpFilePath = fromPath(path); }
+void TMainForm::setHelpFile(const std::string& path) { helpFilePath = fromCorePath(path); }
 
-void TMainForm::setCaption(const std::string& caption) { setWindowTitle(latin1(caption)); }
+void TMainForm::setCaption(const std::string& caption) { setWindowTitle(fromSingleByte(caption)); }
 
 void TMainForm::setListingTabStops(int count, int stepPoints) { RichEdit1->setTabStops(count, stepPoints); }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/QtTestApp.h"
+#include "tests/support/RawPty.h"
 #include "tests/support/TestFolder.h"
 
 #include <QAction>
@@ -313,12 +314,10 @@ TEST_F(MainWindowTest, APortThatDoesNotOpenSaysWhyInTheStatusBarUntilItOpens) {
     EXPECT_LE(form->PortProblemPanel->fontMetrics().horizontalAdvance(shown), form->PortProblemPanel->width());
     EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
 
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(grantpt(master), 0);
-    ASSERT_EQ(unlockpt(master), 0);
+    travin::testing::RawPty pty;
+    ASSERT_FALSE(pty.slave.empty());
     std::filesystem::remove(folder / "com1");
-    std::filesystem::create_symlink(ptsname(master), folder / "com1");
+    std::filesystem::create_symlink(pty.slave, folder / "com1");
     for (int i = 0; i < 20; ++i) wb.monitor.BackgroundProcessTimer();
     wb.screens.timer.setTimerEnabled(false);
     EXPECT_NE(wb.state.portHandle, -1);
@@ -326,5 +325,4 @@ TEST_F(MainWindowTest, APortThatDoesNotOpenSaysWhyInTheStatusBarUntilItOpens) {
     EXPECT_EQ(form->PortProblemPanel->toolTip(), "");
     wb.serial.SioClose(wb.state.portHandle);
     wb.state.portHandle = -1;
-    ::close(master);
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "board/VirtualBoard.h"
+#include "tests/support/RawPty.h"
 #include "tests/support/TestFolder.h"
 
 namespace {
@@ -238,16 +239,14 @@ TEST_F(CliTest, DetectAndVarsLeaveARunningProgramRunning) {
 
 TEST_F(CliTest, NoBoardOnThePortExitsTwo) {
     // A pseudo-terminal nobody answers on.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    const std::string silent = ::ptsname(master);
+    travin::testing::RawPty pty;
+    ASSERT_FALSE(pty.slave.empty());
+    const std::string silent = pty.slave;
 
     Outcome o = runCli({"--port", silent, "detect"});
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_NE(o.err.find("Travin not Detected (command not sent)"), std::string::npos) << o.err;
-    ::close(master);
+    pty.hangUp();
 
     o = runCli({"--port", folder + "/no-such-device", "download", file("p.tn", "end\r\n")});
     EXPECT_EQ(o.exitCode, 2);

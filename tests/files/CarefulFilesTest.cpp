@@ -26,15 +26,8 @@ namespace fs = std::filesystem;
 using travin::Answer;
 using travin::testing::FakeBench;
 
-std::string readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using travin::testing::readBytes;
+using travin::testing::writeBytes;
 
 class CarefulFilesTest : public ::testing::Test {
 protected:

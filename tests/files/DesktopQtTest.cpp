@@ -49,15 +49,8 @@ namespace fs = std::filesystem;
 using namespace travin;
 using namespace travin::testing;
 
-std::string readBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const fs::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+using travin::testing::readBytes;
+using travin::testing::writeBytes;
 
 // Types a name into the dialog's file name line, as a user does (the
 // dialog's selectFile leaves a focused line alone).

@@ -2,6 +2,7 @@
 // through links in a scratch folder, opened by the real driver over a
 // pseudo-terminal.
 #include "link/SerialCatalogue.h"
+#include "tests/support/RawPty.h"
 
 #include <gtest/gtest.h>
 
@@ -67,22 +68,7 @@ INSTANTIATE_TEST_SUITE_P(Lists, Catalogue,
                                            ListCase{"BuiltInPortOnly", {builtIn()}, ""}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A raw pseudo-terminal pair; its slave side stands in for an adapter.
-struct Pty {
-    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    std::string slave;
-    Pty() {
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
-        termios tio{};
-        tcgetattr(master, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(master, TCSANOW, &tio);
-        slave = ptsname(master);
-    }
-    ~Pty() {
-        if (master >= 0) ::close(master);
-    }
-};
+using Pty = travin::testing::RawPty;
 
 class Assigning : public Catalogue {};
 

@@ -2,6 +2,7 @@
 // points com<n> in a temporary folder at its slave side, and drives the
 // driver through that name while the test plays the board on the master.
 #include "link/SerialDriver.h"
+#include "tests/support/RawPty.h"
 
 #include <gtest/gtest.h>
 
@@ -28,31 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A pseudo-terminal pair, raw from the start (in canonical mode the count of
-// waiting bytes reads 0 while bytes wait).
-class Pty {
-public:
-    Pty() {
-        master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return;
-        termios tio{};
-        tcgetattr(master, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(master, TCSANOW, &tio);
-        slave = ptsname(master);
-    }
-    ~Pty() { hangUp(); }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    void hangUp() {
-        if (master >= 0) ::close(master);
-        master = -1;
-    }
-
-    int master = -1;
-    std::string slave;
-};
+using Pty = travin::testing::RawPty;
 
 // Polls a condition with short sleeps until it holds or the time is up.
 template <typename Pred>
