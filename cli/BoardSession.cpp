@@ -1,9 +1,8 @@
 #include "cli/BoardSession.h"
 
-#include <poll.h>
-
 #include <algorithm>
 
+#include "cli/TerminalDevice.h"
 #include "core/SystemClock.h"
 #include "link/Monitor.h"
 
@@ -67,7 +66,7 @@ int BoardSession::detectStopping() {
 
 int BoardSession::detectAttached() {
     for (int i = 0; i < kAttachTries && !wb->state.detected; ++i) {
-        if (i > 0) ::poll(nullptr, 0, kTickMs);
+        if (i > 0) device::pause(kTickMs);
         if (Terminal::interrupted()) return kInterrupted;
         wb->monitor.DetectWithoutStopping();
         wb->console.flush();
@@ -98,7 +97,7 @@ WaitEnd BoardSession::tickUntil(const std::function<bool()>& reached, std::int64
         if (deadlineMs > 0) wake = std::min(wake, deadlineMs);
         if (wake > now) {
             // Sleeps; Ctrl+C ends the sleep early.
-            ::poll(nullptr, 0, static_cast<int>(wake - now));
+            device::pause(static_cast<int>(wake - now));
             continue;
         }
         nextTick = std::max(nextTick + kTickMs, now + 1);

@@ -1,8 +1,5 @@
 #include "cli/Commands.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>

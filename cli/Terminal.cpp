@@ -1,10 +1,6 @@
 #include "cli/Terminal.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include "cli/TerminalDevice.h"
 
 namespace travin::cli {
 
@@ -12,39 +8,17 @@ namespace {
 
 std::atomic<bool> interruptFlag{false};
 
-void onInterrupt(int) { interruptFlag = true; }
-
-void writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;   // a closed pipe: nothing more can be shown
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
 }  // namespace
 
-Terminal::Terminal() : stderrIsTerminal(::isatty(STDERR_FILENO) == 1) {}
+Terminal::Terminal() : stderrIsTerminal(device::messagesOnTerminal()) {}
 
-void Terminal::catchInterrupt() {
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;
-    sigaction(SIGINT, &action, nullptr);
-    // A reader that went away must not kill the client before it stops the
-    // program; writes then just fail.
-    signal(SIGPIPE, SIG_IGN);
-}
+void Terminal::catchInterrupt() { device::catchInterrupt(interruptFlag); }
 
 bool Terminal::interrupted() { return interruptFlag; }
 
 void Terminal::writeOutput(std::string_view bytes) {
     std::lock_guard guard(lock);
-    writeAll(STDOUT_FILENO, bytes);
+    device::writeAll(device::Stream::Output, bytes);
 }
 
 void Terminal::forgetProgressRows() {
@@ -59,7 +33,7 @@ void Terminal::writeMessage(std::string_view line) {
     forgetProgressRows();
     std::string text(line);
     text += '\n';
-    writeAll(STDERR_FILENO, text);
+    device::writeAll(device::Stream::Messages, text);
 }
 
 void Terminal::showProgress(const std::string& board, const std::string& text) {
@@ -70,7 +44,7 @@ void Terminal::showProgress(const std::string& board, const std::string& text) {
     if (rowsDrawn > 0) frame += "\033[" + std::to_string(rowsDrawn) + "A";
     for (const auto& [name, row] : progressRows) frame += "\r\033[K" + row + "\n";
     rowsDrawn = static_cast<int>(progressRows.size());
-    writeAll(STDERR_FILENO, frame);
+    device::writeAll(device::Stream::Messages, frame);
 }
 
 bool Terminal::readLine(std::string& line) {
@@ -90,14 +64,10 @@ bool Terminal::readLine(std::string& line) {
             return true;
         }
         if (interruptFlag) return false;
-        pollfd entry{STDIN_FILENO, POLLIN, 0};
-        const int ready = ::poll(&entry, 1, 100);
-        if (ready < 0 && errno != EINTR) return false;
-        if (ready <= 0) continue;
         char buffer[256];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) {
+        const long n = device::readInput(buffer, sizeof buffer, 100);
+        if (n == 0) continue;
+        if (n < 0) {
             inputEnded = true;
             continue;
         }

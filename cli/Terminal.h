@@ -27,7 +27,7 @@ public:
     bool progressOnTerminal() const { return stderrIsTerminal; }
 
     // Reads one line from stdin without its line end; false at end of input
-    // or when Ctrl+C was pressed. Waits in poll(), so Ctrl+C ends the wait.
+    // or when Ctrl+C was pressed. Waits a tenth of a second at a time, so Ctrl+C ends the wait.
     bool readLine(std::string& line);
 
     // Installs the Ctrl+C handler (no restart, so waits return early).

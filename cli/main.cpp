@@ -1,6 +1,4 @@
 // travin-cli: the workbench's board operations from the command line.
-#include <unistd.h>
-
 #include <climits>
 #include <cstdio>
 #include <cstdlib>

@@ -320,8 +320,9 @@ TEST(AssistantWindows, EveryTextFitsItsPlace)
     for (const QLabel* l : menu.findChildren<QLabel*>()) labels.push_back(l);
     for (const QLabel* a : labels)
         for (const QLabel* b : labels)
-            if (a != b && a->y() == b->y() && a->x() < b->x())
+            if (a != b && a->y() == b->y() && a->x() < b->x()) {
                 EXPECT_LT(a->geometry().right(), b->x()) << a->text().toStdString() << " / " << b->text().toStdString();
+            }
 
     TFuncAssistEditForm editor;
     FuncAssistState state;

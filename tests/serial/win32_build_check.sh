@@ -9,7 +9,10 @@
 src="$1"
 out="$2"
 shift 2
-cxx=x86_64-w64-mingw32-g++
+# The client runs each board on a std::thread, which only the POSIX-threads
+# flavour of the cross compiler provides.
+cxx=x86_64-w64-mingw32-g++-posix
+command -v "$cxx" >/dev/null 2>&1 || cxx=x86_64-w64-mingw32-g++
 if ! command -v "$cxx" >/dev/null 2>&1; then
     echo "SKIPPED: $cxx not found (install g++-mingw-w64-x86-64 to build the core for Windows)"
     exit 77
@@ -27,6 +30,7 @@ for f in "$@"; do
     case "$f" in
         */SerialDriverPosix.cpp) f="$src/link/SerialDriverWin32.cpp" ;;
         */SerialDeviceSourceLibserialport.cpp) f="$src/link/SerialDeviceSourceWin32.cpp" ;;
+        */TerminalDevicePosix.cpp) f="$src/cli/TerminalDeviceWin32.cpp" ;;
     esac
     if [ $client = 1 ]; then client_sources="$client_sources $f"; continue; fi
     n=$((n + 1))

@@ -1,0 +1,101 @@
+#include "cli/TerminalDevice.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace travin::cli::device {
+
+namespace {
+
+std::atomic<bool>* interruptFlag = nullptr;
+
+BOOL WINAPI onControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    if (interruptFlag) *interruptFlag = true;
+    return TRUE;  // handled: the client stops the program itself
+}
+
+// A console or a pipe cannot be waited on alike, so one thread reads the
+// input handle, blocking, and hands the bytes over here.
+struct InputReader {
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::string bytes;
+    bool ended = false;
+    bool started = false;
+
+    void start() {
+        if (started) return;
+        started = true;
+        std::thread([this] {
+            const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+            char chunk[256];
+            for (;;) {
+                DWORD n = 0;
+                const BOOL ok = input != INVALID_HANDLE_VALUE && input != nullptr &&
+                                ReadFile(input, chunk, sizeof chunk, &n, nullptr);
+                std::lock_guard guard(lock);
+                if (!ok || n == 0) {
+                    ended = true;
+                    arrived.notify_all();
+                    return;
+                }
+                bytes.append(chunk, n);
+                arrived.notify_all();
+            }
+        }).detach();
+    }
+};
+
+InputReader& reader() {
+    static InputReader* shared = new InputReader;  // outlives the detached thread
+    return *shared;
+}
+
+}  // namespace
+
+void writeAll(Stream stream, std::string_view bytes) {
+    const HANDLE out = GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    while (!bytes.empty()) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 16));
+        if (!WriteFile(out, bytes.data(), chunk, &written, nullptr) || written == 0) return;
+        bytes.remove_prefix(written);
+    }
+}
+
+bool messagesOnTerminal() {
+    // The progress rows move the cursor with escape sequences, which a
+    // console shows as they are unless it is told to interpret them.
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(err, &mode)) return false;
+    return SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+}
+
+void catchInterrupt(std::atomic<bool>& flag) {
+    interruptFlag = &flag;
+    SetConsoleCtrlHandler(onControl, TRUE);
+}
+
+long readInput(char* buffer, std::size_t size, int milliseconds) {
+    InputReader& r = reader();
+    std::unique_lock guard(r.lock);
+    r.start();
+    r.arrived.wait_for(guard, std::chrono::milliseconds(milliseconds), [&r] { return !r.bytes.empty() || r.ended; });
+    if (r.bytes.empty()) return r.ended ? -1 : 0;
+    const std::size_t n = std::min(size, r.bytes.size());
+    r.bytes.copy(buffer, n);
+    r.bytes.erase(0, n);
+    return static_cast<long>(n);
+}
+
+void pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+}  // namespace travin::cli::device
