@@ -87,9 +87,19 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
 
     // The sync byte goes alone; the frame follows only once it is echoed.
     write(&kSync, 1);
+    // A running program's output may queue ahead of the echo and arrives at
+    // the line's pace; it is read as it gathers, not woken for byte by byte.
+    std::uint8_t arrived[256];
+    int have = 0, next = 0;
+    bool outputAhead = false;
     for (;;) {
-        std::uint8_t handshake = 0;
-        if (!ReadReplyByte(start, handshake)) return;
+        if (next == have) {
+            if (outputAhead) wb.screens.clock.sleepMs(kGatherMs);
+            have = ReadReplyBytes(start, arrived, static_cast<int>(sizeof arrived));
+            if (have == 0) return;
+            next = 0;
+        }
+        const std::uint8_t handshake = arrived[next++];
         if (handshake == kSync) break;
         if (handshake == kBusy) {
             wb.screens.clock.sleepMs(kBusyWaitMs);
@@ -99,7 +109,11 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
         }
         // The running program's output, which may precede the echo.
         wb.console.ConsoleWriteChar(handshake);
+        outputAhead = true;
     }
+    // The board sends nothing after its echo until it has the frame, so no
+    // reply byte was read with it; anything that did come is output.
+    for (; next < have; ++next) wb.console.ConsoleWriteChar(arrived[next]);
 
     const std::uint8_t lengthByte = static_cast<std::uint8_t>(length);
     write(&code, 1);
@@ -173,7 +187,9 @@ void CommandLink::updateStatusFlags(std::uint8_t status) {
     wb.state.inputRequested = (status & kInputBit) != 0;
 }
 
-bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
+bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) { return ReadReplyBytes(start, &byte, 1) == 1; }
+
+int CommandLink::ReadReplyBytes(std::int64_t start, std::uint8_t* bytes, int most) {
     // Set when the driver's wait reported the line hung up or broken; if
     // the driver still counts no byte after that, the port is gone, and
     // waiting on it would only end again at once.
@@ -184,17 +200,18 @@ bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
         const std::int64_t elapsed = wb.screens.clock.nowMs() - start;
         if (elapsed > budget) {
             if (detected) LinkFailure("timeout");
-            return false;
+            return 0;
         }
 
         const int handle = wb.state.portHandle;
         const int waiting = wb.serial.SioTest(handle);
         if (waiting < 0 || (waiting == 0 && lineBroken)) {
             LinkFailure("siotest failed");
-            return false;
+            return 0;
         }
         if (waiting > 0) {
-            if (wb.serial.SioGetChars(handle, &byte, 1) == 1) return true;
+            const int got = wb.serial.SioGetChars(handle, bytes, std::min(waiting, most));
+            if (got > 0) return got;
             // Counted but not readable: the driver's wait would end again at
             // once, so wait a moment instead; the budget still bounds it.
             wb.screens.clock.sleepMs(1);
@@ -212,13 +229,13 @@ bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) {
             // The whole budget passed without a byte; the clock need not be
             // consulted again (a test clock may not move).
             if (detected) LinkFailure("timeout");
-            return false;
+            return 0;
         case SerialDriver::Wait::LineBroken:
             lineBroken = true;
             break;
         case SerialDriver::Wait::Failed:
             LinkFailure("siotest failed");
-            return false;
+            return 0;
         }
     }
 }

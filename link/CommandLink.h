@@ -12,6 +12,9 @@
 //                    in the driver (SioWaitReadable), never spins. A failed byte-count
 //                    query is "siotest failed"; a time-out while detected is
 //                    "timeout".
+//   ReadReplyBytes   the same for what is waiting, at least one byte and at
+//                    most `most`; 0 when the exchange ended. Only used where
+//                    no byte can follow that belongs to the reply.
 //   LinkFailure      port closed, not detected, reopen requested, light
 //                    grey, input request cleared, download needed, then the
 //                    two notice boxes.
@@ -40,6 +43,7 @@ public:
     void SendCommand(std::uint8_t code, const std::uint8_t* payload, int length);
     void ExchangeCommand(std::uint8_t code, const std::uint8_t* payload, int length);
     bool ReadReplyByte(std::int64_t start, std::uint8_t& byte);
+    int ReadReplyBytes(std::int64_t start, std::uint8_t* bytes, int most);
     void LinkFailure(const std::string& reason);
     void StoreReplyData(std::uint8_t code, const std::uint8_t* data, int length);
     void ShowRunning();
@@ -58,6 +62,9 @@ public:
     static constexpr int kDetectedBudgetMs = 5000;
     static constexpr int kSearchBudgetMs = 250;
     static constexpr int kBusyWaitMs = 100;
+    // Output queued ahead of an echo gathers this long between reads: about
+    // ten bytes at 19200 bit/s, and the echo comes at most this much later.
+    static constexpr int kGatherMs = 5;
     static constexpr int kMaxPayload = 255;
 
 private:

@@ -249,6 +249,25 @@ TEST(Handshake, ConsoleBytesBeforeTheEchoAreShownInOrder) {
     EXPECT_EQ(pb.bench.console.shown.back(), " next");
 }
 
+// Output around a busy byte, read together: all of it is shown, the busy wait
+// and the second offer follow, and output ahead of the next echo joins it.
+TEST(Handshake, OutputThenBusyInOneReadIsShownAndTheSyncOfferedAgain) {
+    PeerBench pb;
+    pb.peer.onSync = [](int n) { return n == 0 ? Bytes{'a', 0xAB, 'b'} : Bytes{'c', 0xAA}; };
+    pb.peer.start();
+    ASSERT_TRUE(pb.openNow());
+    pb.state().detected = true;
+    pb.wb().link.SendCommand(command::GetStatus, fixedPayload(command::GetStatus));
+    EXPECT_TRUE(pb.state().detected);
+    EXPECT_TRUE(pb.bench.notices.notices.empty());
+    EXPECT_EQ(pb.consoleText(), " abc\n");
+    EXPECT_EQ(pb.peer.syncCount(), 2);
+    ASSERT_EQ(pb.peer.frames().size(), 1u);
+    const auto wire = pb.peer.timedBytes();
+    ASSERT_GE(wire.size(), 2u);
+    EXPECT_GE(wire[1].at - wire[0].at, 95ms) << "the second sync did not wait out the busy";
+}
+
 // The port already closed (an earlier exchange failed): the sync byte's
 // write fails, then the byte-count query, detected or not.
 class ClosedPort : public ::testing::TestWithParam<bool> {};
