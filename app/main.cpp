@@ -9,6 +9,9 @@
 // toolkit's own options (-platform, -style ...) are taken by the toolkit
 // before the rest is read. SIGTERM, SIGINT and SIGHUP close the main window
 // as its close box does, so the port file is written at a logout too.
+// With TRAVIN_REPORT_SHOWN set, "travin: window shown" goes to stderr once
+// the main window has been shown and the loop has turned, so that a bench
+// can time the start.
 #include <QApplication>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -118,6 +121,12 @@ int main(int argc, char* argv[]) {
         travin::TMainForm mainForm;
         mainForm.showCentred();
         closeOnTerminationSignals(mainForm);
+        if (qEnvironmentVariableIsSet("TRAVIN_REPORT_SHOWN")) {
+            QTimer::singleShot(0, [] {
+                std::fputs("travin: window shown\n", stderr);
+                std::fflush(stderr);
+            });
+        }
         // Once the loop runs, so the window stands behind Open's error box.
         if (!file.empty())
             QTimer::singleShot(0, &mainForm, [&mainForm, file] { mainForm.workbench().files.OpenFile(file); });

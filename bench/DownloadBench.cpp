@@ -12,10 +12,13 @@
 // can reach at best.
 //
 // Usage: bench_download [--page-write-ms N] [--runs N] [--busy-while-writing]
-//                       [--upload] [--timeout]
+//                       [--upload] [--timeout] [--link-dir DIR]
 // --upload times an upload of the same program instead; --timeout instead
 // measures the workbench thread's CPU while it waits out a reply that never
-// comes. Each ends with a line "result <name> <figure>" for bench/run.
+// comes. --link-dir DIR downloads once to the board already serving COM1
+// from DIR (a travin-board) and prints only the time it took, beside which
+// bench/run puts the command-line client's download to the same board.
+// Each ends with a line "result <name> <figure>" for bench/run.
 // With BENCH_DETAIL set in the environment it also prints, for the first
 // pages, where the time of each exchange went (board clock, ms).
 #include <chrono>
@@ -80,10 +83,37 @@ std::vector<std::string> largestProgram() {
 
 }  // namespace
 
+// One download, through the workbench's handlers, to the board that serves
+// COM1 from `linkDir`.
+int downloadToExternalBoard(const std::string& linkDir) {
+    FakeBench fake(linkDir + "/");
+    fake.clock.realTime = true;
+    travin::Workbench& wb = *fake.wb;
+    wb.state.portHandle = wb.serial.SioOpen("COM1", 19200);
+    wb.state.reopenRequested = false;
+    for (int i = 0; i < 20 && !wb.state.detected; ++i) wb.monitor.BackgroundProcessTimer();
+    if (!wb.state.detected) {
+        std::fprintf(stderr, "the board on COM1 in %s was not detected\n", linkDir.c_str());
+        return 1;
+    }
+    fake.listing.setLines(largestProgram());
+    const auto start = std::chrono::steady_clock::now();
+    wb.download.DebuggerDownloadExecute();
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!wb.state.detected || wb.state.downloadNeeded) {
+        std::fprintf(stderr, "the download failed\n");
+        return 1;
+    }
+    std::printf("download to the external board: %.3f s\nresult download_s %.4f\n", took, took);
+    wb.serial.SioClose(wb.state.portHandle);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     int pageWriteMs = vboard::BoardOptions{}.pageWriteMs;
     int runs = 3;
     bool busyWhileWriting = false, upload = false, timeout = false;
+    std::string externalBoard;
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
         if (flag == "--page-write-ms" && i + 1 < argc) pageWriteMs = std::atoi(argv[++i]);
@@ -91,6 +121,7 @@ int main(int argc, char** argv) {
         else if (flag == "--busy-while-writing") busyWhileWriting = true;
         else if (flag == "--upload") upload = true;
         else if (flag == "--timeout") timeout = true;
+        else if (flag == "--link-dir" && i + 1 < argc) externalBoard = argv[++i];
     }
 
     // The board keeps its image in a file and syncs it after every page; on
@@ -99,6 +130,7 @@ int main(int argc, char** argv) {
     // timer slack (50 us) would add more to each than a real line loses.
     // Threads inherit it, so the board's thread is started after this.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    if (!externalBoard.empty()) return downloadToExternalBoard(externalBoard);
 
     char pattern[] = "/dev/shm/travin-bench-XXXXXX";
     const char* made = ::mkdtemp(pattern);

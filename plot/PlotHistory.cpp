@@ -110,12 +110,16 @@ std::vector<PlotPoint> PlotHistory::points(std::size_t index, PlotAxis axis, std
     for (std::size_t c = 0; c < columns; ++c) {
         const std::size_t from = count * c / columns;
         const std::size_t to = count * (c + 1) / columns;
+        // Walked with an iterator: indexing a deque divides at every step,
+        // and a full window is walked for every series at every drawing.
         std::size_t low = to, high = to;
-        for (std::size_t i = from; i < to; ++i) {
-            const double v = values[i];
+        double lowValue = 0, highValue = 0;
+        auto it = values.begin() + static_cast<std::ptrdiff_t>(from);
+        for (std::size_t i = from; i < to; ++i, ++it) {
+            const double v = *it;
             if (std::isnan(v)) continue;
-            if (low == to || v < values[low]) low = i;
-            if (high == to || v > values[high]) high = i;
+            if (low == to || v < lowValue) low = i, lowValue = v;
+            if (high == to || v > highValue) high = i, highValue = v;
         }
         if (low == to) {
             if (out.empty() || !std::isnan(out.back().y)) out.push_back({xOf(from, axis), kGap});
