@@ -83,16 +83,22 @@ std::vector<std::string> largestProgram() {
 
 }  // namespace
 
+// Opens COM1 as the workbench resolves it from the bench's folder and lets
+// the monitor find the board there; false when it does not.
+bool detectOnCom1(travin::Workbench& wb) {
+    wb.state.portHandle = wb.serial.SioOpen("COM1", 19200);
+    wb.state.reopenRequested = false;
+    for (int i = 0; i < 20 && !wb.state.detected; ++i) wb.monitor.BackgroundProcessTimer();
+    return wb.state.detected;
+}
+
 // One download, through the workbench's handlers, to the board that serves
 // COM1 from `linkDir`.
 int downloadToExternalBoard(const std::string& linkDir) {
     FakeBench fake(linkDir + "/");
     fake.clock.realTime = true;
     travin::Workbench& wb = *fake.wb;
-    wb.state.portHandle = wb.serial.SioOpen("COM1", 19200);
-    wb.state.reopenRequested = false;
-    for (int i = 0; i < 20 && !wb.state.detected; ++i) wb.monitor.BackgroundProcessTimer();
-    if (!wb.state.detected) {
+    if (!detectOnCom1(wb)) {
         std::fprintf(stderr, "the board on COM1 in %s was not detected\n", linkDir.c_str());
         return 1;
     }
@@ -155,10 +161,7 @@ int main(int argc, char** argv) {
         FakeBench fake(folder + "/");
         fake.clock.realTime = true;
         travin::Workbench& wb = *fake.wb;
-        wb.state.portHandle = wb.serial.SioOpen("COM1", 19200);
-        wb.state.reopenRequested = false;
-        for (int i = 0; i < 20 && !wb.state.detected; ++i) wb.monitor.BackgroundProcessTimer();
-        if (!wb.state.detected) {
+        if (!detectOnCom1(wb)) {
             std::fprintf(stderr, "the virtual board was not detected\n");
             return 1;
         }
