@@ -87,11 +87,23 @@ QValidator::State SingleByteValidator::validate(QString& input, int&) const {
 }
 
 QString fromCorePath(const std::string& path) {
-    return QFile::decodeName(QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+#if defined(Q_OS_WIN)
+    return QString::fromUtf8(bytes);
+#else
+    return QFile::decodeName(bytes);
+#endif
 }
 
 std::string toCorePath(const QString& path) {
+#if defined(Q_OS_WIN)
+    // The core opens its paths as UTF-8 through the wide calls; the file
+    // system's own 8-bit encoding there is the ANSI code page, which loses
+    // letters outside it.
+    const QByteArray bytes = path.toUtf8();
+#else
     const QByteArray bytes = QFile::encodeName(path);
+#endif
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 

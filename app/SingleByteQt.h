@@ -31,8 +31,9 @@ void setRefusalNoteSink(std::function<void(const QString&)> sink);
 void tellRefusal(const QString& text, qsizetype index);
 
 // Paths cross between the core and the widgets in the file system's own
-// encoding, never as single-byte text, so that a file name outside ASCII
-// shows as the file system names it and the core opens exactly that file.
+// encoding (UTF-8 on Windows, whose core opens files by wide names), never
+// as single-byte text, so that a file name outside ASCII shows as the file
+// system names it and the core opens exactly that file.
 QString fromCorePath(const std::string& path);
 std::string toCorePath(const QString& path);
 

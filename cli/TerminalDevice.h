@@ -7,11 +7,18 @@
 
 #include <atomic>
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace travin::cli::device {
 
 enum class Stream { Output, Messages };
+
+// The command line's words as UTF-8, the program's name first. On POSIX
+// these are argv's bytes; on Windows argv is in the ANSI code page, so the
+// words are read again from the wide command line.
+std::vector<std::string> arguments(int argc, char** argv);
 
 // Writes every byte unchanged (no line-end translation); a stream whose
 // reader went away just drops them.

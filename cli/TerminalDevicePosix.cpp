@@ -18,6 +18,8 @@ void onInterrupt(int) {
 
 }  // namespace
 
+std::vector<std::string> arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
 void writeAll(Stream stream, std::string_view bytes) {
     const int fd = stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO;
     while (!bytes.empty()) {

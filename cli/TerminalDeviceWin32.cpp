@@ -1,6 +1,7 @@
 #include "cli/TerminalDevice.h"
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -59,6 +60,22 @@ InputReader& reader() {
 }
 
 }  // namespace
+
+std::vector<std::string> arguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!words) return {argv, argv + argc};
+    std::vector<std::string> utf8;
+    for (int i = 0; i < count; ++i) {
+        const int size = ::WideCharToMultiByte(CP_UTF8, 0, words[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string word(size > 0 ? static_cast<std::size_t>(size) : 1u, '\0');
+        if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, words[i], -1, word.data(), size, nullptr, nullptr);
+        word.pop_back();  // the terminating zero
+        utf8.push_back(std::move(word));
+    }
+    ::LocalFree(words);
+    return utf8;
+}
 
 void writeAll(Stream stream, std::string_view bytes) {
     const HANDLE out = GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);

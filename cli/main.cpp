@@ -3,10 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "cli/BoardSession.h"
 #include "cli/Commands.h"
 #include "cli/Terminal.h"
+#include "cli/TerminalDevice.h"
+#include "core/FilePath.h"
 
 namespace {
 
@@ -77,12 +80,14 @@ bool readCount(const std::string& text, int& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const std::vector<std::string> words = device::arguments(argc, argv);
+    const std::size_t count = words.size();
     Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    for (std::size_t i = 1; i < count; ++i) {
+        const std::string& a = words[i];
         auto value = [&](std::string& out) {
-            if (i + 1 >= argc) return false;
-            out = argv[++i];
+            if (i + 1 >= count) return false;
+            out = words[++i];
             return true;
         };
         std::string v;
@@ -119,7 +124,8 @@ int main(int argc, char** argv) {
     if (!knownCommand(o.command, o.args.size(), problem)) return usageError(problem);
     for (const auto& port : o.ports) {
         const bool com = port.size() == 4 && port.starts_with("COM") && port[3] >= '1' && port[3] <= '8';
-        if (!com && (port.empty() || port[0] != '/')) return usageError("not a port: " + port);
+        // A device path is absolute: /dev/ttyUSB0 here, \\.\COM10 on Windows.
+        if (!com && (port.empty() || !travin::filePath(port).is_absolute())) return usageError("not a port: " + port);
     }
     if (o.ports.size() > 1 && o.command != "download" && o.command != "run")
         return usageError("several --port work with download and run only");

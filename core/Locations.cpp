@@ -1,5 +1,7 @@
 #include "core/Locations.h"
 
+#include "core/FilePath.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -26,13 +28,13 @@ std::string withSeparator(std::string folder) {
 
 bool holdsHelp(const std::string& folder) {
     std::error_code ignored;
-    return fs::is_regular_file(fs::path(folder + kHelpMarkerDocument), ignored);
+    return fs::is_regular_file(filePath(folder + kHelpMarkerDocument), ignored);
 }
 
 // An XDG base folder: the variable when it names an absolute path, else the
 // default under the home folder.
 std::string baseFolder(const EnvironmentLookup& environment, const char* variable, const char* defaultUnderHome) {
-    if (const auto value = environment(variable); value && fs::path(*value).is_absolute())
+    if (const auto value = environment(variable); value && filePath(*value).is_absolute())
         return withSeparator(*value);
     const auto home = environment("HOME");
     return withSeparator(withSeparator(home ? *home : std::string()) + defaultUnderHome);
@@ -54,7 +56,7 @@ Locations locateFiles(const std::string& executableFolder, const EnvironmentLook
     installed.installed = true;
     installed.executableFolder = exe;
     // The lexical form, so paths shown to the user carry no "bin/../".
-    installed.helpFolder = withSeparator(fs::path(installedHelp).lexically_normal().generic_string());
+    installed.helpFolder = withSeparator(pathText(filePath(installedHelp).lexically_normal()));
     installed.configFolder = baseFolder(environment, "XDG_CONFIG_HOME", ".config") + "travin/";
     installed.stateFolder = baseFolder(environment, "XDG_STATE_HOME", ".local/state") + "travin/";
     return installed;
@@ -62,9 +64,17 @@ Locations locateFiles(const std::string& executableFolder, const EnvironmentLook
 
 Locations locateFilesOfThisProgram() {
     return locateFiles(runningExecutableFolder(), [](const std::string& name) -> std::optional<std::string> {
+#if defined(_WIN32)
+        // The wide environment, since the narrow one is in the ANSI code
+        // page; every variable read here names a folder. The home folder
+        // there is the user's profile.
+        const std::wstring wideName(name.begin(), name.end());
+        const wchar_t* value = ::_wgetenv(wideName.c_str());
+        if ((!value || !*value) && name == "HOME") value = ::_wgetenv(L"USERPROFILE");
+        if (value && *value) return pathText(fs::path(value));
+#else
         const char* value = std::getenv(name.c_str());
         if (value && *value) return std::string(value);
-#if !defined(_WIN32)
         if (name == "HOME") {
             if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir) return std::string(entry->pw_dir);
         }
@@ -76,20 +86,27 @@ Locations locateFilesOfThisProgram() {
 std::string runningExecutableFolder() {
     std::error_code error;
 #if defined(_WIN32)
-    char buffer[MAX_PATH];
-    const DWORD length = ::GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-    const fs::path exe = length ? fs::path(std::string(buffer, length)) : fs::path();
+    // The wide form: the narrow one gives '?' for letters outside the ANSI
+    // code page, and a long path wants more than MAX_PATH.
+    std::wstring buffer(MAX_PATH, L'\0');
+    DWORD length = 0;
+    while ((length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()))) ==
+               buffer.size() &&
+           buffer.size() < 32768)
+        buffer.resize(buffer.size() * 2);
+    const fs::path exe = length && length < buffer.size() ? fs::path(buffer.substr(0, length)) : fs::path();
 #else
     const fs::path exe = fs::read_symlink("/proc/self/exe", error);
 #endif
     if (error || exe.empty()) return "./";
-    return withSeparator(exe.parent_path().generic_string());
+    return withSeparator(pathText(exe.parent_path()));
 }
 
 std::string ensureFolder(const std::string& folder) {
     std::error_code error;
-    fs::create_directories(fs::path(folder), error);
-    if (!error && fs::is_directory(fs::path(folder), error)) return {};
+    const fs::path path = filePath(folder);
+    fs::create_directories(path, error);
+    if (!error && fs::is_directory(path, error)) return {};
     return "The folder " + folder + " cannot be created (" +
            (error ? error.message() : std::string("a file of that name is in the way")) + ").";
 }

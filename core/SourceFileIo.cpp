@@ -1,5 +1,7 @@
 #include "core/SourceFileIo.h"
 
+#include "core/FilePath.h"
+
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -274,8 +276,9 @@ bool writeFile(const std::filesystem::path& path, const std::string& bytes, std:
 
 }  // namespace
 
-FileOutcome readSourceLines(const std::string& path, std::vector<std::string>& lines) {
+FileOutcome readSourceLines(const std::string& text, std::vector<std::string>& lines) {
     namespace fs = std::filesystem;
+    const fs::path path = filePath(text);
     std::error_code ec;
     if (!fs::is_regular_file(path, ec)) return {};
     const auto size = fs::file_size(path, ec);
@@ -301,11 +304,12 @@ FileOutcome readSourceLines(const std::string& path, std::vector<std::string>& l
     }
 }
 
-FileOutcome writeSourceLines(const std::string& path, const std::vector<std::string>& lines) {
+FileOutcome writeSourceLines(const std::string& text, const std::vector<std::string>& lines) {
     namespace fs = std::filesystem;
+    const fs::path path = filePath(text);
     std::error_code ec;
     const std::string bytes = joinLines(lines);
-    const fs::path target = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : fs::path(path);
+    const fs::path target = fs::is_symlink(path, ec) ? fs::canonical(path, ec) : path;
     const auto old = fs::status(target, ec);
     const bool exists = !ec && fs::exists(old);
     if (exists) {

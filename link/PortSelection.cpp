@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/Controls.h"
+#include "core/FilePath.h"
 
 namespace travin {
 
@@ -38,7 +39,7 @@ void PortSelection::Button1Click(int item) {
 }
 
 void PortSelection::ReadPortFile() {
-    std::FILE* file = std::fopen(portFilePath().c_str(), "rb");
+    std::FILE* file = openFile(portFilePath(), "rb");
     if (!file) return;
     const int byte = std::fgetc(file);
     if (byte != EOF) {
@@ -60,7 +61,7 @@ void PortSelection::WritePortFile() {
             return;
         }
     }
-    std::FILE* file = std::fopen(portFilePath().c_str(), "wb");
+    std::FILE* file = openFile(portFilePath(), "wb");
     if (!file) {
         if (wb.locations.installed) reportUnwritable(std::strerror(errno));
         return;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "core/FilePath.h"
 #include "link/SerialDriver.h"
 
 namespace travin {
@@ -18,13 +19,13 @@ constexpr int kPorts = 8;
 // The device a path finally names, or "" when it names nothing.
 std::string resolved(const std::string& path) {
     std::error_code ec;
-    const fs::path real = fs::canonical(path, ec);
-    return ec ? std::string() : real.string();
+    const fs::path real = fs::canonical(filePath(path), ec);
+    return ec ? std::string() : pathText(real);
 }
 
 bool isLink(const std::string& path) {
     std::error_code ec;
-    return fs::is_symlink(fs::symlink_status(path, ec));
+    return fs::is_symlink(fs::symlink_status(filePath(path), ec));
 }
 
 }  // namespace
@@ -87,10 +88,10 @@ ComTarget SerialCatalogue::comTarget(int port) const {
     t.path = driver.devicePath("COM" + std::to_string(port));
     std::error_code ec;
     if (t.path == linkFor(port)) {
-        if (isLink(t.path)) t.target = fs::read_symlink(t.path, ec).string();
-        t.kind = fs::exists(t.path, ec) ? ComTarget::Kind::Link : ComTarget::Kind::LinkNowhere;
+        if (isLink(t.path)) t.target = pathText(fs::read_symlink(filePath(t.path), ec));
+        t.kind = fs::exists(filePath(t.path), ec) ? ComTarget::Kind::Link : ComTarget::Kind::LinkNowhere;
     } else {
-        t.kind = fs::exists(t.path, ec) ? ComTarget::Kind::BuiltIn : ComTarget::Kind::Nothing;
+        t.kind = fs::exists(filePath(t.path), ec) ? ComTarget::Kind::BuiltIn : ComTarget::Kind::Nothing;
     }
     return t;
 }

@@ -1,7 +1,8 @@
 // The location rule: the self-contained folder against the installed
 // layout, the XDG variables set, unset, empty or relative, and per-user
 // folders that cannot be made; then the port file of an installed
-// workbench, which lives in the configuration folder.
+// workbench, which lives in the configuration folder, and every file of an
+// installation whose folders are named outside ASCII.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include <map>
 
 #include "core/Locations.h"
+#include "core/SourceFileIo.h"
 #include "tests/support/FakeScreens.h"
 #include "tests/support/TestFolder.h"
 
@@ -159,6 +161,40 @@ TEST_F(InstalledPortFile, SelfContainedFolderStillSkipsAnUnwritableFileSilently)
     travin::testing::FakeBench bench((root / "self").string() + "/");
     bench.wb->port.WritePortFile();
     EXPECT_TRUE(bench.notices.notices.empty());
+}
+
+// An installation under a folder whose name is not ASCII, with a
+// configuration folder of the same kind: the help is found, the port file
+// goes there and comes back, and a listing with such a name saves and
+// opens. Paths travel as UTF-8 text throughout.
+TEST(NonAsciiFolder, HoldsTheHelpThePortFileAndAListing) {
+    // "Prüfstand 試験" and "Einstellungen été" in UTF-8.
+    const std::string root =
+        travin::testing::freshTestFolder("travin-locations").string() + "/Pr\xC3\xBC" "fstand \xE8\xA9\xA6\xE9\xA8\x93";
+    const std::string config = root + "/Einstellungen \xC3\xA9t\xC3\xA9";
+    fs::create_directories(fs::path(root + "/prefix/bin"));
+    touch(fs::path(root + "/prefix/share/doc/travin/tnoverview.html"));
+
+    const Locations where =
+        travin::locateFiles(root + "/prefix/bin", environment({{"HOME", root}, {"XDG_CONFIG_HOME", config}}));
+    ASSERT_TRUE(where.installed);
+    EXPECT_EQ(where.helpFolder, root + "/prefix/share/doc/travin/");
+    EXPECT_EQ(where.configFolder, config + "/travin/");
+
+    travin::testing::FakeBench bench(where);
+    bench.wb->state.openPort = 6;
+    bench.wb->port.WritePortFile();
+    EXPECT_TRUE(bench.notices.notices.empty());
+    EXPECT_EQ(travin::testing::readBytes(fs::path(config + "/travin/tnport")), "6");
+    travin::testing::FakeBench again(where);
+    again.wb->port.ReadPortFile();
+    EXPECT_EQ(again.wb->state.selectedPort, 6);
+
+    const std::string listing = where.configFolder + "\xC3\x9C" "bung.tv";
+    ASSERT_TRUE(travin::writeSourceFile(listing, {"10 PRINT 1", "20 END"}));
+    std::vector<std::string> lines;
+    ASSERT_TRUE(travin::readSourceFile(listing, lines));
+    EXPECT_EQ(lines, (std::vector<std::string>{"10 PRINT 1", "20 END", ""}));
 }
 
 }  // namespace
