@@ -26,7 +26,6 @@
 #include <unistd.h>
 
 #include "app/HandlerBarrier.h"
-#include "app/SingleByteQt.h"
 #include "app/TMainForm.h"
 #include "core/Locations.h"
 
@@ -102,17 +101,8 @@ int main(int argc, char* argv[]) {
         std::string file;
         bool optionsEnd = false;
         int files = 0;
-#if defined(Q_OS_WIN)
-        // argv is in the ANSI code page there; the toolkit's own list is
-        // read from the wide command line and keeps every letter.
-        const QStringList wide = QCoreApplication::arguments();
-        auto argumentAt = [&](int i) { return travin::toCorePath(wide.value(i)); };
-        argc = static_cast<int>(wide.size());
-#else
-        auto argumentAt = [&](int i) { return std::string(argv[i]); };
-#endif
         for (int i = 1; i < argc; ++i) {
-            const std::string argument = argumentAt(i);
+            const std::string argument = argv[i];
             if (!optionsEnd && argument == "--") {
                 optionsEnd = true;
             } else if (!optionsEnd && argument.size() > 1 && argument[0] == '-') {

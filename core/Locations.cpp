@@ -87,13 +87,14 @@ std::string runningExecutableFolder() {
     std::error_code error;
 #if defined(_WIN32)
     // The wide form: the narrow one gives '?' for letters outside the ANSI
-    // code page, and a long path wants more than MAX_PATH.
+    // code page. A name that fills the buffer may have been cut, so the
+    // buffer grows past MAX_PATH and the name is asked for again.
     std::wstring buffer(MAX_PATH, L'\0');
-    DWORD length = 0;
-    while ((length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()))) ==
-               buffer.size() &&
-           buffer.size() < 32768)
+    DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    while (length == buffer.size() && buffer.size() < 32768) {
         buffer.resize(buffer.size() * 2);
+        length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    }
     const fs::path exe = length && length < buffer.size() ? fs::path(buffer.substr(0, length)) : fs::path();
 #else
     const fs::path exe = fs::read_symlink("/proc/self/exe", error);

@@ -86,12 +86,13 @@ std::vector<SerialDevice> SerialCatalogue::devices() const {
 ComTarget SerialCatalogue::comTarget(int port) const {
     ComTarget t;
     t.path = driver.devicePath("COM" + std::to_string(port));
+    const fs::path device = filePath(t.path);
     std::error_code ec;
     if (t.path == linkFor(port)) {
-        if (isLink(t.path)) t.target = pathText(fs::read_symlink(filePath(t.path), ec));
-        t.kind = fs::exists(filePath(t.path), ec) ? ComTarget::Kind::Link : ComTarget::Kind::LinkNowhere;
+        if (fs::is_symlink(fs::symlink_status(device, ec))) t.target = pathText(fs::read_symlink(device, ec));
+        t.kind = fs::exists(device, ec) ? ComTarget::Kind::Link : ComTarget::Kind::LinkNowhere;
     } else {
-        t.kind = fs::exists(filePath(t.path), ec) ? ComTarget::Kind::BuiltIn : ComTarget::Kind::Nothing;
+        t.kind = fs::exists(device, ec) ? ComTarget::Kind::BuiltIn : ComTarget::Kind::Nothing;
     }
     return t;
 }
