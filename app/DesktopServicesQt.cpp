@@ -1,10 +1,15 @@
 #include "app/DesktopServicesQt.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QComboBox>
+#include <QCompleter>
 #include <QCoreApplication>
+#include <QAbstractItemView>
+#include <QLineEdit>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QMarginsF>
 #include <QMessageBox>
 #include <QPainter>
@@ -16,9 +21,11 @@
 #include <QTextEdit>
 #include <QTextOption>
 #include <QUrl>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
+#include "app/DocumentOpener.h"
 #include "app/FindDialog.h"
 #include "app/SingleByteQt.h"
 #include "app/HelpWindow.h"
@@ -27,6 +34,9 @@
 namespace travin {
 
 namespace {
+
+// No text nearer the paper's edge than this, whatever the printer allows.
+constexpr double kMinMarginMm = 15.0;
 
 const QStringList kFileFilters{"Travin files (*.tn)", "Text files (*.txt)", "All files (*)"};
 
@@ -43,6 +53,13 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
     dialog->selectNameFilter(kFileFilters.front());
     dialog->setDefaultSuffix("txt");
     dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    // The name line's completion list belongs to the dialog: once it closes
+    // no list of it may stay on the screen to swallow the next click.
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog] {
+        for (QCompleter* completer : dialog->findChildren<QCompleter*>()) {
+            if (completer->popup()) completer->popup()->hide();
+        }
+    });
     return dialog;
 }
 
@@ -51,17 +68,30 @@ QFileDialog* makeFileDialog(QWidget* parent, const QString& title, QFileDialog::
 DesktopServicesQt::DesktopServicesQt(QWidget* window, QTextEdit* pane, Notices& boxes)
     : mainWindow(window), listing(pane), notices(boxes) {
     find = new FindDialog(mainWindow);
+    // The dialog keeps the keys while it finds; leaving it with Escape or
+    // Cancel hands them to the listing, where the last hit is selected.
+    QObject::connect(find, &QDialog::rejected, listing, [this] {
+        listing->activateWindow();
+        listing->setFocus(Qt::OtherFocusReason);
+    });
     about = new TAboutBox(mainWindow);
     // Kept for the window's life, so each remembers its folder, its filter
     // choice and (for Open) the last file name confirmed.
     openFiles = makeFileDialog(mainWindow, "Open File", QFileDialog::AcceptOpen);
     saveFiles = makeFileDialog(mainWindow, "Save As", QFileDialog::AcceptSave);
+    // The extension follows the filter chosen, applied after the dialog.
+    saveFiles->setDefaultSuffix(QString());
     pdfFiles = new QFileDialog(mainWindow, "Export as PDF");
     pdfFiles->setAcceptMode(QFileDialog::AcceptSave);
     pdfFiles->setNameFilters({"PDF files (*.pdf)", "All files (*)"});
     pdfFiles->setDefaultSuffix("pdf");
 
-    launchDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+    documentOpener = std::make_unique<DocumentOpener>();
+    launchDocument = [this](const QString& path) {
+        return documentOpener->open(path, [this, path, failedLater = pendingFailure] {
+            viewerFailed(path, failedLater);
+        });
+    };
     messageBox = [this](const QString& text) {
         // Titled with the application's name, which defaults to the
         // executable's name.
@@ -75,8 +105,15 @@ DesktopServicesQt::DesktopServicesQt(QWidget* window, QTextEdit* pane, Notices& 
 DesktopServicesQt::~DesktopServicesQt() = default;
 
 bool DesktopServicesQt::runOpenDialog(std::string& path) {
+    // In the last folder, with an empty name line: what the user types is
+    // the whole name, not something added to the last one.
+    if (auto* name = openFiles->findChild<QLineEdit*>("fileNameEdit")) name->clear();
     if (openFiles->exec() != QDialog::Accepted || openFiles->selectedFiles().isEmpty()) return false;
-    path = toCorePath(openFiles->selectedFiles().front());
+    const QString chosen = openFiles->selectedFiles().front();
+    // A full path typed into the name line leaves the dialog where it was;
+    // the next Open starts in the folder of the file chosen.
+    openFiles->setDirectory(QFileInfo(chosen).absolutePath());
+    path = toCorePath(chosen);
     return true;
 }
 
@@ -88,8 +125,16 @@ bool DesktopServicesQt::runSaveDialog(std::string& path) {
     if (info.isAbsolute()) saveFiles->setDirectory(info.absolutePath());
     saveFiles->selectFile(info.isAbsolute() ? info.absoluteFilePath() : preset);
     if (saveFiles->exec() != QDialog::Accepted || saveFiles->selectedFiles().isEmpty()) return false;
-    path = toCorePath(saveFiles->selectedFiles().front());
+    path = toCorePath(withFilterExtension(saveFiles->selectedFiles().front(), saveFiles->selectedNameFilter()));
     return true;
+}
+
+QString DesktopServicesQt::withFilterExtension(const QString& path, const QString& filter) {
+    const QFileInfo info(path);
+    // A name with an extension of its own, or one that exists, is taken
+    // as typed.
+    if (path.isEmpty() || !info.suffix().isEmpty() || info.exists()) return path;
+    return path + (filter.startsWith("Travin") ? QStringLiteral(".tn") : QStringLiteral(".txt"));
 }
 
 void DesktopServicesQt::showFindDialog() {
@@ -183,10 +228,15 @@ bool DesktopServicesQt::exportListingPdf() {
 
 bool DesktopServicesQt::printListingOn(QPrinter& printer, const QString& failure) {
     printer.setDocName(QString());
-    // The painter's origin at the printable area's corner, with no margins
-    // beyond what the printer cannot reach.
+    // The painter's origin at the corner of the area inside the margins:
+    // the printer's own margins, widened to a sheet's usual edge where they
+    // are narrower (a PDF has none), so nothing is printed flush to the
+    // paper's corner.
     printer.setFullPage(false);
-    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    const QMarginsF own = printer.pageLayout().margins(QPageLayout::Millimeter);
+    printer.setPageMargins(QMarginsF(std::max(own.left(), kMinMarginMm), std::max(own.top(), kMinMarginMm),
+                                     std::max(own.right(), kMinMarginMm), std::max(own.bottom(), kMinMarginMm)),
+                           QPageLayout::Millimeter);
 
     const QString name = printer.printerName().isEmpty() ? printer.outputFileName() : printer.printerName();
     const auto fail = [&] {
@@ -201,33 +251,70 @@ bool DesktopServicesQt::printListingOn(QPrinter& printer, const QString& failure
     const double scaleX = printer.logicalDpiX() / double(listing->logicalDpiX());
     const double scaleY = printer.logicalDpiY() / double(listing->logicalDpiY());
     const QRectF area = printer.pageRect(QPrinter::DevicePixel);
-    const auto paged = pagedCopy(*listing, QSizeF(area.width() / scaleX, area.height() / scaleY));
+    const QSizeF inside(area.width() / scaleX, area.height() / scaleY);
+    // A header with the file's name and a footer with the page number, each
+    // a line of the listing's font and a gap.
+    const QFont font = listing->font();
+    const double band = QFontMetricsF(font, listing).height() * 2;
+    const auto paged = pagedCopy(*listing, QSizeF(inside.width(), std::max(inside.height() - 2 * band, band)));
 
     painter.scale(scaleX, scaleY);
+    const QString title = listingTitle ? listingTitle() : QString();
     const int pages = paged->pageCount();
     for (int page = 0; page < pages; ++page) {
         if (page > 0 && !printer.newPage()) {
             painter.end();
             return fail();
         }
+        painter.save();
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(0, 0, inside.width(), band / 2), Qt::AlignLeft | Qt::AlignVCenter, title);
+        painter.drawText(QRectF(0, inside.height() - band / 2, inside.width(), band / 2), Qt::AlignHCenter | Qt::AlignVCenter,
+                         QString("Page %1 of %2").arg(page + 1).arg(pages));
+        painter.translate(0, band);
         paintPage(*paged, page, painter);
+        painter.restore();
     }
     if (!painter.end()) return fail();
     return true;
 }
 
-bool DesktopServicesQt::openDocument(const std::string& path) {
+bool DesktopServicesQt::openDocument(const std::string& path) { return openDocumentWatched(path, {}); }
+
+bool DesktopServicesQt::openDocumentWatched(const std::string& path, std::function<void()> failedLater) {
     const QString file = fromCorePath(path);
     // The system's viewer may report success for a file that is not there;
     // a missing document is a failure here.
     const QFileInfo info(file);
     if (!info.isFile()) return false;
-    if (launchDocument(file)) return true;
+    pendingFailure = std::move(failedLater);
+    const bool started = launchDocument(file);
+    pendingFailure = nullptr;
+    if (started) return true;
     const QString suffix = info.suffix().toLower();
     if (suffix != "html" && suffix != "htm") return false;
-    if (!help) help = new HelpWindow(mainWindow);
-    help->showPage(file);
+    showInHelpWindow(file);
     return true;
+}
+
+void DesktopServicesQt::viewerFailed(const QString& path, const std::function<void()>& failedLater) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == "html" || suffix == "htm") showInHelpWindow(path);
+    else if (failedLater) failedLater();
+}
+
+void DesktopServicesQt::showInHelpWindow(const QString& file) {
+    if (!help) {
+        help = new HelpWindow(mainWindow);
+        // The manual linked from a page takes the Help menu's way, with its
+        // message when no viewer shows it.
+        help->openOutside = [this](const QUrl& target) {
+            if (target.isLocalFile() && openFromHelpWindow) openFromHelpWindow(toCorePath(target.toLocalFile()));
+            else QDesktopServices::openUrl(target);
+        };
+    }
+    help->showPage(file);
 }
 
 void DesktopServicesQt::showAboutBox() {

@@ -24,6 +24,7 @@ class QWidget;
 
 namespace travin {
 
+class DocumentOpener;
 class FindDialog;
 class HelpWindow;
 class TAboutBox;
@@ -48,13 +49,19 @@ public:
     // a failure, as the viewer itself may not say so. An HTML page the
     // system cannot show opens in the workbench's own help window.
     bool openDocument(const std::string& path) override;
+    // A viewer that fails later (the opener's exit status) falls back as
+    // one that could not start: an HTML page to the help window, anything
+    // else to `failedLater`.
+    bool openDocumentWatched(const std::string& path, std::function<void()> failedLater) override;
     void showAboutBox() override;
     void showMessage(const std::string& text) override;
     void closeMainWindow() override;
 
     // Prints the listing on a given printer (the default one, or in tests a
     // PDF printer): empty document title, the listing as the pane formats it
-    // with its colours, page after page on the full printable area. False
+    // with its colours and at its font size, page after page inside the
+    // printer's margins (at least 15 mm), the listing's name in a header and
+    // "Page n of m" in a footer. False
     // after the error box when the printer cannot begin; `failure` is that
     // box's text (by default it names the printer).
     bool printListingOn(QPrinter& printer, const QString& failure = {});
@@ -81,9 +88,22 @@ public:
     // Made on first use.
     HelpWindow* helpWindow() const { return help; }
 
-    // How documents are handed to the system; tests replace it so that no
-    // viewer starts.
+    // Save As gives a typed name without an extension that of the filter
+    // chosen: ".tn" for Travin files, ".txt" for Text files and All files.
+    static QString withFilterExtension(const QString& path, const QString& filter);
+
+    // The system's opener; tests put a fake program in it.
+    DocumentOpener& opener() { return *documentOpener; }
+    // How documents are handed to the system: by default to opener(), whose
+    // later failure falls back as a failure to start does. Tests replace it
+    // so that no viewer starts.
     std::function<bool(const QString& path)> launchDocument;
+    // Opens a file that a link in the help window names and that is no HTML
+    // page (the PDF manual), with the Help menu's own fallback; the main
+    // window points it at the core.
+    std::function<void(const std::string& path)> openFromHelpWindow;
+    // The listing's name for the printed header; the main window sets it.
+    std::function<QString()> listingTitle;
     // The toolkit's plain message dialog; tests replace it to answer it.
     std::function<void(const QString& text)> messageBox;
 
@@ -97,6 +117,12 @@ private:
     QFileDialog* saveFiles;
     QFileDialog* pdfFiles;
     HelpWindow* help = nullptr;
+    std::unique_ptr<DocumentOpener> documentOpener;
+    // What openDocumentWatched was told to run, for the opener's late failure.
+    std::function<void()> pendingFailure;
+
+    void viewerFailed(const QString& path, const std::function<void()>& failedLater);
+    void showInHelpWindow(const QString& path);
 };
 
 }  // namespace travin

@@ -51,8 +51,9 @@ FindDialog::FindDialog(QWidget* mainWindow) : QDialog(mainWindow) {
     connect(FindWhat, &QLineEdit::textChanged, this,
             [this](const QString& text) { FindNextButton->setEnabled(!text.isEmpty()); });
     connect(FindNextButton, &QPushButton::clicked, this, &FindDialog::findNext);
-    // Hiding keeps the contents for the next use.
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::hide);
+    // Rejecting (Cancel, Escape) only hides: the contents stay for the next
+    // use.
+    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void FindDialog::showAt(int x, int y) {

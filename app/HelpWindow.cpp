@@ -25,8 +25,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         const QUrl target = view->source().resolved(link);
         const QString suffix = QFileInfo(target.path()).suffix().toLower();
         if (target.isLocalFile() && (suffix == "html" || suffix == "htm")) view->setSource(target);
-        else QDesktopServices::openUrl(target);
+        else if (openOutside) openOutside(target);
     });
+    openOutside = [](const QUrl& target) { QDesktopServices::openUrl(target); };
 
     back = new QPushButton("Back", this);
     forward = new QPushButton("Forward", this);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 
 class QPushButton;
 class QTextBrowser;
@@ -19,6 +20,10 @@ public:
     void showPage(const QString& path);
 
     QTextBrowser* browser() const { return view; }
+
+    // Opens a link that is not one of our HTML pages (the PDF manual, the
+    // web); by default with the toolkit.
+    std::function<void(const QUrl&)> openOutside;
 
 private:
     QTextBrowser* view;

@@ -22,10 +22,19 @@ void QtNotices::ShowNotice(const std::string& text) {
 }
 
 Answer QtNotices::askYesNoCancel(const std::string& title, const std::string& text) {
+    return ask(title, text, false);
+}
+
+Answer QtNotices::askYesNoCancelDefaultNo(const std::string& title, const std::string& text) {
+    return ask(title, text, true);
+}
+
+Answer QtNotices::ask(const std::string& title, const std::string& text, bool defaultNo) {
     if (beforeBox) beforeBox();
     QMessageBox box(QMessageBox::NoIcon, title.empty() ? QApplication::applicationName() : fromSingleByte(title),
                     fromCorePath(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     box.setWindowModality(Qt::ApplicationModal);
+    if (defaultNo) box.setDefaultButton(QMessageBox::No);
     switch (box.exec()) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;

@@ -15,8 +15,12 @@ public:
 
     void ShowNotice(const std::string& text) override;
     Answer askYesNoCancel(const std::string& title, const std::string& text) override;
+    Answer askYesNoCancelDefaultNo(const std::string& title, const std::string& text) override;
     bool inputBox(const std::string& caption, const std::string& prompt, std::string& answer) override;
     void showErrorBox(const std::string& text) override;
+
+private:
+    Answer ask(const std::string& title, const std::string& text, bool defaultNo);
 };
 
 }  // namespace travin

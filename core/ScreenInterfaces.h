@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -128,6 +129,12 @@ public:
     // default title. The text may name a file, in the file system's
     // encoding (as the file dialogs hand paths over).
     virtual Answer askYesNoCancel(const std::string& title, const std::string& text) = 0;
+    // The same question with No as the button Enter presses, for a question
+    // whose Yes cannot be undone (erasing the board's program, replacing
+    // the listing).
+    virtual Answer askYesNoCancelDefaultNo(const std::string& title, const std::string& text) {
+        return askYesNoCancel(title, text);
+    }
     // Text input box. Returns false when cancelled (answer then unchanged).
     virtual bool inputBox(const std::string& caption, const std::string& prompt,
                           std::string& answer) = 0;
@@ -197,6 +204,13 @@ public:
     // Opens a document with the system's default viewer; false when the
     // document or a viewer is missing.
     virtual bool openDocument(const std::string& path) = 0;
+    // The same, for a viewer that may fail after it started: `failedLater`
+    // runs then, unless the desktop had a fallback of its own to show the
+    // document with.
+    virtual bool openDocumentWatched(const std::string& path, std::function<void()> failedLater) {
+        (void)failedLater;
+        return openDocument(path);
+    }
     virtual void showAboutBox() = 0;
     // The toolkit's plain message dialog: the application's title, no icon,
     // one OK button (unlike Notices::ShowNotice, whose title is empty).

@@ -29,7 +29,7 @@ void MemoryOps::uploadFailed() {
 void MemoryOps::UploadMenuClick() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Upload Program")) return;
-    if (wb.screens.notices.askYesNoCancel(kBlankTitle, "Upload Travin Program from EEPROM to screen?") != Answer::Yes)
+    if (wb.screens.notices.askYesNoCancelDefaultNo(kBlankTitle, "Upload Travin Program from EEPROM to screen?") != Answer::Yes)
         return;
 
     wb.controls.DisableControls();
@@ -88,7 +88,7 @@ void MemoryOps::EraseMemoryMenuClick() {
     if (!wb.controls.RequireStopped("Erase EEPROM")) return;
     // No status poll may slip in while the question is open.
     wb.screens.timer.setTimerEnabled(false);
-    if (wb.screens.notices.askYesNoCancel(kBlankTitle, "Erase Travin Program from EEPROM?") == Answer::Yes) {
+    if (wb.screens.notices.askYesNoCancelDefaultNo(kBlankTitle, "Erase Travin Program from EEPROM?") == Answer::Yes) {
         wb.controls.DisableControls();
         wb.console.ConsoleWrite("Erasing EEPROM....");
         wb.link.ExchangeCommand(command::EraseProgram, nullptr, 0);

@@ -68,9 +68,11 @@ void FindPrint::FindDialog1Find() {
         wb.screens.desktop.showMessage("Seach string '" + options.text + "' not found");
         return;
     }
+    // The hit is shown selected and in view, but the keys stay with the
+    // find dialog: with the listing focused, the next Enter meant for Find
+    // Next would replace the selected hit with a line break.
     listing.setSelection(hit, 0);
     listing.scrollCaretIntoView();
-    listing.focus();
     listing.setSelection(hit, static_cast<int>(options.text.size()));
 }
 

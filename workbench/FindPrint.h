@@ -25,6 +25,8 @@ public:
     void EditFind1Execute();
     // One Find Next: from just after the selection (or the caret) to the
     // end, then wrapping round once over the hits that begin before it.
+    // The hit is selected and scrolled into view; the focus stays where it
+    // is (the find dialog).
     void FindDialog1Find();
     // Prints the listing on the default printer at once.
     void PrintMenuClick();

@@ -24,6 +24,9 @@ public:
     // viewer; "Browser or <path> not found" when that fails ("PDF viewer
     // or <path> not found" for the manual).
     void OpenHelpDocument(const std::string& name);
+    // The same for a full path (a link in the workbench's own help window).
+    // A viewer that fails after it started gives the same message.
+    void OpenDocumentAt(const std::string& path);
 
 private:
     DebuggerParts& wb;

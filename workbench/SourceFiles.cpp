@@ -4,6 +4,7 @@
 #include "core/Controls.h"
 #include "link/Monitor.h"
 #include "link/PortSelection.h"
+#include "workbench/SourceEncoding.h"
 
 namespace travin {
 
@@ -57,6 +58,13 @@ void SourceFiles::FileOpenExecute() {
     OpenFile(path);
 }
 
+void SourceFiles::OpenPathExecute(const std::string& path) {
+    if (!wb.controls.RequireStopped("Open")) return;
+    if (!QuerySaveChanges()) return;
+    if (!wb.controls.RequireStopped("Open")) return;
+    OpenFile(path);
+}
+
 void SourceFiles::OpenFile(const std::string& path) {
     // The whole file is read before the listing changes, so a file that
     // cannot be read leaves the old listing and its name together.
@@ -67,6 +75,7 @@ void SourceFiles::OpenFile(const std::string& path) {
                                         (read.detail.empty() ? "" : " " + read.detail));
         return;
     }
+    if (!takeTextOf(path, lines)) return;
     ListingView& listing = wb.screens.listing;
     listing.setLines(lines);
     wb.state.fileName = path;
@@ -77,6 +86,45 @@ void SourceFiles::OpenFile(const std::string& path) {
     wb.state.unsavedChanges = false;
     listing.setSelection(0, 0);
     listing.focus();
+}
+
+bool SourceFiles::takeTextOf(const std::string& path, std::vector<std::string>& lines) {
+    const SourceCheck check = checkSource(lines);
+    if (check.kind == SourceKind::Binary) {
+        wb.screens.notices.showErrorBox("Cannot open file " + path + ". " + check.reason);
+        return false;
+    }
+    if (check.kind == SourceKind::SingleByte) return true;
+    const std::string question = "\"" + fileNamePart(path) + "\" holds UTF-8 text (" + check.example + " on line " +
+                                 std::to_string(check.exampleLine) +
+                                 ").\nRead it as UTF-8 and convert it to the board's single-byte text?\n"
+                                 "No reads its bytes as they are.";
+    switch (wb.screens.notices.askYesNoCancel("", question)) {
+    case Answer::No:
+        return true;
+    case Answer::Cancel:
+        return false;
+    case Answer::Yes:
+        break;
+    }
+    Utf8Conversion converted = convertFromUtf8(lines);
+    if (!converted.outside.empty()) {
+        // Never changed silently: the file stays unopened and the user
+        // learns which characters stand in the way.
+        constexpr std::size_t kNamed = 8;
+        std::string named;
+        for (std::size_t i = 0; i < converted.outside.size() && i < kNamed; ++i) {
+            const auto& o = converted.outside[i];
+            named += "\nLine " + std::to_string(o.line) + ": " + describeCharacter(o.character);
+        }
+        if (converted.outside.size() > kNamed)
+            named += "\n(and " + std::to_string(converted.outside.size() - kNamed) + " more)";
+        wb.screens.notices.showErrorBox("Cannot open file " + path +
+                                        ". These characters are not characters of the board's text:" + named);
+        return false;
+    }
+    lines = std::move(converted.lines);
+    return true;
 }
 
 void SourceFiles::FileSaveExecute() {

@@ -30,6 +30,10 @@ public:
 
     void FileNewExecute();
     void FileOpenExecute();
+    // Open for a path already known (File > Open Recent): Open's own steps,
+    // the running check and the unsaved-changes question included, without
+    // its dialog.
+    void OpenPathExecute(const std::string& path);
     // Open's steps after its dialog: reads `path` into the listing, or shows
     // Open's error box and leaves the listing as it was.
     void OpenFile(const std::string& path);
@@ -47,6 +51,10 @@ public:
 
 private:
     void showFileName();
+    // Checks what a file read holds: a binary file is refused with the
+    // error box, a UTF-8 one converted when the user wants (`lines` then
+    // single-byte text). False when the file is not to be opened.
+    bool takeTextOf(const std::string& path, std::vector<std::string>& lines);
     // Writes the listing; the error box when that fails, or when a line
     // holds a character the single-byte set cannot hold.
     bool writeListing(const std::string& path);

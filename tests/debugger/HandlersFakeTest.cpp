@@ -373,6 +373,9 @@ TEST_F(Bench, UploadAndEraseQuestionsOnlyYesGoesOn) {
         EXPECT_EQ(fb.notices.questions[i].text, "Upload Travin Program from EEPROM to screen?");
         EXPECT_EQ(fb.notices.questions[i + 1].title, " ");
         EXPECT_EQ(fb.notices.questions[i + 1].text, "Erase Travin Program from EEPROM?");
+        // Enter answers No: neither question's Yes can be undone.
+        EXPECT_TRUE(fb.notices.questions[i].defaultNo);
+        EXPECT_TRUE(fb.notices.questions[i + 1].defaultNo);
     }
     EXPECT_EQ(listing.text, (std::vector<std::string>{"keep me"}));
     EXPECT_TRUE(listing.modifiedMark);

@@ -74,7 +74,8 @@ TEST_F(FindNextTest, AHitBeforeTheCaretIsFoundOnTheSecondPass) {
     // The hit keeps the search text's length, whatever the listing's case.
     EXPECT_EQ(bench.listing.selLength, 5);
     EXPECT_GT(bench.listing.scrollCount, 0);
-    EXPECT_GT(bench.listing.focusCount, 0);
+    // The find dialog keeps the keys.
+    EXPECT_EQ(bench.listing.focusCount, 0);
     // The only hit, again and again.
     find("print");
     EXPECT_EQ(bench.listing.selStart, 9);

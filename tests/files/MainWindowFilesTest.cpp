@@ -378,22 +378,47 @@ TEST_F(MainWindowFilesTest, AMissingHelpDocumentNamesItsFullPath) {
     EXPECT_EQ(text.toStdString(), "Browser or " + folder.string() + "/uiref.html not found");
 }
 
-// A hit that starts before the caret and runs past it is found on the wrap,
-// and the listing then has the keys again (its window active, not the
-// find dialog's).
-TEST_F(MainWindowFilesTest, FindWrapsOntoAHitAcrossTheCaretAndGivesTheListingTheKeys) {
+// A hit that starts before the caret and runs past it is found on the wrap;
+// the find dialog keeps the keys while the hit shows selected in the listing.
+TEST_F(MainWindowFilesTest, FindWrapsOntoAHitAcrossTheCaretAndTheDialogKeepsTheKeys) {
     form->RichEdit1->setPlainText("ABCD");
     form->RichEdit1->setSelection(2, 0);
     trigger("FindMenu");
     auto* find = form->findChild<travin::FindDialog*>();
-    QApplication::setActiveWindow(find);
     find->FindWhat->setText("BC");
     find->FindNextButton->click();
     EXPECT_EQ(form->RichEdit1->selectionStart(), 1);
     EXPECT_EQ(form->RichEdit1->selectionLength(), 2);
-    // Activation goes through the window system, so it may take a moment.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == form.get(); }, 2000));
-    EXPECT_EQ(QApplication::focusWidget(), form->RichEdit1);
+    QTest::qWait(50);
+    EXPECT_EQ(QApplication::focusWidget(), find->FindWhat);
+}
+
+// Enter, pressed wherever the keys are after each hit, is Find Next every
+// time: the text stays as it was and each Enter selects the next hit.
+TEST_F(MainWindowFilesTest, ThreeEntersInTheFindDialogSelectThreeHitsAndChangeNothing) {
+    const QString text = "sum = 1\nsum = sum + 2\nprint sum\n";
+    form->RichEdit1->setPlainText(text);
+    form->RichEdit1->setSelection(0, 0);
+    trigger("FindMenu");
+    auto* find = form->findChild<travin::FindDialog*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == find->FindWhat; }, 2000));
+    QTest::keyClicks(find->FindWhat, "sum");
+    const int expected[] = {0, 9, 15};   // program positions: CR LF counts two
+    for (int hit : expected) {
+        QWidget* keys = QApplication::focusWidget();
+        ASSERT_NE(keys, nullptr);
+        QTest::keyClick(keys, Qt::Key_Return);
+        QTest::qWait(20);
+        EXPECT_EQ(form->RichEdit1->selectionStart(), hit);
+        EXPECT_EQ(form->RichEdit1->selectionLength(), 3);
+        EXPECT_EQ(form->RichEdit1->toPlainText(), text);
+    }
+    EXPECT_TRUE(find->isVisible());
+    // Escape leaves the dialog for the listing, the last hit still selected.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(find->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == form->RichEdit1; }, 2000));
+    EXPECT_EQ(form->RichEdit1->selectionStart(), 15);
 }
 
 // An exception out of a handler is stopped at the window: the error box

@@ -119,7 +119,10 @@ class FakeNotices : public Notices {
 public:
     std::vector<std::string> notices;
     std::vector<std::string> errorBoxes;
-    struct Question { std::string title, text; };
+    struct Question {
+        std::string title, text;
+        bool defaultNo = false;   // asked with No as the default button
+    };
     std::vector<Question> questions;
     std::deque<Answer> answers;                 // default Cancel when empty
     struct InputRequest { std::string caption, prompt, initial; };
@@ -132,6 +135,11 @@ public:
         if (onNotice) onNotice(text);
     }
     std::function<void()> onQuestion;     // runs inside the question box
+    Answer askYesNoCancelDefaultNo(const std::string& title, const std::string& text) override {
+        const Answer a = askYesNoCancel(title, text);
+        questions.back().defaultNo = true;
+        return a;
+    }
     Answer askYesNoCancel(const std::string& title, const std::string& text) override {
         questions.push_back({title, text});
         if (onQuestion) onQuestion();
