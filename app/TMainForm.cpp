@@ -22,6 +22,7 @@
 #include "app/HandlerBarrier.h"
 #include "app/TAboutBox.h"
 #include "app/ListingPane.h"
+#include "app/MarkKeeper.h"
 #include "app/QtNotices.h"
 #include "app/RunningLight.h"
 #include "app/SingleByteQt.h"
@@ -34,6 +35,7 @@
 #include "core/SingleByteText.h"
 #include "core/SystemClock.h"
 #include "app/TComPortForm.h"
+#include "app/WindowHabits.h"
 #include "plot/TPlotForm.h"
 
 namespace travin {
@@ -74,6 +76,9 @@ public:
     bool printListing() override { return target && target->printListing(); }
     bool exportListingPdf() override { return target && target->exportListingPdf(); }
     bool openDocument(const std::string& path) override { return target && target->openDocument(path); }
+    bool openDocumentWatched(const std::string& path, std::function<void()> failedLater) override {
+        return target && target->openDocumentWatched(path, std::move(failedLater));
+    }
     void showAboutBox() override {
         if (target) target->showAboutBox();
     }
@@ -96,6 +101,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     setCentralWidget(client);
     buildPanes(client);
     buildButtons(client);
+    keepMarksOffNewText(*RichEdit1);
 
     notices = std::make_unique<QtNotices>();
     clock = std::make_unique<SystemClock>();
@@ -140,6 +146,10 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     // and is hidden between uses.
     auto services = std::make_unique<DesktopServicesQt>(this, RichEdit1, *notices);
     connect(services->findDialog(), &FindDialog::findNext, this, guarded([this] { wb->find.FindDialog1Find(); }));
+    services->listingTitle = [this] { return fromCorePath(fileNamePart(wb->state.fileName)); };
+    services->openFromHelpWindow = [this](const std::string& path) {
+        callHandler([this, path] { wb->help.OpenDocumentAt(path); });
+    };
     desktopForwarder->target = std::move(services);
     ComPortForm = new TComPortForm(this);
     ComPortForm->bind(*wb);
@@ -153,12 +163,17 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     RichEdit1->onMouseDown = [this](Qt::MouseButton button) {
         callHandler([this, button] { funcAssist->RichEdit1MouseDown(ToAssistButton(button)); });
     };
+    Habits = new WindowHabits(*this);
 }
 
 TMainForm::~TMainForm() {
     // The timer must not tick into a half-destroyed window, and the
     // assistant lets go of its windows before they go.
     if (timer) timer->setTimerEnabled(false);
+    // The additions go first, while the window they work on is whole (the
+    // virtual board stops here).
+    delete Habits;
+    Habits = nullptr;
     funcAssist.reset();
     setRefusalNoteSink(nullptr);
     if (wb) wb->console.setBytesListener(nullptr);

@@ -30,6 +30,7 @@ class TComPortForm;
 class TFuncAssistEditForm;
 class TFuncAssistMenuForm;
 class TPlotForm;
+class WindowHabits;
 class QtNotices;
 class RunningLight;
 
@@ -77,6 +78,8 @@ public:
     TFuncAssistEditForm* FuncAssistEditForm = nullptr;
     // The plot window, made the first time it is asked for.
     TPlotForm* PlotForm = nullptr;
+    // Shortcuts, title, recent files, status notes, the ACI line's history.
+    WindowHabits* Habits = nullptr;
 
     // Menu entries by component name ("NewMenu", "RunMenu", ...).
     QAction* menuEntry(const QString& name) const;

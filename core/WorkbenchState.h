@@ -35,6 +35,10 @@ struct WorkbenchState {
     int probeTickCount = 1;
     int statusTickCount = 1;
 
+    // What the user sends (input answers, ACI lines) is echoed in the
+    // console; a terminal shows what was typed already.
+    bool echoSentText = false;
+
     // Listing and file.
     bool downloadNeeded = true;
     bool unsavedChanges = false;

@@ -1,6 +1,7 @@
 #include "debugger/ConsoleInput.h"
 
 #include "link/Console.h"
+#include "link/ConsoleEcho.h"
 #include "core/Controls.h"
 #include "link/CommandLink.h"
 #include "link/CommandTable.h"
@@ -22,6 +23,7 @@ void ConsoleInput::SendACIExecute() {
     if (!wb.controls.RequireStopped("Send ACI Command")) return;
     std::string text = wb.screens.main.aciText();
     if (text.size() > static_cast<std::size_t>(kAciLineLimit)) text.resize(kAciLineLimit);
+    if (wb.state.echoSentText && !text.empty()) echoUserText(wb.console, text);
     wb.link.SendCommand(command::SendAci, reinterpret_cast<const std::uint8_t*>(text.data()),
                         static_cast<int>(text.size()));
 }

@@ -10,6 +10,7 @@ void DebuggerEvents::BoardStopped() {
     wb.breakpoints.ResetListingColors();
     wb.breakpoints.PaintBreakpoints();
     wb.breakpoints.MarkExecutingLine();
+    if (afterStop) afterStop();
 }
 
 void DebuggerEvents::ListingEdited() {

@@ -3,6 +3,8 @@
 // breakpoints.
 #pragma once
 
+#include <functional>
+
 #include "core/LinkEvents.h"
 #include "debugger/DebuggerParts.h"
 
@@ -14,6 +16,9 @@ public:
 
     void BoardStopped() override;
     void ListingEdited() override;
+
+    // Runs after every stop is shown (the status bar's note).
+    std::function<void()> afterStop;
 
 private:
     DebuggerParts& wb;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "link/Console.h"
+#include "link/ConsoleEcho.h"
 #include "link/CommandLink.h"
 #include "link/SerialDriver.h"
 #include "link/CommandTable.h"
@@ -176,6 +177,7 @@ void Monitor::statusPoll() {
         s.inputAnswer[0] = '\0';
         wb.link.ExchangeCommand(command::GetInputPrompt);
         if (s.detected) {
+            if (s.echoSentText) echoUserText(wb.console, s.inputAnswer.data());
             wb.link.ExchangeCommand(command::SendInput, reinterpret_cast<const std::uint8_t*>(s.inputAnswer.data()),
                                     static_cast<int>(s.inputAnswer.size()));
         }

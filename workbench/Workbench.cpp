@@ -29,7 +29,10 @@ Workbench::Workbench(const Screens& s, Locations where)
       input(parts),
       files(parts),
       find(parts),
-      help(parts) {}
+      help(parts),
+      notes(parts) {
+    events.afterStop = [this] { notes.BoardStopped(); };
+}
 
 void Workbench::FormCreate(WindowSetup& window) {
     window.setHelpFile(locations.helpFolder + "tnhelp.html");

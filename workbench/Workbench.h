@@ -19,6 +19,7 @@
 #include "workbench/Help.h"
 #include "core/ScreenInterfaces.h"
 #include "workbench/SourceFiles.h"
+#include "workbench/StatusNotes.h"
 #include "core/WorkbenchState.h"
 #include "debugger/Breakpoints.h"
 #include "debugger/ConsoleInput.h"
@@ -95,6 +96,7 @@ public:
     SourceFiles files;
     FindPrint find;
     Help help;
+    StatusNotes notes;
 };
 
 }  // namespace travin

@@ -60,7 +60,7 @@ protected:
 };
 
 TEST_F(MainWindowTest, StartUpShowsUntitledOneConsoleLineAndZeroVariables) {
-    EXPECT_EQ(form->windowTitle(), "Travin");
+    EXPECT_EQ(form->windowTitle(), QString::fromUtf8("Untitled.txt \u2014 Travin"));
     EXPECT_EQ(form->StatusPanel->text(), "Untitled.txt");
     EXPECT_EQ(form->StatusPanel->width(), 200);
     EXPECT_EQ(form->Memo1->toPlainText(), " ");
