@@ -303,14 +303,42 @@ TEST_F(CliTest, CtrlCStopsTheProgramAndExits130) {
     EXPECT_FALSE(board->running());
 }
 
-TEST_F(CliTest, UsageErrorsExitOne) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"fly"}, {"download"}, {"erase"}, {"--port", "COM9", "detect"},
-          {"--port", "COM1", "--port", "COM2", "vars"}, {"vars", "AB"}}) {
+TEST_F(CliTest, UsageErrorsExitOneWithOneLineAndTheHelpHintBeforeAnyByteIsSent) {
+    const std::string port = board->slavePath();
+    const std::string program = file("ten.tn", "A = 1\r\n' a comment\r\nstart:\r\nprint A\r\nend\r\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"fly"},
+             {"download"},
+             {"erase"},
+             {"--port", "COM9", "detect"},
+             {"--port", "COM1", "--port", "COM2", "vars"},
+             {"--port", port, "--port", port, "stop"},
+             {"--port", "COM1", "--port", "com1", "stop"},
+             {"--port", port, "vars", "AB"},
+             {"--port", port, "vars", "A=0x10"},
+             {"--port", port, "vars", "A=12x"},
+             {"--port", port, "vars", "A=1", "B=abc", "C=3"},
+             {"--port", port, "vars", "A=2147483648"},
+             {"--port", port, "run", "--detach", "--timeout", "2"},
+             {"--port", port, "upload", "-o", ""},
+             {"--port", port, "upload", "-o", folder + "/missing/out.tn"},
+             {"--port", port, "run", program, "--break", "1", "--break", "4", "--break", "5", "--break", "1"},
+             {"--port", port, "run", program, "--break", "1", "--break", "4", "--break", "5", "--break", "6"},
+             {"--port", port, "run", program, "--break", "99"},
+             {"--port", port, "run", program, "--break", "2"},
+             {"--port", port, "run", program, "--break", "3"},
+             {"--port", port, "aci", "A = 1234567890 + 1234567890 + 1234567890"},
+             {"--port", port, "--json", "erase", "--yes"},
+             {"--port=", "detect"},
+         }) {
         const Outcome o = runCli(args);
-        EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args);
-        EXPECT_NE(o.err.find("usage: travin-cli"), std::string::npos);
+        EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args) << o.err;
+        EXPECT_NE(o.err.find("try 'travin-cli --help'"), std::string::npos) << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
+        EXPECT_EQ(o.out, "");
     }
+    EXPECT_TRUE(board->record().syncs().empty()) << "nothing reached the board";
 }
 
 // --- Several boards ------------------------------------------------------------
