@@ -268,6 +268,9 @@ int upload(Session& b, const Options& o, const Prepared&) {
     const std::size_t before = b.screens->notices.size();
     b.wb->memory.UploadMenuClick();
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    // A signal during the upload: the result may be cut short, so no file
+    // is replaced by it.
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
     std::string text;
     for (const auto& line : b.screens->lines()) text += line + "\r\n";
     if (o.writesToFile()) {
