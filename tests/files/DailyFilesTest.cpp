@@ -124,10 +124,14 @@ TEST_P(HelpFallbackTest, AViewerThatFailsFallsBack) {
         QTest::qWait(500);
     }
     EXPECT_EQ(desktop->helpWindow() && desktop->helpWindow()->isVisible(), c.helpWindow);
-    if (c.helpWindow)
+    if (c.helpWindow) {
         EXPECT_EQ(desktop->helpWindow()->browser()->source(), QUrl::fromLocalFile(QString::fromStdString(path)));
-    if (*c.notice) EXPECT_EQ(notices.notices, std::vector<std::string>{c.notice + path + " not found"});
-    else EXPECT_TRUE(notices.notices.empty());
+    }
+    if (*c.notice) {
+        EXPECT_EQ(notices.notices, std::vector<std::string>{c.notice + path + " not found"});
+    } else {
+        EXPECT_TRUE(notices.notices.empty());
+    }
     if (c.openerStatus >= 0) {
         // The opener was given the document.
         EXPECT_EQ(readBytes(fs::path(desktop->opener().program.toStdString() + ".log")), path + "\n");
