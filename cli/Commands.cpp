@@ -1,12 +1,9 @@
 #include "cli/Commands.h"
 
 #include <algorithm>
-#include <cctype>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <thread>
 
 #include "cli/BoardSession.h"
@@ -15,11 +12,9 @@
 #include "cli/Preparation.h"
 #include "cli/ProgramLines.h"
 #include "cli/TerminalDevice.h"
-#include "debugger/ConsoleInput.h"
 #include "debugger/ProgramImage.h"
 #include "link/CommandTable.h"
 #include "link/SerialCatalogue.h"
-#include "workbench/SourceFiles.h"
 
 namespace travin::cli {
 
