@@ -10,6 +10,7 @@
 #include "cli/Terminal.h"
 #include "cli/TerminalDevice.h"
 #include "core/FilePath.h"
+#include "link/NetPortName.h"
 
 namespace {
 
@@ -19,7 +20,9 @@ constexpr const char* kUsageText =
     "usage: travin-cli [--port NAME]... COMMAND [ARGS]\n"
     "\n"
     "NAME is COM1 to COM8 (resolved as the workbench resolves them: the link\n"
-    "com<N> next to the program, else /dev/ttyS<N-1>) or a device path; without\n"
+    "com<N> next to the program, else /dev/ttyS<N-1>), a device path, or a\n"
+    "network port: rfc2217://HOST:PORT (a serial server such as ser2net) or\n"
+    "socket://HOST:PORT (raw TCP; the bridge keeps the speed); without\n"
     "--port the port the workbench remembered, else COM1. Several --port make\n"
     "download and run work on all the boards at once.\n"
     "\n"
@@ -125,7 +128,9 @@ int main(int argc, char** argv) {
     for (const auto& port : o.ports) {
         const bool com = port.size() == 4 && port.starts_with("COM") && port[3] >= '1' && port[3] <= '8';
         // A device path is absolute: /dev/ttyUSB0 here, \\.\COM10 on Windows.
-        if (!com && (port.empty() || !travin::filePath(port).is_absolute())) return usageError("not a port: " + port);
+        const bool network = travin::parseNetPortName(port).has_value();
+        if (!com && !network && (port.empty() || !travin::filePath(port).is_absolute()))
+            return usageError("not a port: " + port);
     }
     if (o.ports.size() > 1 && o.command != "download" && o.command != "run")
         return usageError("several --port work with download and run only");
