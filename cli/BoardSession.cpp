@@ -92,6 +92,7 @@ int BoardSession::stopForOperation(const std::string& operation) {
         if (wb->state.running) tickUntil([this] { return !wb->state.running; }, nowMs() + kStopSettleMs);
     }
     if (!wb->state.detected) return kNoBoard;
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
     // The workbench's own words when the board will not stop.
     if (!wb->controls.RequireStopped(operation)) return kNoBoard;
     return kDone;

@@ -134,8 +134,8 @@ int run(Session& b, const Options& o, const Prepared& p) {
         b.wb->execution.DebuggerResetExecute();
         if (!b.wb->state.detected) return kNoBoard;
         if (const int code = downloadListing(b); code != kDone) return code;
-    } else {
-        // The program's text tells breakpoint lines and its end apart.
+    } else if (!o.breaks.empty()) {
+        // The program's text tells which lines can hold a breakpoint.
         if (const int code = uploadQuietly(b); code != kDone) return code;
         for (int line : o.breaks) {
             if (line > b.screens->lineCount() || !holdsStatement(lineText(b.screens->lines(), line - 1))) {
@@ -143,6 +143,9 @@ int run(Session& b, const Options& o, const Prepared& p) {
                 return kUsage;
             }
         }
+    }
+    if (!withFile) {
+        b.wb->state.downloadNeeded = false;
         if (o.reset) {
             b.wb->execution.DebuggerResetExecute();
             if (!b.wb->state.detected) return kNoBoard;
@@ -174,6 +177,7 @@ int run(Session& b, const Options& o, const Prepared& p) {
         return kTimedOut;
     case WaitEnd::Interrupted:
         b.stopProgram();
+        b.screens->ShowNotice("the program is stopped");
         return Terminal::stopExitCode();
     case WaitEnd::InputNotGiven:
         return kProgramStopped;
@@ -183,6 +187,13 @@ int run(Session& b, const Options& o, const Prepared& p) {
     // What the program printed just before it stopped.
     b.tickOnce();
     if (!b.wb->state.detected) return kNoBoard;
+    if (b.screens->lineCount() == 0) {
+        // Where it stopped means something only with the program's text,
+        // read now that it no longer runs (reading changes nothing).
+        const int position = b.wb->state.executingPosition;
+        if (const int code = uploadQuietly(b); code != kDone) return code;
+        b.wb->state.executingPosition = position;
+    }
     return runOutcome(b, b.screens->lines());
 }
 
@@ -198,7 +209,7 @@ int step(Session& b, const Options& o, const Prepared& p) {
     } else if (const int code = uploadQuietly(b); code != kDone) {
         return code;
     }
-    const auto lines = b.screens->lines();
+    auto lines = b.screens->lines();
     for (int i = 0; i < count; ++i) {
         if (Terminal::interrupted()) return Terminal::stopExitCode();
         const std::size_t before = b.screens->notices.size();
@@ -218,7 +229,18 @@ int step(Session& b, const Options& o, const Prepared& p) {
         if (end != WaitEnd::Reached) return kNoBoard;
         b.wb->variables.RefreshVariables();
         if (!b.wb->state.detected) return kNoBoard;
-        const int line = executingLine(b);
+        int line = executingLine(b);
+        const auto starts = lineStarts(lines);
+        if (!o.sourceFile.empty() && std::find(starts.begin(), starts.end(), b.wb->state.executingPosition) == starts.end()) {
+            // The board stopped where no line of FILE starts: FILE is not
+            // what it holds, so its own program is read after all.
+            b.screens->ShowNotice(o.sourceFile + " is not the board's program; reading the board's program");
+            const int position = b.wb->state.executingPosition;
+            if (const int code = uploadQuietly(b); code != kDone) return code;
+            lines = b.screens->lines();
+            b.wb->state.executingPosition = position;
+            line = executingLine(b);
+        }
         b.tickOnce();
         b.screens->finish();
         if (o.json)
@@ -268,6 +290,9 @@ int upload(Session& b, const Options& o, const Prepared&) {
     const std::size_t before = b.screens->notices.size();
     b.wb->memory.UploadMenuClick();
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    // A signal during the upload: the result may be cut short, so no file
+    // is replaced by it.
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
     std::string text;
     for (const auto& line : b.screens->lines()) text += line + "\r\n";
     if (o.writesToFile()) {

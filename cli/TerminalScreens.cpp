@@ -206,9 +206,14 @@ void TerminalScreens::progressStep(const std::string& sofar) {
     if (expectedDots > 0 && label == "Downloading") {
         constexpr int kWidth = 30;
         const int filled = std::min(kWidth, dots * kWidth / expectedDots);
-        row += "[" + std::string(static_cast<std::size_t>(filled), '#') +
-               std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "] " +
-               std::to_string(std::min(100, dots * 100 / expectedDots)) + "%";
+        // Appended piece by piece: GCC 12 warns (-Wrestrict, wrongly) about
+        // a literal joined to a temporary string.
+        row += '[';
+        row.append(static_cast<std::size_t>(filled), '#');
+        row.append(static_cast<std::size_t>(kWidth - filled), ' ');
+        row += "] ";
+        row += std::to_string(std::min(100, dots * 100 / expectedDots));
+        row += '%';
     } else {
         row += std::string(static_cast<std::size_t>(dots), '.');
     }

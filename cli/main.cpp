@@ -90,9 +90,18 @@ constexpr const char* kUsageText =
     "With several boards the result that means most wins: a signal, then 2, 6, 4,\n"
     "5, 3, 1, 0.\n"
     "\n"
-    "files: the port file tnport and the com<N> links next to the program in a\n"
-    "self-contained folder, else in $XDG_CONFIG_HOME/travin (~/.config/travin).\n"
-    "See travin-cli(1), travin(1), travin-board(1).\n";
+    "environment: TRAVIN_PORT  the port when no --port is given\n"
+    "\n"
+    "files: the port file tnport the workbench remembers its port in, and the\n"
+    "com<N> links that name each port's device: next to the program in a\n"
+    "self-contained folder, else in $XDG_CONFIG_HOME/travin (~/.config/travin).\n";
+
+// The folders of this copy, which differ between a self-contained folder
+// and an installation.
+std::string filesHere(const travin::Locations& here) {
+    return std::string("  here: ") + (here.installed ? "installed" : "self-contained") + "; tnport and com<N> in " +
+           here.configFolder + "\n\nsee also: travin-cli(1), travin(1), travin-board(1)\n";
+}
 
 int usageError(const std::string& problem) {
     std::fprintf(stderr, "travin-cli: %s\ntry 'travin-cli --help'\n", problem.c_str());
@@ -113,7 +122,8 @@ int main(int argc, char** argv) {
     Terminal terminal;
     int result = kDone;
     if (parsed.showHelp) {
-        terminal.writeOutput(kUsageText);
+        terminal.writeOutput(std::string("travin-cli " TRAVIN_VERSION "\n\n") + kUsageText +
+                             filesHere(travin::locateFilesOfThisProgram()));
     } else if (parsed.showVersion) {
         terminal.writeOutput("travin-cli " TRAVIN_VERSION "\n");
     } else if (!parsed.usageProblem.empty()) {

@@ -4,6 +4,7 @@
 // user. The real client in a child process, against virtual boards and a
 // small scripted board, over real pseudo-terminals.
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -308,7 +309,8 @@ TEST_F(Scripting, EverySignalStopsTheProgramAndExitsWithItsNumber) {
         cli.signal(number);
         const Outcome o = cli.finish();
         EXPECT_EQ(o.exitCode, 128 + number) << o.err;
-        EXPECT_NE(o.err.find("stopped by"), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("ended by"), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("the program is stopped"), std::string::npos) << o.err;
         EXPECT_FALSE(board.running()) << "signal " << number;
     }
 }
@@ -494,6 +496,9 @@ TEST_F(Scripting, TheExitCodeTellsAProgramThatStoppedEarlyFromOneThatEnded) {
         if (row.exitCode == 5) {
             EXPECT_NE(o.err.find("stopped before its end, at line 2"), std::string::npos) << o.err;
         }
+        // The same program as the board holds it, run without a file.
+        const Outcome stored = runCli({"--port", board.slavePath(), "run", "--reset"});
+        EXPECT_EQ(stored.exitCode, row.exitCode) << row.program << stored.err;
     }
 }
 
@@ -539,6 +544,143 @@ TEST_F(Scripting, AProgramFromStdinAndTheConventions) {
     o = runCli({"--port", board.slavePath(), "--", "aci", "print -1"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "-1\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Scripting, JsonResultsSeveralPortsAndTheEnvironmentsPort) {
+    auto& first = startBoard();
+    auto& second = startBoard();
+    ASSERT_TRUE(first.storeSource(kEndless));
+    ASSERT_TRUE(second.storeSource(kEndless));
+    first.runProgram();
+    second.runProgram();
+    // stop on both boards, one after the other.
+    Outcome o = runCli({"--port", first.slavePath(), "--port", second.slavePath(), "stop"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_FALSE(first.running());
+    EXPECT_FALSE(second.running());
+    o = runCli({"--port", first.slavePath(), "--port", second.slavePath(), "reset"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+
+    ASSERT_EQ(::setenv("TRAVIN_PORT", first.slavePath().c_str(), 1), 0);
+    o = runCli({"startup-time", "--json"});
+    ::unsetenv("TRAVIN_PORT");
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.out.starts_with("{\"seconds\": ") && o.out.ends_with("}\n")) << o.out;
+
+    o = runCli({"--port", first.slavePath(), "step", "--json"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.out.starts_with("{\"line\": ") && o.out.ends_with("}\n")) << o.out;
+
+    o = runCli({"ports", "--json"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(o.out.starts_with("{\"ports\": [{\"name\": \"COM1\"") && o.out.ends_with("]}\n")) << o.out;
+}
+
+TEST_F(Scripting, ConsoleEndsWhenTheProgramEndsAndSaysSo) {
+    auto& board = startBoard();
+    ASSERT_TRUE(board.storeSource("delay 1500\r\nprint \"late\"\r\nend\r\n"));
+    board.runProgram();
+    const Outcome o = runCli({"--port", board.slavePath(), "console"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "late\r\n");
+    EXPECT_NE(o.err.find("the program ended"), std::string::npos) << o.err;
+}
+
+TEST_F(Scripting, ATimeOutSaysSo) {
+    auto& board = startBoard();
+    const Outcome o = runCli({"--port", board.slavePath(), "run", file("e.tn", kEndless), "--timeout", "0.5"});
+    EXPECT_EQ(o.exitCode, 4) << o.err;
+    EXPECT_NE(o.err.find("time-out"), std::string::npos) << o.err;
+    EXPECT_FALSE(board.running());
+}
+
+TEST_F(Scripting, ProgressRowsFitANarrowTerminal) {
+    auto& first = startBoard(5, true);
+    auto& second = startBoard(5, true);
+    std::string text;
+    for (int i = 0; i < 60; ++i) text += "print \"a line of the program number " + std::to_string(i) + "\"\r\n";
+    const std::string program = file("p.tn", text);
+    // stderr on a terminal 40 columns wide.
+    travin::testing::RawPty terminal;
+    winsize size{};
+    size.ws_col = 40;
+    size.ws_row = 24;
+    ASSERT_EQ(::ioctl(terminal.master, TIOCSWINSZ, &size), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(terminal.slave.c_str(), O_RDWR);
+        ::dup2(fd, 2);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 0);
+        ::dup2(null, 1);
+        ::execl(TRAVIN_CLI_EXE, TRAVIN_CLI_EXE, "--port", first.slavePath().c_str(), "--port",
+                second.slavePath().c_str(), "download", program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    std::string shown;
+    for (;;) {
+        pollfd entry{terminal.master, POLLIN, 0};
+        if (::poll(&entry, 1, 200) > 0) {
+            char buffer[4096];
+            const ssize_t n = ::read(terminal.master, buffer, sizeof buffer);
+            if (n > 0) shown.append(buffer, static_cast<std::size_t>(n));
+        }
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << shown;
+            break;
+        }
+    }
+    // Every row between cursor movements stays within the width.
+    std::size_t longest = 0, row = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const char c = shown[i];
+        if (c == '\033') {
+            while (i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i]))) ++i;
+            continue;
+        }
+        if (c == '\r' || c == '\n') {
+            row = 0;
+            continue;
+        }
+        longest = std::max(longest, ++row);
+    }
+    EXPECT_NE(shown.find("Downloading"), std::string::npos) << shown;
+    EXPECT_LT(longest, 40u) << shown;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Scripting, StepReadsTheProgramOnceOrTakesItFromSource) {
+    constexpr std::uint8_t kUploadBlock = 13;
+    auto& board = startBoard();
+    const std::string listing = "A = 1\r\nB = 2\r\nC = 3\r\nend\r\n";
+    ASSERT_TRUE(board.storeSource(listing));
+    Outcome o = runCli({"--port", board.slavePath(), "step", "2"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "2: B = 2\n3: C = 3\n");
+    const auto codes = codesSent(board);
+    const auto uploads = std::count(codes.begin(), codes.end(), kUploadBlock);
+    EXPECT_GE(uploads, 1);
+    EXPECT_LE(uploads, 2) << "one program of one page, read once";
+
+    board.record().clear();
+    o = runCli({"--port", board.slavePath(), "step", "--source", file("same.tn", listing)});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "4: end\n");
+    EXPECT_FALSE(sent(board, kUploadBlock));
+
+    ASSERT_TRUE(board.storeSource(listing));
+    o = runCli({"--port", board.slavePath(), "step", "--source", file("other.tn", "print \"something longer\"\r\nend\r\n")});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "2: B = 2\n");
+    EXPECT_NE(o.err.find("is not the board's program"), std::string::npos) << o.err;
 }
 
 }  // namespace

@@ -190,6 +190,7 @@ TEST_F(CliTest, ABoardThatHangsUpMidDownloadExitsTwoWithTheWorkbenchsReason) {
     EXPECT_NE(o.err.find("Downloading"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Serial Communications Error ("), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Download Failed"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("Press OK"), std::string::npos) << "advice for the window: " << o.err;
 }
 
 TEST_F(CliTest, TimeoutStopsTheProgramAndExitsFour) {
