@@ -90,12 +90,17 @@ public:
     int negotiate(int baud, int& waitedMs);
     // SET-BAUDRATE and its confirmation.
     bool changeRate(std::uint32_t baud);
+    // Discards the board's bytes that wait here, and asks the server to
+    // discard those it holds; bytes that were on their way come before its
+    // confirmation in the stream, and are discarded when it comes.
+    void purge();
 
 private:
     void take(const std::uint8_t* bytes, std::size_t count);
 
     telnet::TelnetDecoder decoder;
     telnet::Bytes answers;
+    bool purgeAsked = false;
 };
 
 void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
@@ -106,7 +111,9 @@ void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
     telnet::Bytes decoded;
     std::vector<telnet::Command> commands;
     decoder.feed(bytes, count, decoded, commands);
-    data.insert(data.end(), decoded.begin(), decoded.end());
+    // Where the data of this read starts to count: after a purge's
+    // confirmation, nothing before it does.
+    std::size_t keepFrom = 0;
     for (const telnet::Command& c : commands) {
         if (c.kind == telnet::Command::Kind::Negotiation) {
             const telnet::Bytes answer = options.answer(c.verb, c.option);
@@ -115,9 +122,16 @@ void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
         }
         std::uint32_t baud = 0;
         if (telnet::baudRateReply(c, baud)) confirmedBaud = baud;
+        if (purgeAsked && c.kind == telnet::Command::Kind::Subnegotiation && c.option == telnet::kComPort &&
+            !c.body.empty() && c.body[0] == telnet::comport::kServerReply + telnet::comport::PurgeData) {
+            purgeAsked = false;
+            data.clear();
+            keepFrom = std::min(c.at, decoded.size());
+        }
         // NOTIFY-LINESTATE / NOTIFY-MODEMSTATE and the confirmations of the
         // other settings carry nothing the link acts on.
     }
+    data.insert(data.end(), decoded.begin() + static_cast<std::ptrdiff_t>(keepFrom), decoded.end());
 }
 
 bool SerialDriver::NetPort::pump() {
@@ -235,6 +249,14 @@ bool SerialDriver::NetPort::changeRate(std::uint32_t baud) {
     return *confirmedBaud == baud;
 }
 
+void SerialDriver::NetPort::purge() {
+    pump();
+    data.clear();
+    if (!telnet || !options.comPortAgreed() || dropped) return;
+    purgeAsked = sendAll(telnet::comPortCommand(telnet::comport::PurgeData, telnet::comport::kPurgeReceive),
+                         after(kControlSendMs));
+}
+
 std::string SerialDriver::networkAddress(const std::string& name) const {
     if (looksLikeNetPortName(name)) return name;
     if (name.size() != 4 || name.compare(0, 3, "COM") != 0 || name[3] < '1' || name[3] > '8') return {};
@@ -344,6 +366,8 @@ SerialDriver::Wait SerialDriver::netWaitReadable(int handle, int milliseconds) {
 bool SerialDriver::netNameMoved(int handle, const std::string& name) const {
     return networkAddress(name) != netPorts.at(handle)->url;
 }
+
+void SerialDriver::netPurge(int handle) { netPorts.at(handle)->purge(); }
 
 void SerialDriver::netClose(int handle) { netPorts.erase(handle); }
 
