@@ -78,9 +78,11 @@ public:
     bool dropped = false;
     std::optional<std::uint32_t> confirmedBaud;
 
-    // Takes in what the socket holds now, without waiting; false once the
-    // connection is gone.
+    // Takes in what the socket holds now, without waiting, and sends the
+    // negotiation answers it called for; false once the connection is gone.
     bool pump();
+    // The same without sending: for a send that waits for room.
+    bool receive();
     // Sleeps up to `ms` for the socket to become readable and takes in what
     // came; false when the time passed with nothing.
     bool waitAndPump(int ms);
@@ -135,6 +137,16 @@ void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
 }
 
 bool SerialDriver::NetPort::pump() {
+    receive();
+    if (!answers.empty() && !dropped) {
+        const telnet::Bytes due = std::move(answers);
+        answers.clear();
+        sendAll(due, after(kControlSendMs));
+    }
+    return !dropped;
+}
+
+bool SerialDriver::NetPort::receive() {
     // Bounded: a server sending without pause cannot keep the caller here.
     for (int reads = 0; reads < 64 && !dropped; ++reads) {
         std::uint8_t buffer[4096];
@@ -146,11 +158,6 @@ bool SerialDriver::NetPort::pump() {
             break;
         }
         take(buffer, got);
-    }
-    if (!answers.empty() && !dropped) {
-        const telnet::Bytes due = std::move(answers);
-        answers.clear();
-        sendAll(due, after(kControlSendMs));
     }
     return !dropped;
 }
@@ -187,8 +194,9 @@ bool SerialDriver::NetPort::sendAll(const telnet::Bytes& bytes, Clock::time_poin
         const int wait = msLeft(deadline);
         if (wait == 0) return false;
         if (net::waitFor(socket, true, wait) != net::Ready::Yes) {
-            // The server may be waiting for us to read before it reads on.
-            if (!pump()) return false;
+            // The server may be waiting for us to read before it reads on;
+            // its answers wait for the next pump, so this never nests.
+            if (!receive()) return false;
         }
     }
     return true;
