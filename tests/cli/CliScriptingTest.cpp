@@ -453,15 +453,18 @@ TEST_F(Scripting, TheStoredProgramKeepsItsVariablesAcrossVarsRunAndAci) {
     o = runCli({"--port", board.slavePath(), "run"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "A is 5\r\n");
+    EXPECT_FALSE(sent(board, kResetProgram)) << "vars, startup-time and run of the stored program never reset";
     o = runCli({"--port", board.slavePath(), "run", "--reset"});
     EXPECT_EQ(o.out, "A is 0\r\n");
 
+    board.record().clear();
     o = runCli({"--port", board.slavePath(), "aci", "Q = 99"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     o = runCli({"--port", board.slavePath(), "aci", "print Q"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "99\r\n");
-    EXPECT_FALSE(sent(board, kResetProgram) && board.variables()[16] != 99);
+    EXPECT_FALSE(sent(board, kResetProgram)) << "reading and ACI lines never reset";
+    EXPECT_EQ(board.variables()[16], 99);
 }
 
 TEST_F(Scripting, VarsSetsAllOrNothing) {
