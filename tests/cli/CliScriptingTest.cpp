@@ -349,6 +349,25 @@ TEST_F(Scripting, CtrlCDuringTheDownloadStopsItAndNeverStartsTheProgram) {
     }
 }
 
+TEST_F(Scripting, CtrlCDuringTheUploadStopsItAndWritesNothing) {
+    constexpr std::uint8_t kUploadBlock = 13;
+    auto& board = startBoard(0, true);
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += ("print \"line " + std::to_string(i) + "\"" + std::string(60, ' ')) + "\r\n";
+    ASSERT_TRUE(board.storeSource(text));
+    const std::string out = folder + "/out.tn";
+    CliProcess cli({"--port", board.slavePath(), "upload", "-o", out});
+    ASSERT_TRUE(waitFor([&] { return sent(board, kUploadBlock); }, 10000));
+    cli.interrupt();
+    const Outcome o = cli.finish();
+    EXPECT_EQ(o.exitCode, 130) << o.err;
+    EXPECT_NE(o.err.find("upload stopped between pages"), std::string::npos) << o.err;
+    const auto codes = codesSent(board);
+    EXPECT_LT(std::count(codes.begin(), codes.end(), kUploadBlock), static_cast<long>(text.size() / 128));
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(board.baudRate(), 19200u);
+}
+
 // --- Nothing answered for the user ------------------------------------------------
 
 TEST_F(Scripting, AnInputRequestWithoutAnAnswerStopsTheProgramAndSendsNothing) {
