@@ -181,7 +181,7 @@ void RunControl::setStoredValue(int index, std::int32_t value) {
     if (eeprom_.storedValue(index) == value) return;
     eeprom_.setStoredValue(index, value);
     try {
-        eeprom_.save();
+        eeprom_.commit();
     } catch (const std::exception&) {
         // The value stays in memory; the image keeps its last good state.
     }

@@ -34,7 +34,9 @@
 //     executed. Status bits: 0x80 data follows, 0x20 running, 0x10 waiting
 //     for input, 0x01 the board refused the command (unknown code, payload
 //     of the wrong length, page/block/variable number or rate out of
-//     range); a refused command changes nothing.
+//     range, or an EEPROM image that could not be written for a
+//     DownloadBlock, EraseProgram or SetStartupTime); a refused command
+//     changes nothing. A refusal for the image also goes to onFault.
 //   - RunProgram and StepProgram always reply with 0x20 set.
 //   - UploadBlock replies: the block number (16-bit) in the two unused bytes,
 //     then the 128 bytes of the area. EraseProgram zeroes the area.
@@ -118,6 +120,9 @@ struct BoardOptions {
     bool rateResetsOnClose = true;
     std::function<void(const Exchange&)> onExchange;  // after each exchange
     std::function<void(const std::string&)> onEvent;  // noise, dropped frames, hang-ups
+    // What the board's user must hear of even without a trace: a command
+    // refused because the image could not be written.
+    std::function<void(const std::string&)> onFault;
 };
 
 enum class StallAt {
@@ -156,6 +161,7 @@ public:
     bool attached() const;               // a slave fd is open (as far as last seen)
     bool hungUp() const;
     std::int32_t storedValue(int index) const;
+    std::uint64_t imageBytesWritten() const;  // bytes written to the image file so far
     std::size_t pendingCharacters() const;    // SendCharacter bytes not yet taken
     std::size_t consoleWaiting() const;       // program output not yet sent
     std::vector<std::string> aciLines() const;     // every SendAci text received
@@ -215,6 +221,7 @@ private:
     void send(const std::vector<std::uint8_t>& bytes) { send(bytes.data(), bytes.size()); }
     void flushConsole();
     void event(const std::string& text);
+    void fault(const std::string& text);
     std::uint64_t byteTimeUs() const;
     bool pageWriteHoldsOff() const;
     void awaitPageWrite();

@@ -31,7 +31,7 @@ namespace {
 const char* kUsage =
     "usage: travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]\n"
     "  --com N                 serve COM<N>: the link com<N> goes where the workbench looks\n"
-    "  --eeprom FILE           EEPROM image (default: board.eeprom, see below)\n"
+    "  --eeprom FILE           EEPROM image (default: board-com<N>.eeprom, see below)\n"
     "  --program FILE          store this Travin source in the program area first\n"
     "  --trace                 print every exchange, decoded, one line each\n"
     "  --no-pace               send and take bytes as fast as the pseudo-terminal does; by\n"
@@ -65,7 +65,7 @@ const char* kVersion = "travin-board " TRAVIN_VERSION "\n";
 
 // Where the defaults of --link-dir and --eeprom lie for this executable.
 void printFolders(const travin::Locations& where) {
-    std::printf("files:\n  com<N> links           %s\n  EEPROM image           %sboard.eeprom\n",
+    std::printf("files:\n  com<N> links           %s\n  EEPROM image           %sboard-com<N>.eeprom\n",
                 where.configFolder.c_str(), where.stateFolder.c_str());
 }
 
@@ -149,7 +149,7 @@ bool consoleCommand(vboard::VirtualBoard& board, const std::string& line) {
 int main(int argc, char** argv) {
     const travin::Locations where = travin::locateFilesOfThisProgram();
     vboard::BoardOptions options;
-    options.eepromPath = where.stateFolder + "board.eeprom";
+    bool eepromGiven = false;
     options.linkDir = where.configFolder;
     options.comNumber = 0;
     options.pace = true;  // people see the line as a real one would run
@@ -166,7 +166,10 @@ int main(int argc, char** argv) {
             return argv[++i];
         };
         if (a == "--com") options.comNumber = toInt(a, value());
-        else if (a == "--eeprom") options.eepromPath = value();
+        else if (a == "--eeprom") {
+            options.eepromPath = value();
+            eepromGiven = true;
+        }
         else if (a == "--program") programFile = value();
         else if (a == "--trace") trace = true;
         else if (a == "--pace") options.pace = true;  // the default; still accepted
@@ -209,8 +212,11 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Each COM number keeps its own image, so boards side by side keep
+    // their own programs.
+    if (!eepromGiven) options.eepromPath = where.stateFolder + vboard::defaultImageName(options.comNumber);
     if (options.linkDir == where.configFolder) prepareFolder(where, where.configFolder);
-    if (options.eepromPath == where.stateFolder + "board.eeprom") prepareFolder(where, where.stateFolder);
+    if (!eepromGiven) prepareFolder(where, where.stateFolder);
 
     try {
         // A rig the board cannot read is refused before anything starts.
@@ -235,6 +241,12 @@ int main(int argc, char** argv) {
         fail(e.what());
     }
 
+    // Heard without --trace too: a command refused because the image could
+    // not be written.
+    options.onFault = [](const std::string& text) {
+        std::fprintf(stderr, "travin-board: %s\n", text.c_str());
+        std::fflush(stderr);
+    };
     if (trace) {
         options.onExchange = [](const vboard::Exchange& e) {
             std::printf("%8llu  %s\n", static_cast<unsigned long long>(e.replyMs), vboard::formatExchange(e).c_str());

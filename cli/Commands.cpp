@@ -246,6 +246,8 @@ int startupTime(Session& b, const Options& o) {
     const std::size_t before = b.screens->notices.size();
     b.wb->memory.StartupTimeMenuClick();
     if (!b.wb->state.detected) return kNoBoard;
+    // A board that could not write its EEPROM refused the new time.
+    if (b.wb->link.lastReplyRefused()) return kNoBoard;
     for (std::size_t i = before; i < b.screens->notices.size(); ++i)
         if (b.screens->notices[i] == "Startup Time Not Changed") return kUsage;
     return kDone;
@@ -283,6 +285,8 @@ int plainOperation(Session& b, const Options& o) {
         if (const int code = openStopping(b); code != kDone) return code;
         b.screens->questionAnswer = Answer::Yes;
         b.wb->memory.EraseMemoryMenuClick();
+        // A board that could not write its EEPROM refused the erase.
+        if (b.wb->state.detected && b.wb->link.lastReplyRefused()) return kNoBoard;
         return b.linkResult();
     }
     if (c == "send") {
