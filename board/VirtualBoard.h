@@ -72,10 +72,11 @@
 // left, paced or not). Console bytes are recorded as they are written.
 // record().clear() forgets everything; waitFor...() block without spinning.
 //
-// Run rules (RunControl.h): Run/Step reply with 0x20, breakpoints hold every
-// line but the first after Run/Step, Stop halts at once, Reset sets position
-// 0 and clears the variables, and a Run or Step after the program ended
-// starts again from position 0.
+// Run rules (RunControl.h): Run/Step reply with 0x20, a breakpoint stops the
+// program before its line (the first statement after a Reset included; a
+// Run resuming from a breakpoint passes over it), Stop halts at once, Reset
+// sets position 0 and clears the variables, and a Run or Step after the
+// program ended starts again from position 0.
 //
 // Threads. All public methods are thread-safe. Callbacks in BoardOptions run
 // on the board thread and must not call back into the board.
