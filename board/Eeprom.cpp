@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -72,6 +73,13 @@ bool EepromImage::storeSource(std::string_view source) {
 void EepromImage::erase() { std::fill(program_.begin(), program_.end(), std::uint8_t{0}); }
 
 std::string defaultImageName(int comNumber) { return "board-com" + std::to_string(comNumber) + ".eeprom"; }
+
+std::string deviceImageName(const std::string& devicePath) {
+    std::string name = devicePath.substr(devicePath.find_last_of('/') + 1);
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '_' && c != '.') c = '_';
+    return "board-" + (name.empty() ? std::string("device") : name) + ".eeprom";
+}
 
 std::vector<std::uint8_t> EepromImage::serialize() const {
     std::vector<std::uint8_t> data;

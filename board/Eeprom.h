@@ -41,6 +41,9 @@ inline constexpr std::uint8_t kFreshStartupSeconds = 3;
 // The image a board on COM<comNumber> keeps by default: one per COM number,
 // so that boards side by side keep their own programs.
 std::string defaultImageName(int comNumber);
+// The image a board serving an existing device keeps by default, named
+// after the device ("/dev/ttyUSB1" -> "board-ttyUSB1.eeprom").
+std::string deviceImageName(const std::string& devicePath);
 
 class EepromImage {
 public:

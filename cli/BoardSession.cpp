@@ -53,6 +53,11 @@ int BoardSession::open() {
                                : wb->serial.SioOpenDevice(portName, kNormalBaud);
     if (handle == kInvalidHandle) {
         const std::string device = com > 0 ? wb->serial.devicePath(portName) : portName;
+        // A network port fails for causes a device path does not show.
+        if (!wb->serial.networkAddress(portName).empty()) {
+            screens->ShowNotice("Cannot open " + describeOpenFailure(wb->serial.lastOpenFailure()));
+            return kNoBoard;
+        }
         screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : ""));
         return kNoBoard;
     }

@@ -185,6 +185,8 @@ TEST(EepromImageTest, SavesAtTheSameTimeNeverShareATemporaryFile) {
 TEST(BoardsSideBySideTest, TwoBoardsOnTwoComNumbersKeepTheirOwnProgramsAcrossARestart) {
     TempDir dir;
     EXPECT_EQ(vboard::defaultImageName(3), "board-com3.eeprom");
+    EXPECT_EQ(vboard::deviceImageName("/dev/ttyUSB1"), "board-ttyUSB1.eeprom");
+    EXPECT_EQ(vboard::deviceImageName("/dev/serial/by-id/usb-FTDI x"), "board-usb-FTDI_x.eeprom");
     auto optionsFor = [&](int com) {
         vboard::BoardOptions o = quickOptions(dir);
         o.comNumber = com;
