@@ -77,6 +77,11 @@ int BoardSession::attach() {
         wb->monitor.DetectWithoutStopping();
         wb->console.flush();
     }
+    if (wb->state.detected) {
+        // The window's detection line (--quiet drops it).
+        wb->console.ConsoleWrite(std::string("Travin Detected - Version ") + wb->state.versionText.data() + "\r\n");
+        wb->console.flush();
+    }
     return linkResult();
 }
 
