@@ -22,7 +22,9 @@ constexpr int kWriteWaitMs = 200;     // how long a full send buffer may hold up
 }
 
 VirtualBoard::VirtualBoard(BoardOptions options)
-    : options_(std::move(options)), epoch_(Clock::now()), version_(options_.version) {}
+    : options_(std::move(options)), epoch_(Clock::now()), version_(options_.version) {
+    record_.setLimits(options_.recordLimits);
+}
 
 VirtualBoard::~VirtualBoard() { stop(); }
 

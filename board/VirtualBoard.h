@@ -67,7 +67,8 @@
 // stored program if there is one, unless a sync has been echoed first.
 //
 // The record. Every exchange, sync, dropped frame and noise byte goes into
-// record() before the board writes its answer, so a client that has read a
+// record() (which keeps the latest BoardOptions::recordLimits' worth)
+// before the board writes its answer, so a client that has read a
 // reply always finds its exchange there (replyMs is when the last byte has
 // left, paced or not). Console bytes are recorded as they are written.
 // record().clear() forgets everything; waitFor...() block without spinning.
@@ -116,6 +117,8 @@ struct BoardOptions {
     // Program output the board holds before the program waits for the line
     // (RunControl.h); a small board's buffer by default.
     std::size_t outputQueueBytes = kDefaultOutputQueueBytes;
+    // What record() keeps at most (the latest exchanges and console bytes).
+    RecordLimits recordLimits;
     std::string version = "Travin VB 1.0";
     std::string rig;              // module network, e.g. "1=orlen,2=daska"; empty: default
     bool rateResetsOnClose = true;

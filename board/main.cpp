@@ -103,7 +103,7 @@ void printStatus(const vboard::VirtualBoard& board) {
                 board.slavePath().c_str(), board.hungUp() ? " (hung up)" : board.attached() ? "" : " (closed)",
                 board.baudRate(), board.running() ? "running" : "stopped",
                 board.waitingInput() ? " (waiting for input)" : "", board.position(),
-                board.record().exchanges().size(), board.record().noiseBytes(), board.record().consoleSent().size(),
+                board.record().exchangeCount(), board.record().noiseBytes(), board.record().consoleCount(),
                 board.consoleWaiting());
     std::fflush(stdout);
 }
