@@ -502,7 +502,11 @@ int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
         // they ask; and a program read from stdin has taken it.
         if (several || (!o.args.empty() && o.args[0] == "-")) {
             sessions.back()->inputPolicy = InputPolicy::Refuse;
-            sessions.back()->inputRefusal = several ? "input is not answered with several boards" : "the program came on stdin";
+            sessions.back()->inputRefusal = several ? "input is not answered with several boards; see --input" : "the program came on stdin";
+        }
+        if (const auto given = prepared.answers.find(port); given != prepared.answers.end()) {
+            sessions.back()->inputPolicy = InputPolicy::FromList;
+            sessions.back()->answers = given->second;
         }
     }
     std::vector<int> results(sessions.size(), kDone);

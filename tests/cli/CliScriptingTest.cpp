@@ -434,6 +434,39 @@ TEST_F(Scripting, TwoBoardsNeverRaceForOneStdin) {
     EXPECT_NE(o.err.find("not answered with several boards"), std::string::npos) << o.err;
 }
 
+TEST_F(Scripting, EachBoardTakesItsAnswersFromItsOwnInputFile) {
+    auto& first = startBoard();
+    auto& second = startBoard();
+    const std::string program = file("asks.tn", kAsks);
+    const std::string one = file("one.txt", "111\n");
+    const std::string two = file("two.txt", "222\r\n");
+    for (int round = 0; round < 3; ++round) {
+        const Outcome o = runCli({"--port", first.slavePath(), "--port", second.slavePath(), "--input",
+                                  first.slavePath() + "=" + one, "--input=" + second.slavePath() + "=" + two, "run",
+                                  program});
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_NE(o.out.find(first.slavePath() + ": moved to 111\r\n"), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find(second.slavePath() + ": moved to 222\r\n"), std::string::npos) << o.out;
+    }
+    EXPECT_EQ(first.inputAnswers(), (std::vector<std::string>{"111", "111", "111"}));
+    EXPECT_EQ(second.inputAnswers(), (std::vector<std::string>{"222", "222", "222"}));
+
+    // A file with no answer left: nothing sent, that program stopped.
+    const Outcome o = runCli({"--port", first.slavePath(), "--input", first.slavePath() + "=" + file("none.txt", ""),
+                              "run", program});
+    EXPECT_EQ(o.exitCode, 5) << o.err;
+    EXPECT_EQ(first.inputAnswers().size(), 3u);
+    EXPECT_FALSE(first.running());
+
+    // A file that cannot be read stops the command before any board is asked.
+    first.record().clear();
+    const Outcome missing = runCli({"--port", first.slavePath(), "--input",
+                                    first.slavePath() + "=" + folder + "/missing.txt", "run", program});
+    EXPECT_EQ(missing.exitCode, 1) << missing.err;
+    EXPECT_NE(missing.err.find("cannot read"), std::string::npos) << missing.err;
+    EXPECT_TRUE(first.record().exchanges().empty());
+}
+
 TEST_F(Scripting, TwoBoardsPrintingWithoutLineEndsShowTheirOutputAtLowCost) {
     auto& first = startBoard();
     auto& second = startBoard();
