@@ -5,6 +5,7 @@
 #include "cli/TerminalDevice.h"
 #include "core/SystemClock.h"
 #include "link/Monitor.h"
+#include "link/PortFailure.h"
 
 namespace travin::cli {
 
@@ -29,7 +30,10 @@ BoardSession::BoardSession(Terminal& term, const std::string& port, bool prefixe
     : screens(std::make_unique<TerminalScreens>(term, port, prefixed)),
       wb(std::make_unique<Workbench>(screens->screens(), folder)),
       portName(port),
-      terminal(term) {}
+      terminal(term) {
+    // Ctrl+C ends a wait for a board that stays busy or never answers.
+    wb->link.cancelRequested = [] { return Terminal::interrupted(); };
+}
 
 BoardSession::~BoardSession() {
     // Hands the device its own settings back.
@@ -46,7 +50,8 @@ int BoardSession::open() {
                                : wb->serial.SioOpenDevice(portName, kNormalBaud);
     if (handle == kInvalidHandle) {
         const std::string device = com > 0 ? wb->serial.devicePath(portName) : portName;
-        screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : ""));
+        screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : "") + ": " +
+                            openFailureCause(wb->serial.lastOpenFailure()));
         return kNoBoard;
     }
     // As the monitor's port tick leaves it, so the monitor goes on from here.
@@ -76,9 +81,21 @@ int BoardSession::detectAttached() {
 
 int BoardSession::linkResult() {
     if (wb->state.detected) return kDone;
+    // The link said why it let go; "not detected" would only mislead.
+    if (Terminal::interrupted()) return kInterrupted;
+    if (reportLostDevice()) return kNoBoard;
     // The workbench's own words for a command that found no board.
     wb->controls.RequireDetected();
     return kNoBoard;
+}
+
+bool BoardSession::reportLostDevice() {
+    if (wb->serial.SioDevicePresent(portName)) return false;
+    if (lostReported) return true;
+    lostReported = true;
+    const std::string device = comNumber(portName) > 0 ? wb->serial.devicePath(portName) : portName;
+    screens->ShowNotice(describeLostDevice(portName, device));
+    return true;
 }
 
 void BoardSession::tickOnce() {
@@ -90,7 +107,10 @@ WaitEnd BoardSession::tickUntil(const std::function<bool()>& reached, std::int64
     for (;;) {
         if (reached()) return WaitEnd::Reached;
         if (Terminal::interrupted()) return WaitEnd::Interrupted;
-        if (wb->state.portHandle == kInvalidHandle) return WaitEnd::LinkLost;
+        if (wb->state.portHandle == kInvalidHandle) {
+            reportLostDevice();
+            return WaitEnd::LinkLost;
+        }
         const std::int64_t now = nowMs();
         if (deadlineMs > 0 && now >= deadlineMs) return WaitEnd::TimedOut;
         std::int64_t wake = nextTick;

@@ -61,8 +61,13 @@ public:
     std::unique_ptr<Workbench> wb;
 
 private:
+    // Says so when the port's device is gone (an adapter pulled out); true
+    // then.
+    bool reportLostDevice();
+
     std::string portName;
     Terminal& terminal;
+    bool lostReported = false;
 };
 
 }  // namespace travin::cli

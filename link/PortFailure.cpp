@@ -9,12 +9,14 @@ PortFault portFaultFor(int error, bool throughLink) {
     switch (error) {
         case ENOENT:
             return throughLink ? PortFault::LinkPointsNowhere : PortFault::NoSuchDevice;
-        // A device node without hardware behind it (a built-in ttyS<n> the
-        // machine lacks, an adapter pulled while its name lingers).
         case ENXIO:
         case ENODEV:
-        case EIO:
             return PortFault::NoSuchDevice;
+        // The node is there but the driver finds no hardware behind it: a
+        // built-in ttyS<n> the machine lacks (every PC has ttyS0 to ttyS3),
+        // or an adapter pulled while its name lingers.
+        case EIO:
+            return PortFault::NoHardware;
         case EACCES:
         case EPERM:
         case EROFS:
@@ -35,10 +37,12 @@ PortFault portFaultFor(int error, bool throughLink) {
 
 namespace {
 
-std::string reasonFor(PortFault fault, int error) {
+std::string reasonFor(PortFault fault, const OpenFailure& failure) {
     switch (fault) {
         case PortFault::NoSuchDevice:
             return "no such device";
+        case PortFault::NoHardware:
+            return "no serial hardware behind " + (failure.linkTarget.empty() ? failure.path : failure.linkTarget);
         case PortFault::LinkPointsNowhere:
             return "the link points nowhere (is the adapter unplugged?)";
         case PortFault::PermissionDenied:
@@ -50,7 +54,7 @@ std::string reasonFor(PortFault fault, int error) {
         case PortFault::Other:
             break;
     }
-    return std::string("cannot be opened (") + std::strerror(error) + ")";
+    return std::string("cannot be opened (") + std::strerror(failure.error) + ")";
 }
 
 }  // namespace
@@ -59,9 +63,19 @@ std::string describeOpenFailure(const OpenFailure& failure, const std::string& h
     const bool throughLink = !failure.linkTarget.empty();
     std::string text = failure.port + ": " + failure.path;
     if (throughLink) text += " -> " + failure.linkTarget;
-    text += ": " + reasonFor(portFaultFor(failure.error, throughLink), failure.error);
+    text += ": " + openFailureCause(failure);
     if (!hint.empty()) text += "; " + hint;
     return text;
+}
+
+std::string openFailureCause(const OpenFailure& failure) {
+    return reasonFor(portFaultFor(failure.error, !failure.linkTarget.empty()), failure);
+}
+
+std::string describeLostDevice(const std::string& port, const std::string& path) {
+    std::string text = port;
+    if (path != port) text += " (" + path + ")";
+    return text + ": the device went away (unplugged?)";
 }
 
 }  // namespace travin
