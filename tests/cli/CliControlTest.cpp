@@ -227,4 +227,20 @@ TEST_F(CliControl, CtrlCEndsTheWaitForABusyBoard) {
     EXPECT_EQ(o.err.find("not Detected"), std::string::npos) << o.err;
 }
 
+// The port's device goes away while the client watches the program (an
+// adapter pulled out): the client says so, not only that the board is gone.
+TEST_F(CliControl, ADeviceThatGoesAwayIsNamed) {
+    startPrinter(false);
+    const std::string device = board->slavePath();
+    std::thread pull([&] {
+        std::this_thread::sleep_for(1500ms);
+        board->hangUp();
+    });
+    const Outcome o = runCli({"--port", device, "console"});
+    pull.join();
+    EXPECT_EQ(o.exitCode, 2) << o.err;
+    EXPECT_EQ(count(o.err, "the device went away"), 1) << o.err;
+    EXPECT_NE(o.err.find(device + ": the device went away"), std::string::npos) << o.err;
+}
+
 }  // namespace
