@@ -50,6 +50,7 @@ void VirtualBoard::start() {
     slavePath_ = pty_->slavePath();
     wakeFd_ = wfd;
     run_ = std::make_unique<RunControl>(*eeprom_, [this] { return nowMs(); }, makeExecutor(options_.rig));
+    run_->setOutputQueueBytes(options_.outputQueueBytes);
     state_ = State::Idle;
     frame_.clear();
     busyUntil_ = 0;

@@ -43,6 +43,9 @@ const char* kUsage =
     "  --erase-ms MS           busy time after EraseProgram (default 300)\n"
     "  --startup-ms MS         start-up wait instead of the image's start-up time\n"
     "  --no-autorun            never run the stored program at power-on\n"
+    "  --output-queue BYTES    program output the board holds before the program waits\n"
+    "                          for the line (default 256, as a small board; 4096 for a\n"
+    "                          board with a large buffer)\n"
     "  --version-text TEXT     the version text the board reports\n"
     "  --link-dir DIR          put com<N> into DIR instead\n"
     "  --rig TEXT              module network, e.g. 1=orlen,2=daska,3=membo (the default)\n"
@@ -173,6 +176,11 @@ int main(int argc, char** argv) {
         else if (a == "--erase-ms") options.eraseMs = toInt(a, value());
         else if (a == "--startup-ms") options.startupMs = toInt(a, value());
         else if (a == "--no-autorun") options.powerOnRun = false;
+        else if (a == "--output-queue") {
+            const int bytes = toInt(a, value());
+            if (bytes < 1 || bytes > 1 << 20) fail("--output-queue takes 1 to 1048576 bytes");
+            options.outputQueueBytes = static_cast<std::size_t>(bytes);
+        }
         else if (a == "--version-text") options.version = value();
         else if (a == "--link-dir") options.linkDir = value();
         else if (a == "--rig") options.rig = value();

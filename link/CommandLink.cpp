@@ -113,7 +113,7 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
                 return;
             }
             wb.screens.clock.sleepMs(kBusyWaitMs);
-            if (cancelled(time)) return;
+            if (cancelled(time, true)) return;
             time.start = time.heard = wb.screens.clock.nowMs();
             write(&kSync, 1);
             continue;
@@ -202,9 +202,10 @@ bool CommandLink::ReadReplyByte(ExchangeTime& time, std::uint8_t& byte) {
     return ReadReplyBytes(time, &byte, 1) == 1;
 }
 
-bool CommandLink::cancelled(const ExchangeTime& time) {
+bool CommandLink::cancelled(const ExchangeTime& time, bool busy) {
     if (!cancelRequested || !cancelRequested()) return false;
-    if (wb.screens.clock.nowMs() - time.began < kCancelGraceMs) return false;
+    // A board that answers, or prints, is let finish the exchange.
+    if (!busy && wb.screens.clock.nowMs() - time.heard < kCancelGraceMs) return false;
     LinkFailure("interrupted");
     return true;
 }
@@ -224,7 +225,7 @@ int CommandLink::ReadReplyBytes(ExchangeTime& time, std::uint8_t* bytes, int mos
             if (detected) LinkFailure("timeout");
             return 0;
         }
-        if (cancelled(time)) return 0;
+        if (cancelled(time, false)) return 0;
 
         const int handle = wb.state.portHandle;
         const int waiting = wb.serial.SioTest(handle);

@@ -40,12 +40,12 @@
 // output.
 //
 // Cancelling. `cancelRequested`, when set, is asked between short sleeps
-// of every wait (busy, echo, reply). Once it says yes and the exchange has
-// waited kCancelGraceMs, the exchange ends through LinkFailure
-// ("interrupted"), so the caller finds the board not detected as after any
-// failure. The grace lets an exchange with a healthy board, which takes a
-// few milliseconds, finish, so a client interrupted by Ctrl+C can still
-// stop what it started. The command-line client sets it from its interrupt
+// of every wait (busy, echo, reply). Once it says yes, a busy answer, or
+// kCancelGraceMs without a byte from the board, ends the exchange through
+// LinkFailure ("interrupted"), so the caller finds the board not detected
+// as after any failure. A board that answers or prints is let finish the
+// exchange under way, so a client interrupted by Ctrl+C can still stop
+// what it started. The command-line client sets it from its interrupt
 // flag; the window leaves it empty (its waits are bounded and it has no
 // Ctrl+C).
 #pragma once
@@ -67,7 +67,7 @@ public:
     void ExchangeCommand(std::uint8_t code, const std::uint8_t* payload, int length);
     // The times one exchange is measured by, in the clock's milliseconds.
     struct ExchangeTime {
-        std::int64_t began = 0;      // the exchange's first moment (cancel grace)
+        std::int64_t began = 0;      // the exchange's first moment
         std::int64_t start = 0;      // began, or the last busy answer
         std::int64_t heard = 0;      // start, or the last byte that arrived
         std::int64_t busySince = -1; // first busy answer of a run, -1 for none
@@ -108,7 +108,7 @@ public:
 private:
     void updateStatusFlags(std::uint8_t status);
     // True (after LinkFailure) when the caller asked to end the wait.
-    bool cancelled(const ExchangeTime& time);
+    bool cancelled(const ExchangeTime& time, bool busy);
     void write(const std::uint8_t* bytes, int count);
 
     LinkParts& wb;

@@ -18,22 +18,29 @@ using namespace std::chrono_literals;
 
 constexpr const char* kPrinter = "while 1 = 1\r\n  print \"abcdefghijklmnopqrstuvwxyz\"\r\nwend\r\n";
 
+struct PrintingRow {
+    const char* name;
+    bool pace;
+    std::size_t queueBytes;   // output the board holds ahead of an echo
+};
+
 struct PrintingBench : LinkBench {
     vboard::VirtualBoard board;
-    explicit PrintingBench(bool pace) : board(options(folder.path, pace)) {
+    explicit PrintingBench(const PrintingRow& row) : board(options(folder.path, row)) {
         board.start();
         board.storeSource(kPrinter);
         board.runProgram();
         // Long enough for the output to fill every queue on the way.
         std::this_thread::sleep_for(500ms);
     }
-    static vboard::BoardOptions options(const std::string& folder, bool pace) {
+    static vboard::BoardOptions options(const std::string& folder, const PrintingRow& row) {
         vboard::BoardOptions o;
         o.eepromPath = folder + "board.eeprom";
         o.linkDir = folder;
         o.comNumber = 1;
         o.powerOnRun = false;
-        o.pace = pace;
+        o.pace = row.pace;
+        o.outputQueueBytes = row.queueBytes;
         return o;
     }
     // Ticks 100 ms apart, as the window's timer runs them.
@@ -47,7 +54,7 @@ struct PrintingBench : LinkBench {
     }
 };
 
-class PrintingBoard : public ::testing::TestWithParam<bool> {};
+class PrintingBoard : public ::testing::TestWithParam<PrintingRow> {};
 
 TEST_P(PrintingBoard, IsDetectedStoppedAndUploaded) {
     PrintingBench pb(GetParam());
@@ -85,8 +92,11 @@ TEST_P(PrintingBoard, IsDetectedStoppedAndUploaded) {
     EXPECT_EQ(uploaded, kPrinter);
     EXPECT_TRUE(pb.bench.notices.notices.empty());
 }
-INSTANTIATE_TEST_SUITE_P(Line, PrintingBoard, ::testing::Values(true, false),
-                         [](const auto& info) { return std::string(info.param ? "Paced" : "Unpaced"); });
+INSTANTIATE_TEST_SUITE_P(Line, PrintingBoard,
+                         ::testing::Values(PrintingRow{"PacedSmallQueue", true, 256},
+                                           PrintingRow{"PacedFourKiB", true, 4096},
+                                           PrintingRow{"UnpacedFourKiB", false, 4096}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace travin::testing
