@@ -58,6 +58,11 @@ int BoardSession::open() {
                                : wb->serial.SioOpenDevice(portName, kNormalBaud);
     if (handle == kInvalidHandle) {
         const std::string device = com > 0 ? wb->serial.devicePath(portName) : portName;
+        // A network port fails for causes a device path does not show.
+        if (!wb->serial.networkAddress(portName).empty()) {
+            screens->ShowNotice("Cannot open " + describeOpenFailure(wb->serial.lastOpenFailure()));
+            return kNoBoard;
+        }
         screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : "") + ": " +
                             openFailureCause(wb->serial.lastOpenFailure()));
         return kNoBoard;
@@ -76,6 +81,11 @@ int BoardSession::attach() {
         if (i > 0) device::pause(kTickMs);
         if (Terminal::interrupted()) return Terminal::stopExitCode();
         wb->monitor.DetectWithoutStopping();
+        wb->console.flush();
+    }
+    if (wb->state.detected) {
+        // The window's detection line (--quiet drops it).
+        wb->console.ConsoleWrite(std::string("Travin Detected - Version ") + wb->state.versionText.data() + "\r\n");
         wb->console.flush();
     }
     return linkResult();

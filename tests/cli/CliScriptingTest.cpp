@@ -635,20 +635,17 @@ TEST_F(Scripting, ProgressRowsFitANarrowTerminal) {
             break;
         }
     }
-    // Every row between cursor movements stays within the width.
-    std::size_t longest = 0, row = 0;
-    for (std::size_t i = 0; i < shown.size(); ++i) {
-        const char c = shown[i];
-        if (c == '\033') {
-            while (i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i]))) ++i;
-            continue;
-        }
-        if (c == '\r' || c == '\n') {
-            row = 0;
-            continue;
-        }
-        longest = std::max(longest, ++row);
+    // Every progress row (drawn after clearing its line) stays within the
+    // width, so redrawing it in place never leaves a wrapped part behind.
+    const std::string clear = "\r\033[K";
+    std::size_t longest = 0, rows = 0;
+    for (auto at = shown.find(clear); at != std::string::npos; at = shown.find(clear, at + 1)) {
+        const auto begin = at + clear.size();
+        const auto end = shown.find('\n', begin);
+        longest = std::max(longest, (end == std::string::npos ? shown.size() : end) - begin);
+        ++rows;
     }
+    EXPECT_GT(rows, 2u) << shown;
     EXPECT_NE(shown.find("Downloading"), std::string::npos) << shown;
     EXPECT_LT(longest, 40u) << shown;
 }
