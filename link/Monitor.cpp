@@ -136,6 +136,9 @@ bool Monitor::detect() {
     // of a board nobody has found yet: neither is an echo or a reply.
     wb.serial.SioPurge(s.portHandle);
     wb.link.ExchangeCommand(command::StopProgram, fixedPayload(command::StopProgram));
+    // A probe that gave up may have left part of its answer on the line;
+    // the rest of this tick must not show it as output.
+    if (!s.detected && s.portHandle != kInvalidHandle) wb.serial.SioPurge(s.portHandle);
     if (s.detected) wb.link.ExchangeCommand(command::ResetProgram);
     if (s.detected) {
         s.versionText.fill('\0');

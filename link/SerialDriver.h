@@ -146,8 +146,8 @@ private:
     int netGetChars(int handle, std::uint8_t* buffer, int count);
     int netTest(int handle);
     Wait netWaitReadable(int handle, int milliseconds);
-    void netPurge(int handle);
     bool netNameMoved(int handle, const std::string& name) const;
+    void netPurge(int handle);
     void netClose(int handle);
 
     NoticeFn showNotice;

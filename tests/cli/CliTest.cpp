@@ -239,6 +239,9 @@ TEST_F(CliTest, UsageErrorsExitOneWithOneLineAndTheHelpHintBeforeAnyByteIsSent) 
              {"--port", port, "aci", "A = 1234567890 + 1234567890 + 1234567890"},
              {"--port", port, "--json", "erase", "--yes"},
              {"--port=", "detect"},
+             {"--port", port, "--input", "COM3=answers.txt", "run"},
+             {"--port", port, "--input", port, "run"},
+             {"--port", port, "--input", port + "=a.txt", "--input", port + "=b.txt", "run"},
          }) {
         const Outcome o = runCli(args);
         EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args) << o.err;

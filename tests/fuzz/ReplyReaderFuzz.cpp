@@ -388,6 +388,7 @@ struct Board {
         // The link also looks at the clock right after it read bytes; only
         // a look with nothing read since the last one is a wait.
         const bool justRead = line.waiting() < lastWaiting;
+        TRACE("  service at %lld: waiting %d (was %d)\n", static_cast<long long>(now), line.waiting(), lastWaiting);
         onBytes(line.take(), now);
         // The link writes a whole frame right after the echo; the bytes
         // cross the pseudo-terminal a moment later. Wait for them rather
