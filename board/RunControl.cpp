@@ -9,6 +9,8 @@ namespace vboard {
 
 namespace {
 constexpr std::size_t kMaxQueuedCharacters = 256;
+// A blocked line is looked at again after this long at most.
+constexpr std::uint64_t kLongestSleepMs = 60000;
 }
 
 RunControl::RunControl(EepromImage& eeprom, std::function<std::uint64_t()> clock,
@@ -29,6 +31,7 @@ void RunControl::reloadIfChanged() {
     programDirty_ = false;
     ended_ = false;
     continuing_ = false;
+    atStart_ = true;
 }
 
 std::uint16_t RunControl::position() {
@@ -42,10 +45,13 @@ void RunControl::begin(bool stepping) {
     if (ended_) {
         executor_->setPosition(0);
         ended_ = false;
+        atStart_ = true;
     }
     running_ = true;
     stepping_ = stepping;
-    firstLine_ = true;
+    // Only a run that resumes passes over the breakpoint of its first line.
+    firstLine_ = stepping || !atStart_;
+    atStart_ = false;
     needPrepare_ = !continuing_;
 }
 
@@ -70,6 +76,7 @@ void RunControl::reset() {
     executor_->reset();
     characters_.clear();
     ended_ = false;
+    atStart_ = true;
 }
 
 bool RunControl::isBreakpoint(std::uint16_t position) const {
@@ -118,9 +125,13 @@ int RunControl::advance(int maxLines) {
                 return -1;
             }
             break;
-        case LineOutcome::Blocked:
+        case LineOutcome::Blocked: {
             continuing_ = true;
-            return 1;
+            // Asleep until the line can go on; a command wakes the board
+            // sooner and the line is looked at again then.
+            const std::uint64_t until = executor_->blockedUntilMs(), now = clock_();
+            return until > now ? static_cast<int>(std::min<std::uint64_t>(until - now, kLongestSleepMs)) : 1;
+        }
         case LineOutcome::NeedsInput:
             continuing_ = true;
             waitingInput_ = true;
@@ -181,7 +192,7 @@ void RunControl::setStoredValue(int index, std::int32_t value) {
     if (eeprom_.storedValue(index) == value) return;
     eeprom_.setStoredValue(index, value);
     try {
-        eeprom_.save();
+        eeprom_.commit();
     } catch (const std::exception&) {
         // The value stays in memory; the image keeps its last good state.
     }

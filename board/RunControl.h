@@ -4,9 +4,13 @@
 // The rules (the workbench relies on them):
 //   - run()/step() start the program from its position; the caller replies
 //     with the running bit set whatever happens next.
-//   - Before each line the board checks the breakpoint table, except for the
-//     first line executed after a run()/step(), so Run continues from a
-//     breakpoint. A step executes one statement line and stops.
+//   - A breakpoint stops the program before its line runs. Before each line
+//     the board checks the breakpoint table, except for the line a run()
+//     resumes at (so Run continues from a breakpoint it stopped at) and the
+//     line a step() executes. A run() from the program's start (after a
+//     reset, a new program or the end) checks its first line too, so a
+//     breakpoint on the first statement holds. A step executes one
+//     statement line and stops.
 //   - stop() halts at once (a Blocked or NeedsInput line is abandoned and
 //     runs again from its start later). reset() halts, sets the position to
 //     0 and clears every variable and the character queue.
@@ -59,8 +63,9 @@ public:
 
     // Executes up to `maxLines` lines. Returns 0 when it stopped only because
     // of maxLines (call again soon), a positive number of ms to wait before
-    // calling again (a Blocked line, console buffer full), or -1 when the
-    // program is not running or waits for input.
+    // calling again (a Blocked line: until the executor's blockedUntilMs();
+    // console buffer full), or -1 when the program is not running or waits
+    // for input.
     int advance(int maxLines);
 
     bool running() const { return running_; }
@@ -110,6 +115,7 @@ private:
     bool waitingInput_ = false;
     bool stepping_ = false;
     bool firstLine_ = false;
+    bool atStart_ = true;  // nothing has run since a reset, a new program or the end
     bool needPrepare_ = false;
     bool continuing_ = false;  // the current line is Blocked or waits for input
     bool ended_ = false;

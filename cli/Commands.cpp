@@ -333,6 +333,8 @@ int startupTime(Session& b, const Options& o, const Prepared&) {
     b.screens->boxAnswers = {o.args[0]};
     b.wb->memory.StartupTimeMenuClick();
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    // A board that could not write its EEPROM refused the new time.
+    if (b.wb->link.lastReplyRefused()) return kNoBoard;
     for (std::size_t i = before; i < b.screens->notices.size(); ++i)
         if (b.screens->notices[i] == "Startup Time Not Changed") return kUsage;
     return kDone;
@@ -393,6 +395,8 @@ int erase(Session& b, const Options&, const Prepared&) {
     const std::size_t before = b.screens->notices.size();
     b.wb->memory.EraseMemoryMenuClick();
     if (b.refusedSince(before)) return kNoBoard;
+    // A board that could not write its EEPROM refused the erase.
+    if (b.wb->state.detected && b.wb->link.lastReplyRefused()) return kNoBoard;
     return b.linkResult();
 }
 

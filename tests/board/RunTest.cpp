@@ -85,8 +85,14 @@ TEST_F(RunTest, RunStopsBeforeABreakpointLineAndContinuesFromIt) {
     EXPECT_EQ(console(), "two\r\nthree\r\n");
 }
 
-TEST_F(RunTest, ABreakpointOnTheFirstLineDoesNotHoldTheRunThatStartsThere) {
+TEST_F(RunTest, ABreakpointOnTheFirstStatementHoldsTheRunFromTheStart) {
     setBreakpoints(kOne, kThree);
+    ASSERT_TRUE(client_.exchange(7, bytesOf("Reset Co")).ok);
+    ASSERT_EQ(client_.exchange(2, bytesOf("Run Comm")).status, 0x20);
+    EXPECT_EQ(console(), "");
+    EXPECT_EQ(status(), 0x00);
+    EXPECT_EQ(position(), kOne);
+    // The next Run goes on past the breakpoint it stopped at.
     ASSERT_TRUE(client_.exchange(2, bytesOf("Run Comm")).ok);
     EXPECT_EQ(console(), "one\r\ntwo\r\n");
     EXPECT_EQ(position(), kThree);
@@ -116,6 +122,20 @@ TEST_F(RunTest, StopHaltsAtOnceAndRunContinuesWithTheNextLine) {
     EXPECT_TRUE(console(Ms(100)).empty());  // nothing more after the stop
     ASSERT_TRUE(client_.exchange(6, bytesOf("Step Com")).ok);
     EXPECT_EQ(console(), std::to_string(1000 + printed) + "\r\n");
+}
+
+// A program asleep in a long delay still answers at once, and Stop ends it.
+TEST_F(RunTest, StopCutsALongDelayShort) {
+    store("delay 60000\nprint \"late\"\n");
+    ASSERT_EQ(client_.exchange(2, bytesOf("Run Comm")).status, 0x20);
+    std::this_thread::sleep_for(Ms(100));
+    const auto t0 = std::chrono::steady_clock::now();
+    auto r = client_.exchange(3, bytesOf("Stop Com"));
+    ASSERT_TRUE(r.ok) << r.failure;
+    EXPECT_EQ(r.status, 0x00);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, Ms(1500));
+    EXPECT_FALSE(board_->running());
+    EXPECT_EQ(console(), "");
 }
 
 TEST_F(RunTest, ResetSetsThePositionToZeroAndClearsEveryVariable) {
