@@ -163,6 +163,10 @@ private:
     std::set<int> lowLatencySwitchedOn;
     // The open network ports, by handle (their socket).
     std::map<int, std::shared_ptr<NetPort>> netPorts;
+    // Handshakes with a silent host still under way, by address: the next
+    // open of that address takes them up instead of waiting all over.
+    class Connecting;
+    std::map<std::string, std::shared_ptr<Connecting>> connecting;
 };
 
 }  // namespace travin
