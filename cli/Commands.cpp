@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/Check.h"
 
 #include <algorithm>
 #include <cctype>
@@ -531,6 +532,7 @@ int prepare(const Options& o, Terminal& terminal, const Locations& folder, Prepa
     };
     if ((o.command == "run" || o.command == "download") && !o.args.empty()) {
         if (const int code = loadProgram(terminal, folder, o.args[0], p); code != kDone) return code;
+        warnAboutProblems(p.programName, p.program, terminal);
         const int lines = static_cast<int>(p.program.size());
         for (int line : o.breaks) {
             if (line > lines || !holdsStatement(p.program[static_cast<std::size_t>(line - 1)]))
@@ -575,6 +577,7 @@ std::string rememberedPort(const Locations& folder) {
 int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
     terminal.setQuiet(o.quiet);
     if (o.command == "ports") return listPorts(terminal, folder, o.json);
+    if (o.command == "check") return checkFiles(o.args, o.json, terminal);
     Prepared prepared;
     if (const int code = prepare(o, terminal, folder, prepared); code != kDone) return code;
     const auto found = handlers().find(o.command);
