@@ -119,8 +119,12 @@ void ListingCompleter::caretMoved() {
         int start = 0;
         const QString word = wordBeforeCaret(&start);
         // Leaving the word closes the list; typing on narrows it.
-        if (start != wordStart) popupCompleter->popup()->hide();
-        else popupCompleter->setCompletionPrefix(word);
+        if (start != wordStart) {
+            popupCompleter->popup()->hide();
+        } else {
+            popupCompleter->setCompletionPrefix(word);
+            popupCompleter->popup()->setCurrentIndex(popupCompleter->completionModel()->index(0, 0));
+        }
     }
     if (!onCallHint) return;
     const QTextCursor c = pane->textCursor();

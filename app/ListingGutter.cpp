@@ -70,9 +70,20 @@ int ListingGutter::blockTop(int line) const {
 }
 
 std::pair<int, int> ListingGutter::visibleLines() const {
-    const int first = pane->cursorForPosition(QPoint(0, 0)).block().blockNumber();
-    int last = first;
+    // The first line whose bottom is below the gutter's top, by halving:
+    // the tops grow with the lines, and asking a line's place lays the
+    // document out up to it (the pane lays out large texts lazily).
     const int blocks = pane->document()->blockCount();
+    int low = 0, high = blocks - 1;
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        const QTextBlock block = pane->document()->findBlockByNumber(mid);
+        const int bottom = blockTop(mid) + static_cast<int>(pane->document()->documentLayout()->blockBoundingRect(block).height());
+        if (bottom <= 0) low = mid + 1;
+        else high = mid;
+    }
+    const int first = low;
+    int last = first;
     while (last + 1 < blocks && blockTop(last + 1) < height()) ++last;
     return {first, last};
 }

@@ -133,7 +133,9 @@ void ListingProblems::updatePanel() {
 }
 
 bool ListingProblems::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pane->viewport() && event->type() == QEvent::ToolTip) {
+    // The type first: while the pane is being destroyed its viewport still
+    // sends events here, and the pane must not be asked anything then.
+    if (event->type() == QEvent::ToolTip && watched == pane->viewport()) {
         auto* help = static_cast<QHelpEvent*>(event);
         const QTextCursor at = pane->cursorForPosition(help->pos());
         const QTextBlock block = at.block();
