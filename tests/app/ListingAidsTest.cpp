@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/DesktopServicesQt.h"
@@ -407,6 +408,40 @@ TEST_F(ListingAidsTest, PrintAndPdfCopiesAreUnchangedByTheColours) {
     for (int y = 0; y < bare.height() && !red; ++y)
         for (int x = 0; x < bare.width() && !red; ++x) red = bare.pixelColor(x, y) == QColor(255, 0, 0);
     EXPECT_TRUE(red);
+}
+
+// The whole window as a user sees it: a coloured program, a breakpoint from
+// the gutter and a problem underlined. With TRAVIN_SCREENSHOT set the
+// picture is also saved there (the help pages' figure is made this way).
+TEST_F(ListingAidsTest, TheWindowShowsColoursABreakpointDotAndAProblem) {
+    openWindow(true);
+    Workbench& wb = form->workbench();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return wb.state.detected; }, 8000));
+    pane().setLines({"' Homing the servo, then report where it stopped", "home:", "  homing(1, 9)",
+                     "  svtraj(1, 151, 20000, 100000, 1000, 0)", "  waitmove(1)", "  P = getpos(1)",
+                     "  if P > 0x4E20 then", "    print \"past the goal: \"; P", "  endif", "  gosub reprt", "end",
+                     "report:", "  print \"at \"; getpos(1)", "  return"});
+    pane().setModified(false);
+    aids().problems->parseNow();
+    ASSERT_TRUE(waitForParse());
+    ListingGutter& gutter = *aids().gutter;
+    QTest::mouseClick(&gutter, Qt::LeftButton, {}, QPoint(gutter.width() / 2, gutterY(5)));
+    ASSERT_TRUE(gutter.marksOf(5).breakpoint);
+    pane().setTextCursor(QTextCursor(pane().document()->findBlockByNumber(9)));
+    QApplication::processEvents();
+
+    const QImage window = form->grab().toImage();
+    const QPoint gutterAt = gutter.mapTo(form.get(), QPoint(0, 0));
+    const int dotY = gutterAt.y() + gutterY(5);
+    bool dot = false;
+    for (int x = gutterAt.x(); x < gutterAt.x() + 12 && !dot; ++x) dot = window.pixelColor(x, dotY) == QColor(Qt::red);
+    EXPECT_TRUE(dot) << "the breakpoint's dot in the gutter";
+    EXPECT_EQ(aids().problems->panel()->toolTip(), "1 problem  |  Line 10: unknown label 'reprt'");
+    EXPECT_TRUE(shownAt(*pane().document(), 9, 8).underlined);
+    if (const char* dir = std::getenv("TRAVIN_SCREENSHOT")) {
+        const QImage shown = form->grab().toImage();
+        EXPECT_TRUE(shown.save(QString::fromLocal8Bit(dir) + "/listing-knows-travin.png"));
+    }
 }
 
 }  // namespace
