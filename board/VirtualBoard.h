@@ -116,6 +116,9 @@ struct BoardOptions {
     std::string version = "Travin VB 1.0";
     std::string rig;              // module network, e.g. "1=orlen,2=daska"; empty: default
     bool rateResetsOnClose = true;
+    // Serve this existing serial device instead of a new pseudo-terminal,
+    // setting it to each rate the board agrees to; empty: a new pair.
+    std::string devicePath;
     std::function<void(const Exchange&)> onExchange;  // after each exchange
     std::function<void(const std::string&)> onEvent;  // noise, dropped frames, hang-ups
 };

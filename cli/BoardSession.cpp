@@ -53,6 +53,11 @@ int BoardSession::open() {
                                : wb->serial.SioOpenDevice(portName, kNormalBaud);
     if (handle == kInvalidHandle) {
         const std::string device = com > 0 ? wb->serial.devicePath(portName) : portName;
+        // A network port fails for causes a device path does not show.
+        if (!wb->serial.networkAddress(portName).empty()) {
+            screens->ShowNotice("Cannot open " + describeOpenFailure(wb->serial.lastOpenFailure()));
+            return kNoBoard;
+        }
         screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : ""));
         return kNoBoard;
     }
@@ -87,6 +92,7 @@ int BoardSession::stopForOperation(const std::string& operation) {
         if (wb->state.running) tickUntil([this] { return !wb->state.running; }, nowMs() + kStopSettleMs);
     }
     if (!wb->state.detected) return kNoBoard;
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
     // The workbench's own words when the board will not stop.
     if (!wb->controls.RequireStopped(operation)) return kNoBoard;
     return kDone;

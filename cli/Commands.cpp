@@ -135,8 +135,8 @@ int run(Session& b, const Options& o, const Prepared& p) {
         b.wb->execution.DebuggerResetExecute();
         if (!b.wb->state.detected) return kNoBoard;
         if (const int code = downloadListing(b); code != kDone) return code;
-    } else {
-        // The program's text tells breakpoint lines and its end apart.
+    } else if (!o.breaks.empty()) {
+        // The program's text tells which lines can hold a breakpoint.
         if (const int code = uploadQuietly(b); code != kDone) return code;
         for (int line : o.breaks) {
             if (line > b.screens->lineCount() || !holdsStatement(lineText(b.screens->lines(), line - 1))) {
@@ -144,6 +144,9 @@ int run(Session& b, const Options& o, const Prepared& p) {
                 return kUsage;
             }
         }
+    }
+    if (!withFile) {
+        b.wb->state.downloadNeeded = false;
         if (o.reset) {
             b.wb->execution.DebuggerResetExecute();
             if (!b.wb->state.detected) return kNoBoard;
@@ -175,6 +178,7 @@ int run(Session& b, const Options& o, const Prepared& p) {
         return kTimedOut;
     case WaitEnd::Interrupted:
         b.stopProgram();
+        b.screens->ShowNotice("the program is stopped");
         return Terminal::stopExitCode();
     case WaitEnd::InputNotGiven:
         return kProgramStopped;
@@ -184,6 +188,13 @@ int run(Session& b, const Options& o, const Prepared& p) {
     // What the program printed just before it stopped.
     b.tickOnce();
     if (!b.wb->state.detected) return kNoBoard;
+    if (b.screens->lineCount() == 0) {
+        // Where it stopped means something only with the program's text,
+        // read now that it no longer runs (reading changes nothing).
+        const int position = b.wb->state.executingPosition;
+        if (const int code = uploadQuietly(b); code != kDone) return code;
+        b.wb->state.executingPosition = position;
+    }
     return runOutcome(b, b.screens->lines());
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/OutputFile.h"
 #include "core/FilePath.h"
+#include "link/NetPortName.h"
 
 namespace travin::cli {
 
@@ -152,6 +153,7 @@ bool normalPortName(std::string& name) {
             return true;
         }
     }
+    if (parseNetPortName(name)) return true;
     // A device path is absolute: /dev/ttyUSB0 here, \\.\COM10 on Windows.
     return !name.empty() && filePath(name).is_absolute();
 }

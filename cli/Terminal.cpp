@@ -36,8 +36,8 @@ int Terminal::stopExitCode() {
 
 std::string Terminal::stopReason() {
     const int signal = caughtSignal;
-    if (signal == 0) return "stopped: the output could not be written";
-    return "stopped by " + device::signalName(signal);
+    if (signal == 0) return "ended early: the output could not be written";
+    return "ended by " + device::signalName(signal);
 }
 
 void Terminal::noteWriteError(int error) {

@@ -309,7 +309,8 @@ TEST_F(Scripting, EverySignalStopsTheProgramAndExitsWithItsNumber) {
         cli.signal(number);
         const Outcome o = cli.finish();
         EXPECT_EQ(o.exitCode, 128 + number) << o.err;
-        EXPECT_NE(o.err.find("stopped by"), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("ended by"), std::string::npos) << o.err;
+        EXPECT_NE(o.err.find("the program is stopped"), std::string::npos) << o.err;
         EXPECT_FALSE(board.running()) << "signal " << number;
     }
 }
@@ -495,6 +496,9 @@ TEST_F(Scripting, TheExitCodeTellsAProgramThatStoppedEarlyFromOneThatEnded) {
         if (row.exitCode == 5) {
             EXPECT_NE(o.err.find("stopped before its end, at line 2"), std::string::npos) << o.err;
         }
+        // The same program as the board holds it, run without a file.
+        const Outcome stored = runCli({"--port", board.slavePath(), "run", "--reset"});
+        EXPECT_EQ(stored.exitCode, row.exitCode) << row.program << stored.err;
     }
 }
 
