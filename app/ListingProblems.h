@@ -38,7 +38,7 @@ public:
     // The pause after the last edit before the listing is parsed.
     static constexpr int kPauseMs = 500;
     // The status bar's panel for the problems, this wide.
-    static constexpr int kPanelWidth = 330;
+    static constexpr int kPanelWidth = 250;
 
     ListingProblems(ListingPane* pane, ListingHighlighter* highlighter, QStatusBar* statusBar);
     ~ListingProblems() override;
