@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kTickMs = 100;
 constexpr int kAttachTries = 3;
+constexpr int kAttachMs = 3000;
 constexpr int kNormalBaud = 19200;
 // Time a board is given to report a stopped program.
 constexpr int kStopSettleMs = 2000;
@@ -71,10 +72,19 @@ int BoardSession::open() {
 }
 
 int BoardSession::attach() {
-    for (int i = 0; i < kAttachTries && !wb->state.detected; ++i) {
+    // Each try waits the link's short search budget; a board slow to answer
+    // (busy printing, a loaded machine) gets several within this time.
+    const std::int64_t deadline = nowMs() + kAttachMs;
+    for (int i = 0; !wb->state.detected && (i < kAttachTries || nowMs() < deadline); ++i) {
+        if (wb->state.portHandle == kInvalidHandle) break;
         if (i > 0) device::pause(kTickMs);
         if (Terminal::interrupted()) return Terminal::stopExitCode();
         wb->monitor.DetectWithoutStopping();
+        wb->console.flush();
+    }
+    if (wb->state.detected) {
+        // The window's detection line (--quiet drops it).
+        wb->console.ConsoleWrite(std::string("Travin Detected - Version ") + wb->state.versionText.data() + "\r\n");
         wb->console.flush();
     }
     return linkResult();
@@ -146,6 +156,22 @@ WaitEnd BoardSession::answerInputRequest(std::int64_t deadlineMs) {
         return WaitEnd::InputNotGiven;
     }
     screens->showPrompt(prompt);
+    if (inputPolicy == InputPolicy::FromList) {
+        if (answers.empty()) {
+            stopProgram();
+            screens->ShowNotice("no answer left in the --input file; the program is stopped, nothing was sent");
+            return WaitEnd::InputNotGiven;
+        }
+        const std::string answer = answers.front();
+        answers.pop_front();
+        if (answer.size() > kLongestAnswer) {
+            stopProgram();
+            screens->ShowNotice("the --input answer \"" + answer +
+                                "\" holds more than 11 characters; the program is stopped, nothing was sent");
+            return WaitEnd::InputNotGiven;
+        }
+        return sendAnswer(answer) ? WaitEnd::Reached : WaitEnd::LinkLost;
+    }
     std::int64_t nextTick = nowMs() + kTickMs;
     for (;;) {
         const std::int64_t now = nowMs();

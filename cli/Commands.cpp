@@ -2,24 +2,21 @@
 #include "cli/Check.h"
 
 #include <algorithm>
-#include <cctype>
-#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
-#include <optional>
 #include <thread>
 
 #include "cli/BoardSession.h"
 #include "cli/Json.h"
 #include "cli/OutputFile.h"
+#include "cli/Preparation.h"
 #include "cli/ProgramLines.h"
 #include "cli/TerminalDevice.h"
-#include "debugger/ConsoleInput.h"
 #include "debugger/ProgramImage.h"
 #include "link/CommandTable.h"
 #include "link/SerialCatalogue.h"
-#include "workbench/SourceFiles.h"
 
 namespace travin::cli {
 
@@ -33,18 +30,9 @@ constexpr int kNormalRate = 19200;
 
 using Session = BoardSession;
 
-// What a command needs before it touches any board: the program it sends,
-// the listing --source gives, the variables it sets.
-struct Prepared {
-    std::vector<std::string> program;
-    std::string programName;
-    std::vector<std::string> source;
-    std::vector<std::pair<int, std::int32_t>> assignments;
-};
-
-// Thrown from the download's progress when a signal came: the download
-// ends between pages.
-struct DownloadStopped {};
+// Thrown from a transfer's progress when a signal came: the transfer ends
+// between pages.
+struct TransferStopped {};
 
 std::string lineText(const std::vector<std::string>& lines, int line) {
     if (line < 0 || line >= static_cast<int>(lines.size())) return {};
@@ -56,6 +44,28 @@ int executingLine(Session& b) {
     return lineAtPosition(lineStarts(b.screens->lines()), b.wb->state.executingPosition);
 }
 
+// Runs a download or an upload so that a signal ends it between pages:
+// the board and the port go back to the normal rate, and the client says
+// what was left undone. kDone when it ran to its end (its own outcome is
+// then in the board's state).
+int stoppableTransfer(Session& b, const std::function<void()>& transfer, const std::string& leftUndone) {
+    b.screens->onProgressDot = [] {
+        if (Terminal::interrupted()) throw TransferStopped{};
+    };
+    try {
+        transfer();
+    } catch (const TransferStopped&) {
+        b.screens->onProgressDot = nullptr;
+        b.screens->capturing = false;
+        b.wb->monitor.ChangeBaudRate(kNormalRate);
+        b.wb->controls.UpdateControls();
+        b.screens->ShowNotice(leftUndone);
+        return Terminal::stopExitCode();
+    }
+    b.screens->onProgressDot = nullptr;
+    return kDone;
+}
+
 // The board's program into the listing, without a word on the terminal
 // unless it fails; the listing then stands for what the board holds.
 int uploadQuietly(Session& b) {
@@ -63,7 +73,10 @@ int uploadQuietly(Session& b) {
     b.screens->capturing = true;
     b.screens->captured.clear();
     const std::size_t before = b.screens->notices.size();
-    b.wb->memory.UploadMenuClick();
+    if (const int code = stoppableTransfer(b, [&b] { b.wb->memory.UploadMenuClick(); },
+                                           "upload stopped between pages");
+        code != kDone)
+        return code;
     b.screens->capturing = false;
     if (!b.wb->state.detected || b.refusedSince(before)) {
         b.screens->workbenchText(b.screens->captured);
@@ -74,27 +87,17 @@ int uploadQuietly(Session& b) {
     return kDone;
 }
 
-// The listing's download, ended between pages by a signal: the board and
-// the port go back to the normal rate, and the board's program is
-// incomplete (it says so).
+// The listing's download, which a signal ends between pages (the board's
+// program is then incomplete).
 int downloadListing(Session& b) {
     const auto pages = buildPages(b.screens->lines());
     int dots = 0;
     for (std::size_t i = 0; i < pages.size(); ++i) dots += dotAfterPage(i, pages.size()) ? 1 : 0;
     b.screens->expectedDots = dots;
-    b.screens->onProgressDot = [] {
-        if (Terminal::interrupted()) throw DownloadStopped{};
-    };
-    try {
-        b.wb->download.DownloadProgram();
-    } catch (const DownloadStopped&) {
-        b.screens->onProgressDot = nullptr;
-        b.wb->monitor.ChangeBaudRate(kNormalRate);
-        b.wb->controls.UpdateControls();
-        b.screens->ShowNotice("download stopped between pages; the board's program is incomplete");
-        return Terminal::stopExitCode();
-    }
-    b.screens->onProgressDot = nullptr;
+    if (const int code = stoppableTransfer(b, [&b] { b.wb->download.DownloadProgram(); },
+                                           "download stopped between pages; the board's program is incomplete");
+        code != kDone)
+        return code;
     if (!b.wb->state.detected || b.wb->state.downloadNeeded) return kNoBoard;
     return kDone;
 }
@@ -289,10 +292,13 @@ int upload(Session& b, const Options& o, const Prepared&) {
     if (const int code = b.stopForOperation("Upload Program"); code != kDone) return code;
     b.screens->questionAnswer = Answer::Yes;
     const std::size_t before = b.screens->notices.size();
-    b.wb->memory.UploadMenuClick();
+    if (const int code = stoppableTransfer(b, [&b] { b.wb->memory.UploadMenuClick(); },
+                                           "upload stopped between pages; nothing written");
+        code != kDone)
+        return code;
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
-    // A signal during the upload: the result may be cut short, so no file
-    // is replaced by it.
+    // A signal after the last page: the result is whole, but the user asked
+    // to stop, so no file is replaced by it either.
     if (Terminal::interrupted()) return Terminal::stopExitCode();
     std::string text;
     for (const auto& line : b.screens->lines()) text += line + "\r\n";
@@ -328,6 +334,8 @@ int startupTime(Session& b, const Options& o, const Prepared&) {
     b.screens->boxAnswers = {o.args[0]};
     b.wb->memory.StartupTimeMenuClick();
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    // A board that could not write its EEPROM refused the new time.
+    if (b.wb->link.lastReplyRefused()) return kNoBoard;
     for (std::size_t i = before; i < b.screens->notices.size(); ++i)
         if (b.screens->notices[i] == "Startup Time Not Changed") return kUsage;
     return kDone;
@@ -388,6 +396,8 @@ int erase(Session& b, const Options&, const Prepared&) {
     const std::size_t before = b.screens->notices.size();
     b.wb->memory.EraseMemoryMenuClick();
     if (b.refusedSince(before)) return kNoBoard;
+    // A board that could not write its EEPROM refused the erase.
+    if (b.wb->state.detected && b.wb->link.lastReplyRefused()) return kNoBoard;
     return b.linkResult();
 }
 
@@ -464,117 +474,6 @@ int listPorts(Terminal& terminal, const Locations& folder, bool json) {
     return kDone;
 }
 
-// Splits program bytes into lines as the source files are read: LF, CR LF
-// or CR end a line.
-std::vector<std::string> splitProgram(const std::string& bytes) {
-    std::vector<std::string> lines(1);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-            lines.emplace_back();
-        } else {
-            lines.back() += c;
-        }
-    }
-    return lines;
-}
-
-// The program file (or stdin for "-") read and checked as the window's
-// download checks it, before any board is asked. kDone when it fits.
-int loadProgram(Terminal& terminal, const Locations& folder, const std::string& file, Prepared& p) {
-    p.programName = file == "-" ? "<stdin>" : file;
-    if (file == "-") {
-        std::string bytes;
-        char buffer[4096];
-        for (long n; (n = device::readInput(buffer, sizeof buffer, 1000)) != -1;) {
-            if (Terminal::interrupted()) return Terminal::stopExitCode();
-            if (n > 0) bytes.append(buffer, static_cast<std::size_t>(n));
-        }
-        p.program = splitProgram(bytes);
-    } else if (!readSourceFile(file, p.program)) {
-        terminal.writeMessage("cannot read " + file);
-        return kUsage;
-    }
-    if (const int line = lineWithZeroByte(p.program); line >= 0) {
-        terminal.writeMessage(p.programName + ":" + std::to_string(line + 1) +
-                              ": holds a zero byte, which would end the program there on the board");
-        return kRefused;
-    }
-    if (std::none_of(p.program.begin(), p.program.end(), [](const std::string& l) { return holdsStatement(l); })) {
-        terminal.writeMessage(p.programName + ": the program is empty; 'travin-cli erase --yes' clears the board's program");
-        return kRefused;
-    }
-    // The window's limit check, on a workbench of its own that never opens a port.
-    Terminal quiet;
-    TerminalScreens screens(quiet, "", false);
-    screens.capturing = true;
-    Workbench wb(screens.screens(), folder);
-    screens.setLines(p.program);
-    if (wb.download.CheckProgramLimits()) return kDone;
-    std::string reason = screens.captured;
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-    const int line = lineAtPosition(lineStarts(screens.lines()), wb.state.executingPosition);
-    // Lines counted from 1, as editors and compilers print them.
-    terminal.writeMessage(p.programName + ":" + std::to_string(line + 1) + ": " + reason);
-    return kRefused;
-}
-
-// The strict form of a value: decimal, an optional sign, signed 32 bits.
-std::optional<std::int32_t> strictValue(const std::string& text) {
-    std::size_t at = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
-    if (at == text.size() || text.size() - at > 10) return std::nullopt;
-    long long value = 0;
-    for (; at < text.size(); ++at) {
-        if (!std::isdigit(static_cast<unsigned char>(text[at]))) return std::nullopt;
-        value = value * 10 + (text[at] - '0');
-    }
-    if (text[0] == '-') value = -value;
-    if (value < INT32_MIN || value > INT32_MAX) return std::nullopt;
-    return static_cast<std::int32_t>(value);
-}
-
-// Everything a command can check before it touches a board.
-int prepare(const Options& o, Terminal& terminal, const Locations& folder, Prepared& p) {
-    auto usage = [&terminal](const std::string& problem) {
-        terminal.writeMessage(problem);
-        terminal.writeMessage("try 'travin-cli --help'");
-        return kUsage;
-    };
-    if ((o.command == "run" || o.command == "download") && !o.args.empty()) {
-        if (const int code = loadProgram(terminal, folder, o.args[0], p); code != kDone) return code;
-        warnAboutProblems(p.programName, p.program, terminal);
-        const int lines = static_cast<int>(p.program.size());
-        for (int line : o.breaks) {
-            if (line > lines || !holdsStatement(p.program[static_cast<std::size_t>(line - 1)]))
-                return usage("no statement on line " + std::to_string(line) + " of " + p.programName + " to break on");
-        }
-    }
-    if (!o.sourceFile.empty() && !readSourceFile(o.sourceFile, p.source)) {
-        terminal.writeMessage("cannot read " + o.sourceFile);
-        return kUsage;
-    }
-    if (o.command == "vars") {
-        std::vector<bool> seen(kVariableCount);
-        for (const auto& assignment : o.args) {
-            const auto equals = assignment.find('=');
-            const bool letter = equals == 1 && std::isalpha(static_cast<unsigned char>(assignment[0]));
-            if (!letter) return usage("vars takes NAME=VALUE with NAME a letter A to Z: " + assignment);
-            const int index = std::toupper(static_cast<unsigned char>(assignment[0])) - 'A';
-            const auto value = strictValue(assignment.substr(2));
-            if (!value)
-                return usage("not a value from -2147483648 to 2147483647 in decimal: " + assignment +
-                             " (nothing was set)");
-            if (seen[static_cast<std::size_t>(index)]) return usage("variable set twice: " + assignment);
-            seen[static_cast<std::size_t>(index)] = true;
-            p.assignments.emplace_back(index, *value);
-        }
-    }
-    if (o.command == "aci" && o.args[0].size() > static_cast<std::size_t>(kAciLineLimit))
-        return usage("an ACI command holds at most " + std::to_string(kAciLineLimit) + " characters");
-    return kDone;
-}
-
 }  // namespace
 
 std::string rememberedPort(const Locations& folder) {
@@ -605,7 +504,11 @@ int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
         // they ask; and a program read from stdin has taken it.
         if (several || (!o.args.empty() && o.args[0] == "-")) {
             sessions.back()->inputPolicy = InputPolicy::Refuse;
-            sessions.back()->inputRefusal = several ? "input is not answered with several boards" : "the program came on stdin";
+            sessions.back()->inputRefusal = several ? "input is not answered with several boards; see --input" : "the program came on stdin";
+        }
+        if (const auto given = prepared.answers.find(port); given != prepared.answers.end()) {
+            sessions.back()->inputPolicy = InputPolicy::FromList;
+            sessions.back()->answers = given->second;
         }
     }
     std::vector<int> results(sessions.size(), kDone);

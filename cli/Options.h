@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace travin::cli {
@@ -25,6 +26,8 @@ struct Options {
     bool outFileGiven = false;
     std::string outFile;              // upload -o; "-" is stdout
     std::string sourceFile;           // step --source
+    // --input PORT=FILE: that board's answers, one line each, from FILE.
+    std::vector<std::pair<std::string, std::string>> inputFiles;
 
     bool writesToFile() const { return outFileGiven && outFile != "-"; }
 };

@@ -78,7 +78,9 @@ constexpr const char* kUsageText =
     "met otherwise, messages and progress go to stderr. An input request is answered\n"
     "only with a line the user gave: at the end of input, a time-out or a signal the\n"
     "program is stopped and nothing is sent. With several boards, or a program read\n"
-    "from stdin, input requests are not answered (the program is stopped).\n"
+    "from stdin, input requests are answered only from --input PORT=FILE (run,\n"
+    "console; one answer a line, for that board alone); without it, or with no\n"
+    "answer left, the program is stopped.\n"
     "\n"
     "exit codes:\n"
     "  0    done\n"
@@ -138,7 +140,9 @@ int main(int argc, char** argv) {
     }
     if (!terminal.closeOutput() && !Terminal::interrupted()) result = worseResult(result, kWriteFailed);
     if (Terminal::interrupted()) {
-        result = worseResult(result, Terminal::stopExitCode());
+        // The signal that came names the code, whatever a board reported.
+        const int stopped = Terminal::stopExitCode();
+        if (result > kSignalBase || exitRank(stopped) >= exitRank(result)) result = stopped;
         const std::string failure = terminal.writeFailure();
         terminal.writeMessage(failure.empty() ? Terminal::stopReason() : "cannot write the output: " + failure);
     } else if (const std::string failure = terminal.writeFailure(); !failure.empty()) {
