@@ -222,7 +222,11 @@ void WindowHabits::refresh() {
     const int shownPort = wb.state.portHandle != kInvalidHandle ? wb.state.openPort : wb.state.selectedPort;
     if (board->running() && board->comNumber() == shownPort) state += " (virtual board)";
     const QString note = QString::fromStdString(state + (stop.empty() ? "" : "    " + stop));
-    if (connection->text() != note) connection->setText(note);
+    // The listing's hints share the bar: a long note is shortened, and shown
+    // whole as the tip.
+    const QString shown = connection->fontMetrics().elidedText(note, Qt::ElideRight, connection->width());
+    if (connection->text() != shown) connection->setText(shown);
+    connection->setToolTip(note);
 }
 
 bool WindowHabits::eventFilter(QObject* watched, QEvent* event) {

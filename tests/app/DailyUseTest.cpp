@@ -321,6 +321,7 @@ TEST_F(DailyUseTest, TheStatusBarShowsTheConnectionOrThePortProblem) {
     form->Habits->refresh();
     EXPECT_TRUE(connection->isVisibleTo(form.get()));
     EXPECT_EQ(connection->text(), "COM1: no board");
+    EXPECT_EQ(connection->toolTip(), "COM1: no board");
     form->setPortProblem("COM1: /dev/ttyS0: no such device");
     form->Habits->refresh();
     EXPECT_FALSE(connection->isVisibleTo(form.get()));
@@ -422,7 +423,7 @@ TEST_F(DailyUseTest, AVirtualBoardStartedFromThePortDialogIsDetectedAndEndsWithT
     }
     ASSERT_TRUE(wb().state.detected);
     form->Habits->refresh();
-    EXPECT_EQ(form->Habits->connectionPanel()->text(), "COM2: connected to Travin VB 1.0 (virtual board)");
+    EXPECT_EQ(form->Habits->connectionPanel()->toolTip(), "COM2: connected to Travin VB 1.0 (virtual board)");
 
     // Closing the window ends the board, which takes its link away.
     form.reset();
