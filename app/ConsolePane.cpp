@@ -197,7 +197,8 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
     c.beginEditBlock();
     // The lines after the kept ones go from the end, the dropped ones from
     // the start, and the new ones are added.
-    if (drop + keep == 0) {
+    if (keep == 0) {
+        // Nothing the pane has stays.
         c.select(QTextCursor::Document);
         c.removeSelectedText();
     } else {
@@ -218,9 +219,13 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
         if (i || keep) added += QChar('\n');
         added += paneText(change.tail[i]);
     }
+    // A line break added after the last kept line splits its block, and
+    // the split does not keep the block's time: it is put back.
+    const int lastKeptTime = keep ? document()->lastBlock().userState() : -1;
     c.movePosition(QTextCursor::End);
     c.insertText(added);
     c.endEditBlock();
+    if (keep) document()->findBlockByNumber(static_cast<int>(keep - 1)).setUserState(lastKeptTime);
     if (!change.tail.empty() || keep == 0) stampBlocks(static_cast<int>(keep), change.tailTimes);
     settingText = false;
 
@@ -295,7 +300,9 @@ void ConsolePane::rememberTimesIn(const QString& settingsFile) {
     setTimesShown(QSettings(settingsPath, QSettings::IniFormat).value(kTimesKey, false).toBool());
 }
 
-QString ConsolePane::droppedNote() const { return droppedLabel->isVisible() ? droppedLabel->text() : QString(); }
+QString ConsolePane::droppedNote() const {
+    return droppedLabel->isVisibleTo(this) ? droppedLabel->text() : QString();
+}
 
 void ConsolePane::setDropped(std::uint64_t lines) {
     if (lines == droppedLines) return;

@@ -94,6 +94,9 @@ ConsoleTools::ConsoleTools(TMainForm& mainForm) : QObject(&mainForm), form(mainF
         QTimer::singleShot(0, this, [this, text] { logFailed(text); });
     };
 
+    // For measurements: the console logged from the start into the named file.
+    if (qEnvironmentVariableIsSet("TRAVIN_CONSOLE_LOG")) startLogFile(toCorePath(qEnvironmentVariable("TRAVIN_CONSOLE_LOG")));
+
     // A new run starts a new line in the plot.
     connect(form.RunningLightShape, &RunningLight::colourChanged, this, [this](const QColor& colour) {
         if (colour == QColor(0, 255, 0) && form.PlotForm) form.PlotForm->recorder().newRun();

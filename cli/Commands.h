@@ -19,6 +19,8 @@ struct Options {
     bool json = false;
     bool yes = false;
     std::string outFile;              // upload -o
+    bool timestamps = false;          // run, console: times before lines
+    std::string logFile;              // run, console: --log FILE
 };
 
 // The port the workbench remembered (its port file), else COM1.

@@ -18,7 +18,8 @@ bool Terminal::interrupted() { return interruptFlag; }
 
 void Terminal::writeOutput(std::string_view bytes) {
     std::lock_guard guard(lock);
-    device::writeAll(device::Stream::Output, bytes);
+    if (outputFilter) device::writeAll(device::Stream::Output, outputFilter(bytes));
+    else device::writeAll(device::Stream::Output, bytes);
 }
 
 void Terminal::forgetProgressRows() {

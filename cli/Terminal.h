@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -16,8 +17,11 @@ class Terminal {
 public:
     Terminal();
 
-    // Raw bytes to stdout, unchanged.
+    // Raw bytes to stdout, unchanged (unless an output filter is set).
     void writeOutput(std::string_view bytes);
+    // What stdout gets instead of the bytes given to writeOutput; called
+    // under the terminal's lock.
+    void setOutputFilter(std::function<std::string(std::string_view)> filter) { outputFilter = std::move(filter); }
     // One message line to stderr (the line break is added).
     void writeMessage(std::string_view line);
     // The progress line of one board: redrawn in place on a terminal, where
@@ -38,6 +42,7 @@ private:
     void forgetProgressRows();
 
     std::mutex lock;
+    std::function<std::string(std::string_view)> outputFilter;
     // Apart from the output's lock: a board waiting for its answer must not
     // hold up the other boards' output.
     std::mutex inputLock;

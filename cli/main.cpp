@@ -7,6 +7,7 @@
 
 #include "cli/BoardSession.h"
 #include "cli/Commands.h"
+#include "cli/StampedOutput.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalDevice.h"
 #include "core/FilePath.h"
@@ -41,6 +42,11 @@ constexpr const char* kUsageText =
     "  aci TEXT                    sends an ACI command line\n"
     "  console                     shows a running program's output and answers\n"
     "                              its input until Ctrl+C, without stopping it\n"
+    "  run and console also take:\n"
+    "    --timestamps              each output line behind its arrival time\n"
+    "                              (HH:MM:SS.mmm and a blank)\n"
+    "    --log FILE                appends the output to FILE, each line behind\n"
+    "                              its arrival time\n"
     "\n"
     "detect, console, stop, reset, step, vars and send leave a running program\n"
     "running while they find the board; the others stop and reset it first, as\n"
@@ -109,6 +115,10 @@ int main(int argc, char** argv) {
             o.json = true;
         } else if (a == "--yes") {
             o.yes = true;
+        } else if (a == "--timestamps") {
+            o.timestamps = true;
+        } else if (a == "--log") {
+            if (!value(o.logFile) || o.logFile.empty()) return usageError("--log needs a file");
         } else if (a == "-o") {
             if (!value(o.outFile)) return usageError("-o needs a file");
         } else if (a.size() > 1 && a[0] == '-' && o.command != "send") {
@@ -135,6 +145,9 @@ int main(int argc, char** argv) {
     if (o.detach && o.command != "run") return usageError("--detach goes with run");
     if (o.json && o.command != "vars") return usageError("--json goes with vars");
     if (!o.outFile.empty() && o.command != "upload") return usageError("-o goes with upload");
+    const bool streams = o.command == "run" || o.command == "console";
+    if (o.timestamps && !streams) return usageError("--timestamps goes with run and console");
+    if (!o.logFile.empty() && !streams) return usageError("--log goes with run and console");
     if (o.command == "step" && !o.args.empty()) {
         int n = 0;
         if (!readCount(o.args[0], n)) return usageError("step needs a count from 1");
@@ -150,5 +163,14 @@ int main(int argc, char** argv) {
 
     Terminal::catchInterrupt();
     Terminal terminal;
+    StampedOutput stamped;
+    if (o.timestamps || !o.logFile.empty()) {
+        std::string why;
+        if (!stamped.start(o.timestamps, o.logFile, why)) {
+            std::fprintf(stderr, "travin-cli: %s\n", why.c_str());
+            return kUsage;
+        }
+        terminal.setOutputFilter([&stamped](std::string_view bytes) { return stamped.filter(bytes); });
+    }
     return runCommand(o, terminal, travin::locateFilesOfThisProgram());
 }

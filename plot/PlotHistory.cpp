@@ -43,6 +43,7 @@ PlotHistory::PlotHistory(std::size_t window) : windowSize(std::clamp(window, kMi
 
 void PlotHistory::setWindow(std::size_t samples) {
     windowSize = std::clamp(samples, kMinWindow, kMaxWindow);
+    columnCaches.clear();
     trim();
     ++changes;
 }
@@ -90,6 +91,7 @@ void PlotHistory::add(const std::vector<PlotValue>& values, std::int64_t arrival
 
 void PlotHistory::clear() {
     seriesList.clear();
+    columnCaches.clear();
     arrivalsMs.clear();
     marks.clear();
     periodMs = 0;
@@ -142,28 +144,24 @@ std::vector<PlotPoint> PlotHistory::points(std::size_t index, PlotAxis axis, std
         return out;
     }
     out.reserve(2 * columns + 8);
-    for (std::size_t c = 0; c < columns; ++c) {
-        const std::size_t from = count * c / columns;
-        const std::size_t to = count * (c + 1) / columns;
-        // Walked with iterators: indexing a deque divides at every step, and
-        // a full window is walked for every series at every drawing.
-        std::size_t low = to, high = to;
+    const std::uint8_t breaking = axis == PlotAxis::ArrivalSeconds ? kNewRun | kAfterPause : kNewRun;
+    // The lowest and highest value of samples [from, to) in the order they
+    // came, in parts between breaks.
+    auto walk = [&](std::size_t from, std::size_t to) {
+        std::size_t low = to, high = to, partStart = from;
         double lowValue = 0, highValue = 0;
-        // The column's lowest and highest value in the order they came; a
-        // break inside the column ends one part and starts the next.
-        auto emit = [&](std::size_t partStart) {
+        auto emit = [&](std::size_t start) {
             if (low == to) {
-                gapAt(xOf(partStart, axis));
+                gapAt(xOf(start, axis));
                 return;
             }
             const std::size_t first = std::min(low, high), second = std::max(low, high);
             out.push_back({xOf(first, axis), values[first]});
             if (second != first) out.push_back({xOf(second, axis), values[second]});
         };
-        std::size_t partStart = from;
+        // Walked with iterators: indexing a deque divides at every step.
         auto it = values.begin() + static_cast<std::ptrdiff_t>(from);
         auto mark = marks.begin() + static_cast<std::ptrdiff_t>(from);
-        const std::uint8_t breaking = axis == PlotAxis::ArrivalSeconds ? kNewRun | kAfterPause : kNewRun;
         for (std::size_t i = from; i < to; ++i, ++it, ++mark) {
             if ((*mark & breaking) && i > 0) {
                 if (i > partStart) emit(partStart);
@@ -177,8 +175,68 @@ std::vector<PlotPoint> PlotHistory::points(std::size_t index, PlotAxis axis, std
             if (high == to || v > highValue) high = i, highValue = v;
         }
         emit(partStart);
+    };
+    // Columns of a fixed length by sample number; full ones come from the
+    // cache, the cut first and the growing last are walked.
+    if (columnCaches.size() < seriesList.size()) columnCaches.resize(seriesList.size());
+    ColumnCache& cache = columnCaches[index];
+    // A power of two at least count / columns long: the columns stay put
+    // while the history fills, until it has doubled.
+    std::uint64_t length = 1;
+    while (length * columns < count) length *= 2;
+    if (cache.length != length) cache = ColumnCache{length, 0, {}};
+    const std::uint64_t lastNumber = firstNumber + count - 1;
+    const std::uint64_t firstColumn = (firstNumber - 1) / length, lastColumn = (lastNumber - 1) / length;
+    while (!cache.summaries.empty() && cache.first < firstColumn) {
+        cache.summaries.pop_front();
+        ++cache.first;
+    }
+    if (cache.summaries.empty()) cache.first = firstColumn;
+    for (std::uint64_t c = firstColumn; c <= lastColumn; ++c) {
+        const std::uint64_t fromNumber = std::max(c * length + 1, firstNumber);
+        const std::uint64_t toNumber = std::min((c + 1) * length, lastNumber);
+        const auto from = static_cast<std::size_t>(fromNumber - firstNumber);
+        const auto to = static_cast<std::size_t>(toNumber - firstNumber + 1);
+        const bool whole = fromNumber == c * length + 1 && toNumber == (c + 1) * length;
+        if (!whole || c < cache.first) {
+            walk(from, to);
+            continue;
+        }
+        if (c - cache.first == cache.summaries.size()) cache.summaries.push_back(summarise(values, from, to));
+        const ColumnSummary& summary = cache.summaries[static_cast<std::size_t>(c - cache.first)];
+        if (summary.marks & breaking) {
+            walk(from, to);
+            continue;
+        }
+        if (from > 0 && (marks[from] & breaking)) gapAt(xOf(from, axis));
+        if (summary.lowNumber == 0) {
+            gapAt(xOf(from, axis));
+            continue;
+        }
+        const auto low = static_cast<std::size_t>(summary.lowNumber - firstNumber);
+        const auto high = static_cast<std::size_t>(summary.highNumber - firstNumber);
+        const std::size_t first = std::min(low, high), second = std::max(low, high);
+        out.push_back({xOf(first, axis), values[first]});
+        if (second != first) out.push_back({xOf(second, axis), values[second]});
     }
     return out;
+}
+
+PlotHistory::ColumnSummary PlotHistory::summarise(const std::deque<double>& values, std::size_t from,
+                                                  std::size_t to) const {
+    ColumnSummary summary;
+    double low = 0, high = 0;
+    auto it = values.begin() + static_cast<std::ptrdiff_t>(from);
+    auto mark = marks.begin() + static_cast<std::ptrdiff_t>(from);
+    for (std::size_t i = from; i < to; ++i, ++it, ++mark) {
+        if (i > from) summary.marks |= *mark;
+        const double v = *it;
+        if (std::isnan(v)) continue;
+        const std::uint64_t number = firstNumber + i;
+        if (summary.lowNumber == 0 || v < low) summary.lowNumber = number, low = v;
+        if (summary.highNumber == 0 || v > high) summary.highNumber = number, high = v;
+    }
+    return summary;
 }
 
 std::vector<PlotPoint> PlotHistory::xyPoints(std::size_t xSeries, std::size_t ySeries, std::size_t cells) const {

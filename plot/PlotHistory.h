@@ -78,7 +78,10 @@ public:
     // Series `index` over the kept samples, x by `axis`, reduced to at most
     // about 2 * `columns` points: each column of samples gives its lowest
     // and highest value in the order they came, so peaks survive. A column
-    // with no value gives one NaN point.
+    // with no value gives one NaN point. The columns are fixed runs of
+    // sample numbers (a power of two long, at least size() / columns), so a
+    // column once full is summed up once and kept: a drawing then costs the
+    // columns, not the samples.
     std::vector<PlotPoint> points(std::size_t index, PlotAxis axis, std::size_t columns) const;
 
     // Series `ySeries` against series `xSeries`, one point per sample that
@@ -104,6 +107,17 @@ public:
     std::uint64_t revision() const { return changes; }
 
 private:
+    // The lowest and highest value of one full column, by sample number.
+    struct ColumnSummary {
+        std::uint64_t lowNumber = 0, highNumber = 0;  // 0: no value in it
+        std::uint8_t marks = 0;                        // of its samples after the first
+    };
+    struct ColumnCache {
+        std::uint64_t length = 0;   // samples a column holds
+        std::uint64_t first = 0;    // the column of summaries.front()
+        std::deque<ColumnSummary> summaries;
+    };
+    ColumnSummary summarise(const std::deque<double>& values, std::size_t from, std::size_t to) const;
     void trim();
     double xOf(std::size_t index, PlotAxis axis) const;
 
@@ -118,6 +132,8 @@ private:
     std::int64_t startMs = 0;
     std::uint64_t firstNumber = 1;
     std::uint64_t changes = 0;
+    // One per series, filled as drawings ask.
+    mutable std::vector<ColumnCache> columnCaches;
 };
 
 }  // namespace travin
