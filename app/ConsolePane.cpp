@@ -192,6 +192,11 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
     QScrollBar* bar = verticalScrollBar();
     const bool following = bar->value() >= bar->maximum() - 1;
 
+    // Cutting across a line break merges two blocks, and splitting one
+    // makes a new block: either may lose the time of the block it keeps, so
+    // the first and last kept lines' times are taken now and put back.
+    const int firstKeptTime = keep ? document()->findBlockByNumber(static_cast<int>(drop)).userState() : -1;
+    const int lastKeptTime = keep ? document()->findBlockByNumber(static_cast<int>(drop + keep - 1)).userState() : -1;
     settingText = true;
     QTextCursor c(document());
     c.beginEditBlock();
@@ -219,13 +224,13 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
         if (i || keep) added += QChar('\n');
         added += paneText(change.tail[i]);
     }
-    // A line break added after the last kept line splits its block, and
-    // the split does not keep the block's time: it is put back.
-    const int lastKeptTime = keep ? document()->lastBlock().userState() : -1;
     c.movePosition(QTextCursor::End);
     c.insertText(added);
     c.endEditBlock();
-    if (keep) document()->findBlockByNumber(static_cast<int>(keep - 1)).setUserState(lastKeptTime);
+    if (keep) {
+        document()->firstBlock().setUserState(firstKeptTime);
+        document()->findBlockByNumber(static_cast<int>(keep - 1)).setUserState(lastKeptTime);
+    }
     if (!change.tail.empty() || keep == 0) stampBlocks(static_cast<int>(keep), change.tailTimes);
     settingText = false;
 

@@ -178,6 +178,19 @@ TEST(ConsolePaneTools, EveryLineKeepsItsTimeAcrossHandOvers) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(b.pane.timeOfLine(i).toStdString(), timeOfDay(times[static_cast<std::size_t>(i)])) << "line " << i;
     EXPECT_EQ(b.pane.timeOfLine(3), "");
+
+    // Also while older lines are dropped from the top.
+    b.wb.console.setLineLimit(5);
+    for (int round = 0; round < 4; ++round) {
+        std::string lines;
+        for (int i = 0; i < 3; ++i) lines += "r" + std::to_string(round) + " " + std::to_string(i) + "\r\n";
+        b.board(lines + "part");
+        const std::vector<std::int64_t> now = b.wb.console.lineTimes();
+        ASSERT_EQ(static_cast<std::size_t>(b.pane.document()->blockCount()), now.size());
+        for (std::size_t i = 0; i < now.size(); ++i)
+            EXPECT_EQ(b.pane.timeOfLine(static_cast<int>(i)).toStdString(), now[i] ? timeOfDay(now[i]) : "")
+                << "round " << round << " line " << i;
+    }
 }
 
 TEST(ConsolePaneTools, TheTimesChoiceIsRemembered) {
