@@ -70,6 +70,18 @@ void setNiceRange(QValueAxis* axis, double from, double to) {
     }
 }
 
+// The range widened outward to whole fifths of its tick step: as samples
+// come, the axes then keep their range (and the chart its layout and labels)
+// until the data crosses such a step, instead of moving at every drawing.
+void setSettledRange(QValueAxis* axis, double from, double to) {
+    const double grain = niceStep(to - from) / 5;
+    if (grain > 0 && std::isfinite(grain)) {
+        from = std::floor(from / grain) * grain;
+        to = std::ceil(to / grain) * grain;
+    }
+    if (axis->min() != from || axis->max() != to) setNiceRange(axis, from, to);
+}
+
 QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
@@ -530,14 +542,14 @@ void TPlotForm::refresh(bool force) {
         double to = axis == PlotAxis::SampleNumber ? static_cast<double>(h.firstSampleNumber() + last)
                                                    : h.arrivalSeconds(last);
         if (to <= from) to = from + 1;
-        setNiceRange(xAxis, from, to);
+        setSettledRange(xAxis, from, to);
     } else {
         setNiceRange(xAxis, 0, 1);
     }
     if (low <= high) {
         // A little room above and below, so a line is not drawn on the frame.
         const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::fabs(high) * 0.05);
-        setNiceRange(yAxis, low - pad, high + pad);
+        setSettledRange(yAxis, low - pad, high + pad);
     } else {
         setNiceRange(yAxis, 0, 1);
     }
