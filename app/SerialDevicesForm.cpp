@@ -2,6 +2,8 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -78,16 +80,20 @@ SerialDevicesForm::SerialDevicesForm(SerialCatalogue& cat, QWidget* parent) : QD
     AssignButton->setObjectName("AssignButton");
     RemoveButton = new QPushButton(this);
     RemoveButton->setObjectName("RemoveButton");
+    NetworkButton = new QPushButton(this);
+    NetworkButton->setObjectName("NetworkButton");
     CloseButton = new QPushButton("Close", this);
     CloseButton->setObjectName("CloseButton");
     buttons->addWidget(AssignButton);
     buttons->addWidget(RemoveButton);
+    buttons->addWidget(NetworkButton);
     buttons->addStretch(1);
     buttons->addWidget(CloseButton);
     layout->addLayout(buttons);
 
     connect(AssignButton, &QPushButton::clicked, this, [this] { assignSelected(); });
     connect(RemoveButton, &QPushButton::clicked, this, [this] { removeSelected(); });
+    connect(NetworkButton, &QPushButton::clicked, this, [this] { giveNetworkPort(); });
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(PortTable, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
     connect(DeviceTable, &QTableWidget::itemSelectionChanged, this, [this] { updateButtons(); });
@@ -168,12 +174,14 @@ void SerialDevicesForm::updateButtons() {
     const int port = selectedPort();
     AssignButton->setText(QString("Give to COM%1").arg(port));
     RemoveButton->setText(QString("Remove COM%1 link").arg(port));
+    NetworkButton->setText(QString("Give a network port to COM%1...").arg(port));
     const int device = DeviceTable->currentRow();
     const bool deviceChosen = device >= 0 && device < static_cast<int>(shownDevices.size()) &&
                               !DeviceTable->selectedItems().isEmpty();
     AssignButton->setEnabled(deviceChosen);
     const ComTarget::Kind kind = catalogue.comTarget(port).kind;
-    RemoveButton->setEnabled(kind == ComTarget::Kind::Link || kind == ComTarget::Kind::LinkNowhere);
+    RemoveButton->setEnabled(kind == ComTarget::Kind::Link || kind == ComTarget::Kind::LinkNowhere ||
+                             kind == ComTarget::Kind::Network);
 }
 
 void SerialDevicesForm::assignSelected() {
@@ -195,6 +203,25 @@ void SerialDevicesForm::removeSelected() {
     std::string error;
     if (catalogue.unassign(port, error)) {
         MessageLabel->setText(QString("COM%1 now opens %2").arg(port).arg(text(catalogue.comTarget(port).text())));
+        if (onAssigned) onAssigned(port);
+    } else {
+        MessageLabel->setText(text(error));
+    }
+    refresh();
+}
+
+void SerialDevicesForm::giveNetworkPort() {
+    const int port = selectedPort();
+    const ComTarget now = catalogue.comTarget(port);
+    bool ok = false;
+    const QString address = QInputDialog::getText(
+        this, QString("Give a network port to COM%1").arg(port),
+        "Address of the serial server's port (rfc2217://HOST:PORT, or socket://HOST:PORT for a raw bridge):",
+        QLineEdit::Normal, text(now.kind == ComTarget::Kind::Network ? now.target : "rfc2217://"), &ok);
+    if (!ok) return;
+    std::string error;
+    if (catalogue.assignNetwork(port, address.trimmed().toStdString(), error)) {
+        MessageLabel->setText(QString("COM%1 now opens %2").arg(port).arg(address.trimmed()));
         if (onAssigned) onAssigned(port);
     } else {
         MessageLabel->setText(text(error));

@@ -1,6 +1,7 @@
 // "Serial Devices": what COM1..COM8 open now, the serial devices plugged in,
 // and giving the selected device to the selected COM number (its com<n>
-// link) or taking it back. Opened from the port dialog; re-reads the
+// link) or taking it back; or giving the COM number a network port (an
+// rfc2217:// or socket:// address typed in). Opened from the port dialog; re-reads the
 // catalogue every second while shown, so plugging an adapter in or out
 // shows at once.
 #pragma once
@@ -37,6 +38,7 @@ public:
     QTableWidget* DeviceTable = nullptr;
     QPushButton* AssignButton = nullptr;
     QPushButton* RemoveButton = nullptr;
+    QPushButton* NetworkButton = nullptr;
     QPushButton* CloseButton = nullptr;
     QLabel* MessageLabel = nullptr;
     QTimer* refreshTimer = nullptr;
@@ -51,6 +53,7 @@ private:
     void updateButtons();
     void assignSelected();
     void removeSelected();
+    void giveNetworkPort();
 
     SerialCatalogue& catalogue;
     std::vector<SerialDevice> shownDevices;

@@ -57,6 +57,33 @@ Pty::~Pty() { close(); }
 
 void Pty::open() {
     close();
+    if (servesDevice()) {
+        const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) throw sysError("cannot open " + devicePath_);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            auto err = sysError("cannot lock " + devicePath_);
+            ::close(fd);
+            throw err;
+        }
+        termios t{};
+        if (::tcgetattr(fd, &t) != 0) {
+            auto err = sysError(devicePath_ + " is not a serial device");
+            ::close(fd);
+            throw err;
+        }
+        ::cfmakeraw(&t);
+        t.c_cflag |= CLOCAL | CREAD;
+        t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | HUPCL | CSTOPB | PARENB);
+        t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        ::cfsetispeed(&t, B19200);
+        ::cfsetospeed(&t, B19200);
+        ::tcsetattr(fd, TCSANOW, &t);
+        fd_ = fd;
+        slavePath_ = devicePath_;
+        return;
+    }
     int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) throw sysError("cannot create pseudo-terminal");
     char name[128];
@@ -92,6 +119,19 @@ std::uint32_t Pty::peerBaud() const {
     termios t{};
     if (fd_ < 0 || ::tcgetattr(fd_, &t) != 0) return 0;
     return baudFromSpeed(::cfgetospeed(&t));
+}
+
+void Pty::followRate(std::uint32_t baud) {
+    if (!servesDevice() || fd_ < 0) return;
+    termios t{};
+    if (::tcgetattr(fd_, &t) != 0 || baudFromSpeed(::cfgetospeed(&t)) == baud) return;
+    const speed_t speed = speedFromBaud(baud);
+    if (speed == B0) return;
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    // After the bytes already written: the reply that agreed to the rate
+    // still leaves at the old one.
+    ::tcsetattr(fd_, TCSADRAIN, &t);
 }
 
 long Pty::read(std::uint8_t* buffer, std::size_t size) {

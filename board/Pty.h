@@ -3,7 +3,8 @@
 //
 // Index:
 //   Pty        open()/close() the master, slavePath(), rate the far side set,
-//              whether any slave fd is open (attached), non-blocking I/O
+//              whether any slave fd is open (attached), non-blocking I/O;
+//              or, with useDevice(), an existing serial device in its place
 //   ComLink    lock com<N>.lock, point com<N> at a path, remove it again
 #pragma once
 
@@ -27,6 +28,17 @@ public:
     void open();
     // Closes the master. Any open slave fd sees a hang-up (POLLHUP).
     void close();
+
+    // Serve the existing serial device `path` (a USB adapter on a null-modem
+    // cable, a port a serial server shares) instead of making a pair: open()
+    // then opens it raw at 19200 and locked against a second board, and
+    // slavePath() is its path.
+    void useDevice(const std::string& path) { devicePath_ = path; }
+    bool servesDevice() const { return !devicePath_.empty(); }
+    // A served device takes the board's rate once what was written has
+    // left; on a pair, the rate is the far side's to set and this does
+    // nothing.
+    void followRate(std::uint32_t baud);
     bool isOpen() const { return fd_ >= 0; }
     int fd() const { return fd_; }
     const std::string& slavePath() const { return slavePath_; }
@@ -44,6 +56,7 @@ public:
 private:
     int fd_ = -1;
     std::string slavePath_;
+    std::string devicePath_;
 };
 
 // Maps a termios speed constant to bit/s and back; 0 / B0 when unknown.

@@ -80,7 +80,7 @@ bool RunControl::isBreakpoint(std::uint16_t position) const {
 int RunControl::advance(int maxLines) {
     for (int i = 0; i < maxLines; ++i) {
         if (!running_ || waitingInput_) return -1;
-        if (console_.size() > kConsoleHoldBytes) return 2;
+        if (console_.size() >= outputQueueBytes_) return 2;
         if (needPrepare_) {
             needPrepare_ = false;
             if (!executor_->prepare(*this)) {

@@ -22,8 +22,10 @@
 //     and the board treats the line as executed (a step stops there, the
 //     end is noticed through atEnd()); executeLine() is not called for it
 //     again. A Blocked line, in contrast, is continued by executeLine().
-//   - While more than kConsoleHoldBytes of console output wait to be sent,
-//     no further line is executed (the board's send buffer is full).
+//   - The output queue holds what a small board's send buffer does: while
+//     outputQueueBytes() or more of console output wait to be sent, no
+//     further line is executed. A line's output goes in whole, so the queue
+//     can pass the bound by at most one line's output.
 //
 // Not thread-safe: the board calls it under its own lock.
 #pragma once
@@ -39,7 +41,8 @@
 
 namespace vboard {
 
-inline constexpr std::size_t kConsoleHoldBytes = 4096;
+// A small board's send buffer: about 130 ms of output at 19200 bit/s.
+inline constexpr std::size_t kDefaultOutputQueueBytes = 256;
 inline constexpr std::uint16_t kNoBreakpoint = 0xFFFF;
 
 class RunControl : public ExecutorHost {
@@ -69,6 +72,8 @@ public:
     void setVariable(int index, std::int32_t value) { executor_->setVariable(index, value); }
     const std::array<std::uint16_t, 3>& breakpoints() const { return breakpoints_; }
     void setBreakpoints(const std::array<std::uint16_t, 3>& b) { breakpoints_ = b; }
+    std::size_t outputQueueBytes() const { return outputQueueBytes_; }
+    void setOutputQueueBytes(std::size_t bytes) { outputQueueBytes_ = bytes < 1 ? 1 : bytes; }
 
     std::string inputPrompt() const;          // empty unless waiting for input
     void provideInput(std::string_view answer);  // ignored unless waiting
@@ -99,6 +104,7 @@ private:
     std::array<std::uint16_t, 3> breakpoints_{kNoBreakpoint, kNoBreakpoint, kNoBreakpoint};
     std::deque<std::uint8_t> characters_;
     std::string console_;
+    std::size_t outputQueueBytes_ = kDefaultOutputQueueBytes;
     bool programDirty_ = true;
     bool running_ = false;
     bool waitingInput_ = false;

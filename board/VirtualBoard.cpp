@@ -39,6 +39,7 @@ void VirtualBoard::start() {
     auto link = std::make_unique<ComLink>();
     if (!options_.linkDir.empty()) link->acquire(options_.linkDir, options_.comNumber);
     auto pty = std::make_unique<Pty>();
+    if (!options_.devicePath.empty()) pty->useDevice(options_.devicePath);
     pty->open();
     if (link->held()) link->pointAt(pty->slavePath());
     int wfd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
@@ -50,6 +51,7 @@ void VirtualBoard::start() {
     slavePath_ = pty_->slavePath();
     wakeFd_ = wfd;
     run_ = std::make_unique<RunControl>(*eeprom_, [this] { return nowMs(); }, makeExecutor(options_.rig));
+    run_->setOutputQueueBytes(options_.outputQueueBytes);
     state_ = State::Idle;
     frame_.clear();
     busyUntil_ = 0;
@@ -369,6 +371,7 @@ void VirtualBoard::onFrame() {
     record_.addExchange(std::move(ex));
     send(r);
     if (reply.newBaud) baud_ = reply.newBaud;
+    pty_->followRate(baud_);
     if (reply.busyMs > 0) busyUntil_ = nowMs() + static_cast<std::uint64_t>(reply.busyMs);
     // The write starts once the reply has left.
     if (reply.writeMs > 0) writeEnd_ = std::max(txClock_, Clock::now()) + std::chrono::milliseconds(reply.writeMs);
@@ -382,6 +385,8 @@ void VirtualBoard::threadMain() {
     while (!stopRequested_) {
         runTasks(lock);
         std::uint64_t now = nowMs();
+        // A served device follows the rate back to normal after a close.
+        if (!hungUp_) pty_->followRate(baud_);
 
         if (hungUp_ && comeBackAt_ != 0 && now >= comeBackAt_) {
             try {

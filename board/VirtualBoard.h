@@ -110,9 +110,15 @@ struct BoardOptions {
     int startupMs = -1;           // start-up wait; -1: byte 0 of the start-up block, in s
     bool pace = false;            // wire pacing, 10 bits per byte
     int linesPerSecond = 20000;   // program speed; 0: as fast as possible
+    // Program output the board holds before the program waits for the line
+    // (RunControl.h); a small board's buffer by default.
+    std::size_t outputQueueBytes = kDefaultOutputQueueBytes;
     std::string version = "Travin VB 1.0";
     std::string rig;              // module network, e.g. "1=orlen,2=daska"; empty: default
     bool rateResetsOnClose = true;
+    // Serve this existing serial device instead of a new pseudo-terminal,
+    // setting it to each rate the board agrees to; empty: a new pair.
+    std::string devicePath;
     std::function<void(const Exchange&)> onExchange;  // after each exchange
     std::function<void(const std::string&)> onEvent;  // noise, dropped frames, hang-ups
 };

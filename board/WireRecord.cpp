@@ -83,7 +83,13 @@ void appendHex(std::string& out, const std::vector<std::uint8_t>& bytes) {
 
 std::string formatExchange(const Exchange& e) {
     std::string out(commandName(e.code));
-    if (out == "Unknown") out += "(" + std::to_string(e.code) + ")";
+    if (out == "Unknown") {
+        // Appended piece by piece: GCC 12 warns (-Wrestrict, wrongly) about
+        // a literal joined to a temporary string.
+        out += '(';
+        out += std::to_string(e.code);
+        out += ')';
+    }
     out += ' ';
     appendHex(out, e.payload);
     if (!e.checksumOk) out += " [bad checksum]";

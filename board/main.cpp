@@ -1,6 +1,7 @@
 // travin-board: the virtual board as a program for people.
 //
 //   travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]
+//   travin-board --device PATH [...]  serves an existing serial device instead
 //
 // Creates a pseudo-terminal, points com<N> at its slave where the workbench
 // looks for it (core/Locations.h: next to this executable in a
@@ -30,7 +31,11 @@ namespace {
 
 const char* kUsage =
     "usage: travin-board --com N [--eeprom FILE] [--program FILE] [--trace] [options]\n"
+    "       travin-board --device PATH [same options]\n"
     "  --com N                 serve COM<N>: the link com<N> goes where the workbench looks\n"
+    "  --device PATH           serve this serial device (an adapter on a null-modem cable to\n"
+    "                          the workbench's, a port ser2net shares, a pty) instead of a new\n"
+    "                          pseudo-terminal, setting it to each rate the board agrees to\n"
     "  --eeprom FILE           EEPROM image (default: board.eeprom, see below)\n"
     "  --program FILE          store this Travin source in the program area first\n"
     "  --trace                 print every exchange, decoded, one line each\n"
@@ -43,6 +48,9 @@ const char* kUsage =
     "  --erase-ms MS           busy time after EraseProgram (default 300)\n"
     "  --startup-ms MS         start-up wait instead of the image's start-up time\n"
     "  --no-autorun            never run the stored program at power-on\n"
+    "  --output-queue BYTES    program output the board holds before the program waits\n"
+    "                          for the line (default 256, as a small board; 4096 for a\n"
+    "                          board with a large buffer)\n"
     "  --version-text TEXT     the version text the board reports\n"
     "  --link-dir DIR          put com<N> into DIR instead\n"
     "  --rig TEXT              module network, e.g. 1=orlen,2=daska,3=membo (the default)\n"
@@ -163,6 +171,7 @@ int main(int argc, char** argv) {
             return argv[++i];
         };
         if (a == "--com") options.comNumber = toInt(a, value());
+        else if (a == "--device") options.devicePath = value();
         else if (a == "--eeprom") options.eepromPath = value();
         else if (a == "--program") programFile = value();
         else if (a == "--trace") trace = true;
@@ -173,6 +182,11 @@ int main(int argc, char** argv) {
         else if (a == "--erase-ms") options.eraseMs = toInt(a, value());
         else if (a == "--startup-ms") options.startupMs = toInt(a, value());
         else if (a == "--no-autorun") options.powerOnRun = false;
+        else if (a == "--output-queue") {
+            const int bytes = toInt(a, value());
+            if (bytes < 1 || bytes > 1 << 20) fail("--output-queue takes 1 to 1048576 bytes");
+            options.outputQueueBytes = static_cast<std::size_t>(bytes);
+        }
         else if (a == "--version-text") options.version = value();
         else if (a == "--link-dir") options.linkDir = value();
         else if (a == "--rig") options.rig = value();
@@ -196,7 +210,16 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (options.comNumber < 1) {
+    if (!options.devicePath.empty()) {
+        // The workbench reaches a served device over its own cable or
+        // server, never through a com<N> link to the board's end.
+        if (options.comNumber != 0) {
+            std::fprintf(stderr, "travin-board: --device and --com exclude each other\n%s", kUsage);
+            return 2;
+        }
+        options.linkDir.clear();
+        options.comNumber = 1;
+    } else if (options.comNumber < 1) {
         std::fprintf(stderr, "travin-board: --com N is required (N from 1)\n%s", kUsage);
         return 2;
     }
@@ -259,8 +282,12 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         fail(e.what());
     }
-    std::printf("travin-board: COM%d is %s -> %s (EEPROM %s)\n", options.comNumber, board.linkPath().c_str(),
-                board.slavePath().c_str(), options.eepromPath.c_str());
+    if (!options.devicePath.empty()) {
+        std::printf("travin-board: serving %s (EEPROM %s)\n", board.slavePath().c_str(), options.eepromPath.c_str());
+    } else {
+        std::printf("travin-board: COM%d is %s -> %s (EEPROM %s)\n", options.comNumber, board.linkPath().c_str(),
+                    board.slavePath().c_str(), options.eepromPath.c_str());
+    }
     std::fflush(stdout);
 
     if (corrupt) board.injectCorruptChecksum();

@@ -2,29 +2,34 @@
 // a loop that ticks the monitor every 100 ms (the window's timer) and
 // sleeps in poll() between ticks. A tick never starts while an exchange is
 // under way: the loop runs only between the operations it calls.
+//
+// The loop polls the board's status itself instead of leaving it to the
+// monitor, because the monitor answers an input request at once (a
+// cancelled box sends "0"). Here the prompt is fetched, the answer waited
+// for outside any exchange, with the time-out and the signals counting,
+// and sent only when the user gave one; otherwise the program is stopped
+// and nothing is sent.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "cli/ExitCodes.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalScreens.h"
 #include "workbench/Workbench.h"
 
 namespace travin::cli {
 
-enum ExitCode {
-    kDone = 0,
-    kUsage = 1,
-    kNoBoard = 2,
-    kRefused = 3,
-    kTimedOut = 4,
-    kInterrupted = 130,
-};
-
 // How a wait for the board ended.
-enum class WaitEnd { Reached, TimedOut, Interrupted, LinkLost };
+enum class WaitEnd { Reached, TimedOut, Interrupted, LinkLost, InputNotGiven };
+
+// Who answers the program's input requests.
+enum class InputPolicy {
+    FromStdin,   // one line each from stdin
+    Refuse,      // nobody (several boards, or the program came on stdin)
+};
 
 class BoardSession {
 public:
@@ -37,32 +42,51 @@ public:
 
     // Opens the port; kNoBoard (with a message) when it does not open.
     int open();
-    // The window's detection: the monitor's probe, which stops and resets a
-    // running program. kDone once detected, else kNoBoard.
-    int detectStopping();
-    // Detection that leaves a running program running.
-    int detectAttached();
+    // Finds the board without stopping or resetting anything: a status
+    // request, then the version. kDone once detected, else kNoBoard.
+    int attach();
+    // open() then attach().
+    int openAndAttach();
+    // For an operation the board takes only while stopped: stops a running
+    // program (nothing else), and reports the workbench's refusal for
+    // `operation` with kNoBoard when it still runs.
+    int stopForOperation(const std::string& operation);
 
     // Ticks the monitor until `reached` holds, `deadlineMs` (steady clock;
-    // 0 for none) passes, Ctrl+C is pressed or the link is lost.
+    // 0 for none) passes, a signal comes, the link is lost, or an input
+    // request could not be answered (the program is then stopped).
     WaitEnd tickUntil(const std::function<bool()>& reached, std::int64_t deadlineMs);
     // One monitor tick now (when the timer is on), e.g. to collect the last
     // console bytes.
     void tickOnce();
+    // Stops the program if it runs; a last tick collects its output.
+    void stopProgram();
 
-    // The workbench's own refusal when the board is not detected, and the
-    // exit code for the board's state after an operation.
+    // kNoBoard (with the workbench's refusal) when the board is not
+    // detected, else kDone.
     int linkResult();
+    // Whether the workbench refused an operation (not detected, or must
+    // stop first) since `noticesBefore` notices were shown.
+    bool refusedSince(std::size_t noticesBefore) const;
 
     const std::string& name() const { return portName; }
     static std::int64_t nowMs();
+
+    InputPolicy inputPolicy = InputPolicy::FromStdin;
+    std::string inputRefusal;   // why input is refused, for the message
 
     std::unique_ptr<TerminalScreens> screens;
     std::unique_ptr<Workbench> wb;
 
 private:
+    // The status poll of every fifth tick, with the input request handled.
+    WaitEnd pollStatus(std::int64_t deadlineMs);
+    WaitEnd answerInputRequest(std::int64_t deadlineMs);
+    bool sendAnswer(const std::string& answer);
+
     std::string portName;
     Terminal& terminal;
+    int ticksToStatus = 0;
 };
 
 }  // namespace travin::cli

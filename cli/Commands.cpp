@@ -3,27 +3,36 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <thread>
 
 #include "cli/BoardSession.h"
+#include "cli/Json.h"
+#include "cli/OutputFile.h"
+#include "cli/Preparation.h"
+#include "cli/ProgramLines.h"
+#include "cli/TerminalDevice.h"
 #include "debugger/ProgramImage.h"
 #include "link/CommandTable.h"
 #include "link/SerialCatalogue.h"
-#include "workbench/SourceFiles.h"
 
 namespace travin::cli {
 
 namespace {
 
-// Time a board is given to say it stopped after a step or a stop.
+// Time a board is given to say it stopped after a step.
 constexpr int kSettleMs = 5000;
 // Console bytes an ACI command makes the board print come within this.
 constexpr int kAciAnswerMs = 300;
+constexpr int kNormalRate = 19200;
 
 using Session = BoardSession;
 
-std::string lineText(Session& b, int line) {
-    const auto lines = b.screens->lines();
+// Thrown from the download's progress when a signal came: the download
+// ends between pages.
+struct DownloadStopped {};
+
+std::string lineText(const std::vector<std::string>& lines, int line) {
     if (line < 0 || line >= static_cast<int>(lines.size())) return {};
     return lines[static_cast<std::size_t>(line)];
 }
@@ -33,161 +42,215 @@ int executingLine(Session& b) {
     return lineAtPosition(lineStarts(b.screens->lines()), b.wb->state.executingPosition);
 }
 
-// Loads FILE into the listing and runs the limit check; kDone when it fits.
-int loadChecked(Session& b, const std::string& file) {
-    std::vector<std::string> lines;
-    if (!readSourceFile(file, lines)) {
-        b.screens->ShowNotice("Cannot read " + file);
-        return kUsage;
-    }
-    b.screens->setLines(lines);
-    b.screens->setModified(false);
-    b.screens->capturing = true;
-    b.screens->captured.clear();
-    const bool fits = b.wb->download.CheckProgramLimits();
-    b.screens->capturing = false;
-    if (fits) return kDone;
-    std::string reason = b.screens->captured;
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r')) reason.pop_back();
-    // Lines counted from 1, as editors and compilers print them.
-    b.screens->ShowNotice(file + ":" + std::to_string(executingLine(b) + 1) + ": " + reason);
-    return kRefused;
-}
-
-int openStopping(Session& b) {
-    if (const int code = b.open(); code != kDone) return code;
-    return b.detectStopping();
-}
-
-int openAttached(Session& b) {
-    if (const int code = b.open(); code != kDone) return code;
-    return b.detectAttached();
-}
-
 // The board's program into the listing, without a word on the terminal
 // unless it fails; the listing then stands for what the board holds.
 int uploadQuietly(Session& b) {
     b.screens->questionAnswer = Answer::Yes;
     b.screens->capturing = true;
     b.screens->captured.clear();
+    const std::size_t before = b.screens->notices.size();
     b.wb->memory.UploadMenuClick();
     b.screens->capturing = false;
-    if (!b.wb->state.detected) {
+    if (!b.wb->state.detected || b.refusedSince(before)) {
         b.screens->workbenchText(b.screens->captured);
-        return b.linkResult();
+        return kNoBoard;
     }
     b.screens->setModified(false);
     b.wb->state.downloadNeeded = false;
     return kDone;
 }
 
-// Stops a running program before the client gives up on it.
-void stopProgram(Session& b) {
-    if (!b.wb->state.detected || !b.wb->state.running) return;
-    b.wb->execution.DebuggerStopExecute();
-}
-
-int download(Session& b, const Options& o) {
-    const std::string& file = o.args.at(0);
-    if (const int code = loadChecked(b, file); code != kDone) return code;
-    if (const int code = openStopping(b); code != kDone) return code;
+// The listing's download, ended between pages by a signal: the board and
+// the port go back to the normal rate, and the board's program is
+// incomplete (it says so).
+int downloadListing(Session& b) {
     const auto pages = buildPages(b.screens->lines());
     int dots = 0;
     for (std::size_t i = 0; i < pages.size(); ++i) dots += dotAfterPage(i, pages.size()) ? 1 : 0;
     b.screens->expectedDots = dots;
-    b.wb->download.DownloadProgram();
+    b.screens->onProgressDot = [] {
+        if (Terminal::interrupted()) throw DownloadStopped{};
+    };
+    try {
+        b.wb->download.DownloadProgram();
+    } catch (const DownloadStopped&) {
+        b.screens->onProgressDot = nullptr;
+        b.wb->monitor.ChangeBaudRate(kNormalRate);
+        b.wb->controls.UpdateControls();
+        b.screens->ShowNotice("download stopped between pages; the board's program is incomplete");
+        return Terminal::stopExitCode();
+    }
+    b.screens->onProgressDot = nullptr;
     if (!b.wb->state.detected || b.wb->state.downloadNeeded) return kNoBoard;
     return kDone;
 }
 
-int run(Session& b, const Options& o) {
+int download(Session& b, const Options&, const Prepared& p) {
+    b.screens->setLines(p.program);
+    b.screens->setModified(false);
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (const int code = b.stopForOperation("Download"); code != kDone) return code;
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
+    return downloadListing(b);
+}
+
+// Why the run ended, from where the board stopped.
+int runOutcome(Session& b, const std::vector<std::string>& lines) {
+    const int line = executingLine(b);
+    const auto& slots = b.wb->state.breakpoints;
+    if (line >= 0 && std::find(slots.begin(), slots.end(), line) != slots.end()) {
+        b.screens->ShowNotice("Break at line " + std::to_string(line + 1) + ": " + lineText(lines, line));
+        return kDone;
+    }
+    if (stoppedAtItsEnd(lines, line)) return kDone;
+    b.screens->ShowNotice("the program stopped before its end, at line " + std::to_string(line + 1) + ": " +
+                          lineText(lines, line));
+    return kProgramStopped;
+}
+
+int run(Session& b, const Options& o, const Prepared& p) {
     const bool withFile = !o.args.empty();
     if (withFile) {
-        if (const int code = loadChecked(b, o.args[0]); code != kDone) return code;
+        b.screens->setLines(p.program);
+        b.screens->setModified(false);
     }
-    if (const int code = openStopping(b); code != kDone) return code;
-    if (!withFile) {
-        // Runs what the board holds; its text is needed only to place the
-        // breakpoints on its lines.
-        if (!o.breaks.empty()) {
-            if (const int code = uploadQuietly(b); code != kDone) return code;
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (const int code = b.stopForOperation("Run"); code != kDone) return code;
+    if (withFile) {
+        // As the window's Run with a changed listing: reset, then download.
+        b.wb->execution.DebuggerResetExecute();
+        if (!b.wb->state.detected) return kNoBoard;
+        if (const int code = downloadListing(b); code != kDone) return code;
+    } else if (!o.breaks.empty()) {
+        // The program's text tells which lines can hold a breakpoint.
+        if (const int code = uploadQuietly(b); code != kDone) return code;
+        for (int line : o.breaks) {
+            if (line > b.screens->lineCount() || !holdsStatement(lineText(b.screens->lines(), line - 1))) {
+                b.screens->ShowNotice("no statement on line " + std::to_string(line) + " of the board's program to break on");
+                return kUsage;
+            }
         }
+    }
+    if (!withFile) {
         b.wb->state.downloadNeeded = false;
+        if (o.reset) {
+            b.wb->execution.DebuggerResetExecute();
+            if (!b.wb->state.detected) return kNoBoard;
+        }
     }
     for (int line : o.breaks) {
-        if (line < 1 || line > b.screens->lineCount()) {
-            b.screens->ShowNotice("No line " + std::to_string(line) + " to break on");
-            return kUsage;
-        }
         b.screens->setSelection(b.screens->lineStart(line - 1), 0);
         b.wb->breakpoints.DebuggerSetBreakpointExecute();
     }
-    if (withFile) {
-        const auto pages = buildPages(b.screens->lines());
-        int dots = 0;
-        for (std::size_t i = 0; i < pages.size(); ++i) dots += dotAfterPage(i, pages.size()) ? 1 : 0;
-        b.screens->expectedDots = dots;
-    }
+    // Nothing starts after a signal.
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
+    const std::size_t before = b.screens->notices.size();
     b.wb->execution.DebuggerRunExecute();
-    if (!b.wb->state.detected || b.wb->state.downloadNeeded) return kNoBoard;
+    if (!b.wb->state.detected) return kNoBoard;
+    if (b.refusedSince(before)) return kNoBoard;
+    // From here on the bytes are this program's output.
+    b.screens->setProgramOutputToStdout(true);
     if (o.detach) return kDone;
 
     const std::int64_t deadline =
         o.timeoutSeconds > 0 ? Session::nowMs() + static_cast<std::int64_t>(std::llround(o.timeoutSeconds * 1000)) : 0;
     const WaitEnd end = b.tickUntil([&b] { return !b.wb->state.running; }, deadline);
-    if (end == WaitEnd::LinkLost) return kNoBoard;
-    if (end == WaitEnd::TimedOut || end == WaitEnd::Interrupted) {
-        stopProgram(b);
-        b.tickOnce();
-        return end == WaitEnd::TimedOut ? kTimedOut : kInterrupted;
+    switch (end) {
+    case WaitEnd::LinkLost:
+        return kNoBoard;
+    case WaitEnd::TimedOut:
+        b.stopProgram();
+        b.screens->ShowNotice("time-out: the program ran longer than --timeout allowed and is stopped");
+        return kTimedOut;
+    case WaitEnd::Interrupted:
+        b.stopProgram();
+        b.screens->ShowNotice("the program is stopped");
+        return Terminal::stopExitCode();
+    case WaitEnd::InputNotGiven:
+        return kProgramStopped;
+    case WaitEnd::Reached:
+        break;
     }
     // What the program printed just before it stopped.
     b.tickOnce();
-    const int line = executingLine(b);
-    const auto& slots = b.wb->state.breakpoints;
-    if (line >= 0 && std::find(slots.begin(), slots.end(), line) != slots.end())
-        b.screens->ShowNotice("Break at line " + std::to_string(line + 1) + ": " + lineText(b, line));
-    return b.wb->state.detected ? kDone : kNoBoard;
+    if (!b.wb->state.detected) return kNoBoard;
+    if (b.screens->lineCount() == 0) {
+        // Where it stopped means something only with the program's text,
+        // read now that it no longer runs (reading changes nothing).
+        const int position = b.wb->state.executingPosition;
+        if (const int code = uploadQuietly(b); code != kDone) return code;
+        b.wb->state.executingPosition = position;
+    }
+    return runOutcome(b, b.screens->lines());
 }
 
-int step(Session& b, const Options& o) {
-    int count = 1;
-    if (!o.args.empty()) count = std::stoi(o.args[0]);
-    if (const int code = openAttached(b); code != kDone) return code;
+int step(Session& b, const Options& o, const Prepared& p) {
+    const int count = o.args.empty() ? 1 : std::stoi(o.args[0]);
+    if (const int code = b.openAndAttach(); code != kDone) return code;
     if (!b.wb->controls.RequireStopped("Step")) return kNoBoard;
-    if (const int code = uploadQuietly(b); code != kDone) return code;
+    if (!o.sourceFile.empty()) {
+        // The user's word that this is what the board holds: no upload.
+        b.screens->setLines(p.source);
+        b.screens->setModified(false);
+        b.wb->state.downloadNeeded = false;
+    } else if (const int code = uploadQuietly(b); code != kDone) {
+        return code;
+    }
+    auto lines = b.screens->lines();
     for (int i = 0; i < count; ++i) {
+        if (Terminal::interrupted()) return Terminal::stopExitCode();
+        const std::size_t before = b.screens->notices.size();
         b.wb->execution.DebuggerSingleStepExecute();
-        if (!b.wb->state.detected) return kNoBoard;
+        if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
         const WaitEnd end = b.tickUntil([&b] { return !b.wb->state.running; }, Session::nowMs() + kSettleMs);
         if (end == WaitEnd::Interrupted) {
-            stopProgram(b);
-            return kInterrupted;
+            b.stopProgram();
+            return Terminal::stopExitCode();
+        }
+        if (end == WaitEnd::InputNotGiven) return kProgramStopped;
+        if (end == WaitEnd::TimedOut) {
+            b.stopProgram();
+            b.screens->ShowNotice("the step did not end within " + std::to_string(kSettleMs / 1000) + " s; stopped");
+            return kTimedOut;
         }
         if (end != WaitEnd::Reached) return kNoBoard;
         b.wb->variables.RefreshVariables();
         if (!b.wb->state.detected) return kNoBoard;
-        const int line = executingLine(b);
+        int line = executingLine(b);
+        const auto starts = lineStarts(lines);
+        if (!o.sourceFile.empty() && std::find(starts.begin(), starts.end(), b.wb->state.executingPosition) == starts.end()) {
+            // The board stopped where no line of FILE starts: FILE is not
+            // what it holds, so its own program is read after all.
+            b.screens->ShowNotice(o.sourceFile + " is not the board's program; reading the board's program");
+            const int position = b.wb->state.executingPosition;
+            if (const int code = uploadQuietly(b); code != kDone) return code;
+            lines = b.screens->lines();
+            b.wb->state.executingPosition = position;
+            line = executingLine(b);
+        }
+        b.tickOnce();
         b.screens->finish();
-        b.screens->writeLine(std::to_string(line + 1) + ": " + lineText(b, line));
+        if (o.json)
+            b.screens->writeLine("{\"line\": " + std::to_string(line + 1) + ", \"text\": " + jsonString(lineText(lines, line)) + "}");
+        else
+            b.screens->writeLine(std::to_string(line + 1) + ": " + lineText(lines, line));
     }
     return kDone;
 }
 
-int vars(Session& b, const Options& o) {
-    if (const int code = openAttached(b); code != kDone) return code;
-    int result = kDone;
-    for (const auto& assignment : o.args) {
-        b.screens->boxAnswers = {assignment.substr(0, 1), assignment.substr(2)};
-        const std::size_t noticesBefore = b.screens->notices.size();
+int vars(Session& b, const Options& o, const Prepared& p) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (!p.assignments.empty()) {
+        // All or nothing: a running program refuses them all before any is sent.
+        if (!b.wb->controls.RequireStopped("Set Variable")) return kNoBoard;
+    }
+    for (const auto& [index, value] : p.assignments) {
+        b.screens->boxAnswers = {std::string(1, static_cast<char>('A' + index)), std::to_string(value)};
+        const std::size_t before = b.screens->notices.size();
         b.wb->variables.DebuggerSetVariableExecute();
         b.screens->boxAnswers.clear();
-        if (!b.wb->state.detected) return kNoBoard;
-        // Refused by the workbench (running, or not a number): its notice
-        // has been shown.
-        if (b.screens->notices.size() != noticesBefore) result = b.wb->state.running ? kNoBoard : kUsage;
+        if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
     }
-    // What the board holds now, also after a refused assignment.
     b.wb->variables.RefreshVariables();
     if (!b.wb->state.detected) return kNoBoard;
     const auto& values = b.wb->state.variableValues;
@@ -204,126 +267,184 @@ int vars(Session& b, const Options& o) {
             text += std::string(1, static_cast<char>('A' + i)) + "=" + std::to_string(values[i]) + "\n";
     }
     b.screens->writeOutput(text);
-    return result;
+    return kDone;
 }
 
-int upload(Session& b, const Options& o) {
-    if (const int code = openStopping(b); code != kDone) return code;
+int upload(Session& b, const Options& o, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (const int code = b.stopForOperation("Upload Program"); code != kDone) return code;
     b.screens->questionAnswer = Answer::Yes;
+    const std::size_t before = b.screens->notices.size();
     b.wb->memory.UploadMenuClick();
-    if (!b.wb->state.detected) return kNoBoard;
-    const auto lines = b.screens->lines();
-    if (!o.outFile.empty()) {
-        // The window's own save: a temporary file renamed over the old one.
-        if (!writeSourceFile(o.outFile, lines)) {
-            b.screens->ShowNotice("Cannot write " + o.outFile);
-            return kUsage;
+    if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    // A signal during the upload: the result may be cut short, so no file
+    // is replaced by it.
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
+    std::string text;
+    for (const auto& line : b.screens->lines()) text += line + "\r\n";
+    if (o.writesToFile()) {
+        if (const std::string problem = writeOutputFile(o.outFile, text); !problem.empty()) {
+            b.screens->ShowNotice(problem);
+            return kWriteFailed;
         }
         return kDone;
     }
-    std::string text;
-    for (const auto& line : lines) text += line + "\r\n";
     b.screens->writeOutput(text);
     return kDone;
 }
 
-int startupTime(Session& b, const Options& o) {
-    if (const int code = openStopping(b); code != kDone) return code;
+int startupTime(Session& b, const Options& o, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (const int code = b.stopForOperation("Startup Time"); code != kDone) return code;
+    const std::size_t before = b.screens->notices.size();
     if (o.args.empty()) {
         // Reads the setting through the window's flow, its box cancelled.
         b.screens->capturing = true;
         b.screens->captured.clear();
         b.wb->memory.StartupTimeMenuClick();
         b.screens->capturing = false;
-        if (!b.wb->state.detected) {
+        if (!b.wb->state.detected || b.refusedSince(before) || b.screens->lastBoxDefault.empty()) {
             b.screens->workbenchText(b.screens->captured);
             return kNoBoard;
         }
-        b.screens->writeOutput(b.screens->lastBoxDefault + "\n");
+        b.screens->writeOutput(o.json ? "{\"seconds\": " + b.screens->lastBoxDefault + "}\n"
+                                      : b.screens->lastBoxDefault + "\n");
         return kDone;
     }
     b.screens->boxAnswers = {o.args[0]};
-    const std::size_t before = b.screens->notices.size();
     b.wb->memory.StartupTimeMenuClick();
-    if (!b.wb->state.detected) return kNoBoard;
+    if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
     for (std::size_t i = before; i < b.screens->notices.size(); ++i)
         if (b.screens->notices[i] == "Startup Time Not Changed") return kUsage;
     return kDone;
 }
 
-int plainOperation(Session& b, const Options& o) {
-    const std::string& c = o.command;
-    if (c == "detect") {
-        if (const int code = openAttached(b); code != kDone) return code;
-        b.screens->writeOutput(std::string(b.wb->state.versionText.data()) + "\n");
-        return kDone;
-    }
-    if (c == "console") {
-        if (const int code = openAttached(b); code != kDone) return code;
-        // Leaves the program running: only the client goes.
-        const WaitEnd end = b.tickUntil([] { return false; }, 0);
-        return end == WaitEnd::Interrupted ? kInterrupted : kNoBoard;
-    }
-    if (c == "stop") {
-        if (const int code = openAttached(b); code != kDone) return code;
-        b.wb->execution.DebuggerStopExecute();
-        b.tickOnce();
-        return b.linkResult();
-    }
-    if (c == "reset") {
-        if (const int code = openAttached(b); code != kDone) return code;
-        if (b.wb->state.running) {
-            b.wb->controls.RequireStopped("Reset");
-            return kNoBoard;
-        }
-        b.wb->execution.DebuggerResetExecute();
-        return b.linkResult();
-    }
-    if (c == "erase") {
-        if (const int code = openStopping(b); code != kDone) return code;
-        b.screens->questionAnswer = Answer::Yes;
-        b.wb->memory.EraseMemoryMenuClick();
-        return b.linkResult();
-    }
-    if (c == "send") {
-        if (const int code = openAttached(b); code != kDone) return code;
-        b.screens->boxAnswers = {o.args[0]};
-        b.wb->input.DebuggerSendCharacterExecute();
-        b.tickOnce();
-        return b.linkResult();
-    }
-    if (c == "aci") {
-        if (const int code = openStopping(b); code != kDone) return code;
-        b.screens->aci = o.args[0];
-        b.wb->input.SendACIExecute();
-        if (!b.wb->state.detected) return kNoBoard;
-        b.tickUntil([] { return false; }, Session::nowMs() + kAciAnswerMs);
-        return b.linkResult();
-    }
-    if (c == "download") return download(b, o);
-    if (c == "run") return run(b, o);
-    if (c == "step") return step(b, o);
-    if (c == "vars") return vars(b, o);
-    if (c == "upload") return upload(b, o);
-    if (c == "startup-time") return startupTime(b, o);
-    return kUsage;
+int detect(Session& b, const Options& o, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    const std::string version(b.wb->state.versionText.data());
+    b.screens->writeOutput(o.json ? "{\"port\": " + jsonString(b.name()) + ", \"version\": " + jsonString(version) +
+                                        ", \"running\": " + (b.wb->state.running ? "true" : "false") + "}\n"
+                                  : version + "\n");
+    return kDone;
 }
 
-int listPorts(Terminal& terminal, const Locations& folder) {
+int console(Session& b, const Options&, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    b.screens->setProgramOutputToStdout(true);
+    if (!b.wb->state.running) {
+        b.screens->ShowNotice("no program is running");
+        return kDone;
+    }
+    const WaitEnd end = b.tickUntil([&b] { return !b.wb->state.running; }, 0);
+    switch (end) {
+    case WaitEnd::Reached:
+        b.tickOnce();
+        b.screens->ShowNotice("the program ended");
+        return kDone;
+    case WaitEnd::Interrupted:
+        // Leaves the program running: only the client goes (unless it was
+        // waiting for an answer, which stopped it).
+        return Terminal::stopExitCode();
+    case WaitEnd::InputNotGiven:
+        return kProgramStopped;
+    default:
+        return kNoBoard;
+    }
+}
+
+int stop(Session& b, const Options&, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    b.wb->execution.DebuggerStopExecute();
+    b.tickOnce();
+    return b.linkResult();
+}
+
+int reset(Session& b, const Options&, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    const std::size_t before = b.screens->notices.size();
+    b.wb->execution.DebuggerResetExecute();
+    if (b.refusedSince(before)) return kNoBoard;
+    return b.linkResult();
+}
+
+int erase(Session& b, const Options&, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (const int code = b.stopForOperation("Erase EEPROM"); code != kDone) return code;
+    b.screens->questionAnswer = Answer::Yes;
+    const std::size_t before = b.screens->notices.size();
+    b.wb->memory.EraseMemoryMenuClick();
+    if (b.refusedSince(before)) return kNoBoard;
+    return b.linkResult();
+}
+
+int send(Session& b, const Options& o, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    b.screens->boxAnswers = {o.args[0]};
+    b.wb->input.DebuggerSendCharacterExecute();
+    b.tickOnce();
+    return b.linkResult();
+}
+
+int aci(Session& b, const Options& o, const Prepared&) {
+    if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (const int code = b.stopForOperation("Send ACI Command"); code != kDone) return code;
+    b.tickOnce();
+    // What the board prints from here on is the command's answer.
+    b.screens->setProgramOutputToStdout(true);
+    b.screens->aci = o.args[0];
+    const std::size_t before = b.screens->notices.size();
+    b.wb->input.SendACIExecute();
+    if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    b.tickUntil([] { return false; }, Session::nowMs() + kAciAnswerMs);
+    return b.linkResult();
+}
+
+using Handler = int (*)(Session&, const Options&, const Prepared&);
+
+// Every board command by name; `ports` works without a board.
+const std::map<std::string, Handler>& handlers() {
+    static const std::map<std::string, Handler> table = {
+        {"detect", detect}, {"download", download}, {"run", run},       {"stop", stop},
+        {"reset", reset},   {"step", step},         {"vars", vars},     {"upload", upload},
+        {"erase", erase},   {"startup-time", startupTime}, {"send", send}, {"aci", aci},
+        {"console", console},
+    };
+    return table;
+}
+
+int listPorts(Terminal& terminal, const Locations& folder, bool json) {
     // The same catalogue the window's Devices list shows.
     SerialDriver driver([](const std::string&) {}, comLinkFolder(folder.configFolder));
     const auto source = systemSerialDevices();
     SerialCatalogue catalogue(driver, *source);
-    std::string text;
-    for (int n = 1; n <= 8; ++n) text += PortSelection::portName(n) + "  " + catalogue.comTarget(n).text() + "\n";
     const auto devices = catalogue.devices();
-    text += devices.empty() ? "no serial devices found\n" : "serial devices:\n";
-    for (const auto& device : devices) {
-        text += "  " + device.path;
-        if (!device.byIdPath.empty()) text += "  " + device.byIdPath;
-        if (!device.description.empty()) text += "  " + device.description;
-        if (device.isUsb()) text += "  [" + device.usbIds() + "]";
-        text += "\n";
+    std::string text;
+    if (json) {
+        text = "{\"ports\": [";
+        for (int n = 1; n <= 8; ++n) {
+            text += n > 1 ? ", " : "";
+            text += "{\"name\": " + jsonString(PortSelection::portName(n)) +
+                    ", \"target\": " + jsonString(catalogue.comTarget(n).text()) + "}";
+        }
+        text += "], \"devices\": [";
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            const auto& d = devices[i];
+            text += i > 0 ? ", " : "";
+            text += "{\"path\": " + jsonString(d.path) + ", \"by_id\": " + jsonString(d.byIdPath) +
+                    ", \"description\": " + jsonString(d.description) +
+                    ", \"usb\": " + (d.isUsb() ? jsonString(d.usbIds()) : std::string("null")) + "}";
+        }
+        text += "]}\n";
+    } else {
+        for (int n = 1; n <= 8; ++n) text += PortSelection::portName(n) + "  " + catalogue.comTarget(n).text() + "\n";
+        text += devices.empty() ? "no serial devices found\n" : "serial devices:\n";
+        for (const auto& device : devices) {
+            text += "  " + device.path;
+            if (!device.byIdPath.empty()) text += "  " + device.byIdPath;
+            if (!device.description.empty()) text += "  " + device.description;
+            if (device.isUsb()) text += "  [" + device.usbIds() + "]";
+            text += "\n";
+        }
     }
     terminal.writeOutput(text);
     return kDone;
@@ -339,40 +460,32 @@ std::string rememberedPort(const Locations& folder) {
     return PortSelection::portName(wb.state.selectedPort);
 }
 
-bool knownCommand(const std::string& c, std::size_t n, std::string& problem) {
-    struct Rule {
-        const char* name;
-        std::size_t least, most;
-    };
-    static constexpr Rule kRules[] = {
-        {"ports", 0, 0}, {"detect", 0, 0},       {"download", 1, 1}, {"run", 0, 1},  {"stop", 0, 0},
-        {"reset", 0, 0}, {"step", 0, 1},         {"vars", 0, 26},    {"upload", 0, 0}, {"erase", 0, 0},
-        {"startup-time", 0, 1}, {"send", 1, 1},  {"aci", 1, 1},      {"console", 0, 0},
-    };
-    for (const auto& rule : kRules) {
-        if (c != rule.name) continue;
-        if (n < rule.least || n > rule.most) {
-            problem = "wrong number of arguments for " + c;
-            return false;
-        }
-        return true;
-    }
-    problem = c.empty() ? "no command given" : "unknown command " + c;
-    return false;
-}
-
 int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
-    if (o.command == "ports") return listPorts(terminal, folder);
+    terminal.setQuiet(o.quiet);
+    if (o.command == "ports") return listPorts(terminal, folder, o.json);
+    Prepared prepared;
+    if (const int code = prepare(o, terminal, folder, prepared); code != kDone) return code;
+    const auto found = handlers().find(o.command);
+    if (found == handlers().end()) return kUsage;
+
     std::vector<std::string> ports = o.ports;
     if (ports.empty()) ports.push_back(rememberedPort(folder));
     const bool several = ports.size() > 1;
 
     std::vector<std::unique_ptr<Session>> sessions;
-    for (const auto& port : ports) sessions.push_back(std::make_unique<Session>(terminal, port, several, folder));
+    for (const auto& port : ports) {
+        sessions.push_back(std::make_unique<Session>(terminal, port, several, folder));
+        // Answers from one stdin would reach the boards in whatever order
+        // they ask; and a program read from stdin has taken it.
+        if (several || (!o.args.empty() && o.args[0] == "-")) {
+            sessions.back()->inputPolicy = InputPolicy::Refuse;
+            sessions.back()->inputRefusal = several ? "input is not answered with several boards" : "the program came on stdin";
+        }
+    }
     std::vector<int> results(sessions.size(), kDone);
 
     auto work = [&](std::size_t i) {
-        results[i] = plainOperation(*sessions[i], o);
+        results[i] = found->second(*sessions[i], o, prepared);
         sessions[i]->screens->finish();
     };
     if (several && (o.command == "download" || o.command == "run")) {
@@ -384,7 +497,9 @@ int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
     } else {
         for (std::size_t i = 0; i < sessions.size(); ++i) work(i);
     }
-    return *std::max_element(results.begin(), results.end());
+    int result = kDone;
+    for (int r : results) result = worseResult(result, r);
+    return result;
 }
 
 }  // namespace travin::cli

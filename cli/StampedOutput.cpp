@@ -14,7 +14,7 @@ bool StampedOutput::start(bool stampOutput, const std::string& logPath, std::str
     // Said once, on stderr, and the output goes on without the log. The
     // terminal's lock is held here, so the message goes to the device.
     log.onStopped = [](const std::string& why) {
-        device::writeAll(device::Stream::Messages, "travin-cli: " + why + "\n");
+        (void)device::writeAll(device::Stream::Messages, "travin-cli: " + why + "\n");
     };
     return true;
 }

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <io.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -14,11 +16,21 @@ namespace travin::cli::device {
 
 namespace {
 
-std::atomic<bool>* interruptFlag = nullptr;
+std::atomic<int>* caughtSignal = nullptr;
+
+// The POSIX numbers, so that exit codes mean the same on both systems.
+constexpr int kSigHup = 1, kSigInt = 2, kSigPipe = 13, kSigTerm = 15;
 
 BOOL WINAPI onControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    if (interruptFlag) *interruptFlag = true;
+    int signal = 0;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) signal = kSigInt;
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT) signal = kSigHup;
+    if (event == CTRL_SHUTDOWN_EVENT) signal = kSigTerm;
+    if (signal == 0) return FALSE;
+    if (caughtSignal) {
+        int none = 0;
+        caughtSignal->compare_exchange_strong(none, signal);
+    }
     return TRUE;  // handled: the client stops the program itself
 }
 
@@ -77,14 +89,26 @@ std::vector<std::string> arguments(int argc, char** argv) {
     return utf8;
 }
 
-void writeAll(Stream stream, std::string_view bytes) {
+int writeAll(Stream stream, std::string_view bytes) {
     const HANDLE out = GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     while (!bytes.empty()) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 16));
-        if (!WriteFile(out, bytes.data(), chunk, &written, nullptr) || written == 0) return;
+        if (!WriteFile(out, bytes.data(), chunk, &written, nullptr) || written == 0) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) return EPIPE;
+            return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
+        }
         bytes.remove_prefix(written);
     }
+    return 0;
+}
+
+int closeOutput() {
+    const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    // A console refuses the flush, which is no failure of the result.
+    if (GetFileType(out) == FILE_TYPE_DISK && !FlushFileBuffers(out)) return EIO;
+    return 0;
 }
 
 bool messagesOnTerminal() {
@@ -96,9 +120,32 @@ bool messagesOnTerminal() {
     return SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
 }
 
-void catchInterrupt(std::atomic<bool>& flag) {
-    interruptFlag = &flag;
+void catchSignals(std::atomic<int>& caught) {
+    caughtSignal = &caught;
     SetConsoleCtrlHandler(onControl, TRUE);
+}
+
+std::string signalName(int signal) {
+    switch (signal) {
+    case kSigInt: return "Ctrl+C";
+    case kSigHup: return "the console closing";
+    case kSigTerm: return "the system shutting down";
+    case kSigPipe: return "the output's reader going away";
+    default: return "signal " + std::to_string(signal);
+    }
+}
+
+void openMissingStandardStreams() {
+    // A missing standard handle stays missing: nothing opened later takes
+    // its place on Windows, and every use of it checks it.
+}
+
+bool syncFile(std::FILE* file) { return ::_commit(::_fileno(file)) == 0; }
+
+int terminalColumns() {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
 long readInput(char* buffer, std::size_t size, int milliseconds) {

@@ -1,6 +1,7 @@
 #include "cli/TerminalScreens.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace travin::cli {
 
@@ -9,6 +10,12 @@ namespace {
 constexpr std::string_view kBreak = "\r\n";
 // Board bytes are written in pieces of at least this size between ticks.
 constexpr std::size_t kOutputChunk = 4096;
+// With several boards a line without its end is held at most this long or
+// this large, then shown behind its prefix all the same.
+constexpr std::int64_t kPartialLineMs = 300;
+constexpr std::size_t kPartialLineBytes = 4096;
+// The workbench's advice for its window, which a terminal cannot follow.
+constexpr std::string_view kWindowAdvice = "Power Cycle Target, then Press OK";
 
 bool startsProgress(std::string_view text) {
     return text.starts_with("Downloading") || text.starts_with("Uploading") || text.starts_with("Erasing");
@@ -93,9 +100,37 @@ void TerminalScreens::setConsoleLines(const std::vector<std::string>& newLines) 
     flushOutput();
 }
 
+void TerminalScreens::setProgramOutputToStdout(bool on) {
+    flushOutput();
+    flushStrayOutput(true);
+    outputToStdout = on;
+}
+
 void TerminalScreens::programByte(std::uint8_t byte) {
+    if (!outputToStdout) {
+        strayOutput.push_back(static_cast<char>(byte));
+        if (byte == '\n' || strayOutput.size() >= kOutputChunk) flushStrayOutput(strayOutput.size() >= kOutputChunk);
+        return;
+    }
+    if (output.empty()) heldSinceMs = clock.nowMs();
     output.push_back(static_cast<char>(byte));
-    if (output.size() >= kOutputChunk) flushOutput();
+    // Only the size is looked at per byte; lines are found once per flush.
+    if (output.size() >= kOutputChunk + kPartialLineBytes) flushOutput();
+}
+
+void TerminalScreens::flushStrayOutput(bool all) {
+    std::size_t from = 0;
+    for (auto end = strayOutput.find('\n'); end != std::string::npos; end = strayOutput.find('\n', from)) {
+        std::string line = strayOutput.substr(from, end - from);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        message("board output: " + line);
+        from = end + 1;
+    }
+    strayOutput.erase(0, from);
+    if (all && !strayOutput.empty()) {
+        message("board output: " + strayOutput);
+        strayOutput.clear();
+    }
 }
 
 void TerminalScreens::flushOutput() {
@@ -105,19 +140,30 @@ void TerminalScreens::flushOutput() {
         output.clear();
         return;
     }
-    // Behind the port's name only whole lines, so that boards do not mix
-    // within a line.
+    // Behind the port's name whole lines, so that boards do not mix within
+    // a line; a line that does not end soon enough goes as it is, broken.
     const auto last = output.rfind('\n');
-    if (last == std::string::npos) return;
+    const bool holdTooLong = clock.nowMs() - heldSinceMs >= kPartialLineMs;
+    const std::size_t partial = last == std::string::npos ? output.size() : output.size() - last - 1;
+    const bool showPartial = partial > 0 && (holdTooLong || partial >= kPartialLineBytes);
+    if (last == std::string::npos && !showPartial) return;
     std::string lines;
     std::size_t from = 0;
-    while (from <= last) {
+    while (last != std::string::npos && from <= last) {
         const auto end = output.find('\n', from);
-        lines += board + ": " + output.substr(from, end + 1 - from);
+        lines += board + ": ";
+        lines.append(output, from, end + 1 - from);
         from = end + 1;
     }
+    if (showPartial) {
+        lines += board + ": ";
+        lines.append(output, from, std::string::npos);
+        lines += '\n';
+        from = output.size();
+    }
     terminal.writeOutput(lines);
-    output.erase(0, last + 1);
+    output.erase(0, from);
+    heldSinceMs = clock.nowMs();
 }
 
 void TerminalScreens::workbenchText(std::string_view piece) {
@@ -125,20 +171,26 @@ void TerminalScreens::workbenchText(std::string_view piece) {
         captured += piece;
         return;
     }
+    // Board bytes met before this text (e.g. during detection) come first.
+    flushStrayOutput(false);
     if (startsProgress(piece)) {
         inProgress = true;
         dots = 0;
     } else if (inProgress && piece == ".") {
         ++dots;
+        if (onProgressDot) onProgressDot();
     }
     messageLine += piece;
     for (auto end = messageLine.find('\n'); end != std::string::npos; end = messageLine.find('\n')) {
         std::string line = messageLine.substr(0, end);
         messageLine.erase(0, end + 1);
         while (!line.empty() && line.back() == '\r') line.pop_back();
+        // --quiet drops what only tells of progress: the detection line and
+        // a transfer that went through.
+        const bool chatter = line.starts_with("Travin Detected") || (inProgress && line.ends_with("Done"));
         if (inProgress && terminal.progressOnTerminal()) {
             terminal.showProgress(board, (prefixed ? board + ": " : std::string()) + line);
-        } else {
+        } else if (!(chatter && terminal.isQuiet())) {
             message(line);
         }
         inProgress = false;
@@ -154,9 +206,14 @@ void TerminalScreens::progressStep(const std::string& sofar) {
     if (expectedDots > 0 && label == "Downloading") {
         constexpr int kWidth = 30;
         const int filled = std::min(kWidth, dots * kWidth / expectedDots);
-        row += "[" + std::string(static_cast<std::size_t>(filled), '#') +
-               std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "] " +
-               std::to_string(std::min(100, dots * 100 / expectedDots)) + "%";
+        // Appended piece by piece: GCC 12 warns (-Wrestrict, wrongly) about
+        // a literal joined to a temporary string.
+        row += '[';
+        row.append(static_cast<std::size_t>(filled), '#');
+        row.append(static_cast<std::size_t>(kWidth - filled), ' ');
+        row += "] ";
+        row += std::to_string(std::min(100, dots * 100 / expectedDots));
+        row += '%';
     } else {
         row += std::string(static_cast<std::size_t>(dots), '.');
     }
@@ -170,6 +227,7 @@ void TerminalScreens::message(const std::string& line) {
 void TerminalScreens::finish() {
     if (prefixed && !output.empty() && output.back() != '\n') output += '\n';
     flushOutput();
+    flushStrayOutput(true);
     if (!messageLine.empty()) {
         message(messageLine);
         messageLine.clear();
@@ -196,6 +254,7 @@ void TerminalScreens::setPortProblem(const std::string& problem) {
 
 void TerminalScreens::ShowNotice(const std::string& notice) {
     notices.push_back(notice);
+    if (notice.starts_with(kWindowAdvice)) return;
     if (capturing) {
         captured += notice + "\n";
         return;
@@ -214,20 +273,29 @@ Answer TerminalScreens::askYesNoCancel(const std::string&, const std::string&) {
 
 bool TerminalScreens::inputBox(const std::string& caption, const std::string& prompt, std::string& answer) {
     if (caption == "User Input") {
-        // The program asks: what it printed so far comes first, then its
-        // prompt (a message, so stdout keeps only the program's bytes).
-        flushOutput();
-        message(prompt);
-        std::string line;
-        if (!terminal.readLine(line)) return false;
-        answer = line;
-        return true;
+        // Inside the prompt's exchange nothing waits for the user: the
+        // session answers once the exchange is over, or sends nothing.
+        pendingPrompt = prompt;
+        return false;
     }
     lastBoxDefault = answer;
     if (boxAnswers.empty()) return false;
     answer = boxAnswers.front();
     boxAnswers.pop_front();
     return true;
+}
+
+}  // namespace travin::cli
+
+namespace travin::cli {
+
+std::string TerminalScreens::takePrompt() { return std::exchange(pendingPrompt, std::string()); }
+
+void TerminalScreens::showPrompt(const std::string& prompt) {
+    // What the program printed so far comes first, then its prompt.
+    flushOutput();
+    flushStrayOutput(true);
+    message(prompt.empty() ? "input requested" : prompt);
 }
 
 }  // namespace travin::cli

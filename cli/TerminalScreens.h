@@ -1,15 +1,20 @@
 // The workbench's screens for one board on a terminal.
 //
 // The listing is held in memory (program positions are plain indexes into
-// the text with CR LF line breaks). Board bytes go to stdout as they came,
-// or line by line behind the port's name when several boards share the
-// terminal; the workbench's own console text and its notices go to stderr,
-// the download and upload dots as a progress line. Questions are answered
-// by the command: Yes/No by its policy, text boxes from the answers it
-// queued, the program's input requests from stdin.
+// the text with CR LF line breaks). Board bytes go to stdout as they came
+// only once the command has started or attached to the program it shows
+// (run, console); before that, and for every other command, they go to
+// stderr, each line marked as the board's output, so that stdout holds the
+// command's result alone. With several boards the bytes go line by line
+// behind the port's name. The workbench's own console text and its notices
+// go to stderr, the download and upload dots as a progress line. Questions
+// are answered by the command: Yes/No by its policy, text boxes from the
+// answers it queued; a program's input request only records its prompt
+// (the session answers it outside the exchange).
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,6 +52,16 @@ public:
     // Dots the current download is expected to write (0: unknown).
     int expectedDots = 0;
     std::vector<std::string> notices;   // every notice shown, in order
+    // Called at each progress dot of a transfer, between its pages; may
+    // throw to end the transfer there.
+    std::function<void()> onProgressDot;
+
+    // Board bytes from now on go to stdout (run, console), not to stderr.
+    void setProgramOutputToStdout(bool on);
+    // The prompt of the last input request, emptied by taking it.
+    std::string takePrompt();
+    // The program's prompt as a message (stdout keeps only its bytes).
+    void showPrompt(const std::string& prompt);
 
     // Shows what is still held back: the output's last unfinished line, the
     // message's unfinished line.
@@ -117,6 +132,8 @@ public:
 private:
     void message(const std::string& line);
     void flushOutput();
+    // Whole lines of board bytes met outside run/console, to stderr.
+    void flushStrayOutput(bool all);
     void progressStep(const std::string& text);
 
     Terminal& terminal;
@@ -130,6 +147,10 @@ private:
 
     std::vector<std::string> paneLines;
     std::string output;        // board bytes not yet written
+    std::int64_t heldSinceMs = 0;   // when `output` last started holding a partial line
+    bool outputToStdout = false;
+    std::string strayOutput;   // board bytes for stderr, up to their line end
+    std::string pendingPrompt;
     std::string messageLine;   // workbench text up to its line end
     bool inProgress = false;
     int dots = 0;

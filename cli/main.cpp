@@ -1,176 +1,156 @@
 // travin-cli: the workbench's board operations from the command line.
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/BoardSession.h"
 #include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Options.h"
 #include "cli/StampedOutput.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalDevice.h"
-#include "core/FilePath.h"
+#include "core/Locations.h"
+
+// The build names the version; a build that does not (the cross-compile
+// check) still builds.
+#ifndef TRAVIN_VERSION
+#define TRAVIN_VERSION "(unnumbered build)"
+#endif
 
 namespace {
 
 using namespace travin::cli;
 
 constexpr const char* kUsageText =
-    "usage: travin-cli [--port NAME]... COMMAND [ARGS]\n"
+    "usage: travin-cli [OPTION]... COMMAND [ARGS]\n"
     "\n"
-    "NAME is COM1 to COM8 (resolved as the workbench resolves them: the link\n"
-    "com<N> next to the program, else /dev/ttyS<N-1>) or a device path; without\n"
-    "--port the port the workbench remembered, else COM1. Several --port make\n"
-    "download and run work on all the boards at once.\n"
+    "options:\n"
+    "  --port NAME, --port=NAME  COM1 to COM8 (any case; resolved as the workbench\n"
+    "                        resolves them: the link com<N> in the device folder,\n"
+    "                        else /dev/ttyS<N-1>), a device path, or a network\n"
+    "                        port: rfc2217://HOST:PORT (a serial server such as\n"
+    "                        ser2net) or socket://HOST:PORT (raw TCP; the bridge\n"
+    "                        keeps the speed). Without it\n"
+    "                        TRAVIN_PORT, else the port the workbench remembered,\n"
+    "                        else COM1. Several --port work with download, run,\n"
+    "                        stop and reset.\n"
+    "  -q, --quiet           no progress and no detection line\n"
+    "  --json                ports, detect, step, startup-time and vars as JSON\n"
+    "  -h, --help            this text;  -V, --version  the version\n"
+    "  --                    what follows is no option\n"
     "\n"
     "commands:\n"
     "  ports                       what COM1 to COM8 open, the serial devices found\n"
     "  detect                      finds the board, prints its version text\n"
-    "  download FILE               limit check, then download\n"
-    "  run [FILE] [--break LINE]... [--timeout SEC] [--detach]\n"
-    "                              downloads FILE if given, runs, shows the output\n"
-    "                              and answers input requests from stdin until the\n"
-    "                              program stops (at a breakpoint it says where)\n"
+    "  download FILE               limit check, then download (FILE - : stdin)\n"
+    "  run [FILE] [--break LINE]... [--timeout SEC] [--detach] [--reset]\n"
+    "                              downloads FILE if given (- : stdin), runs, shows\n"
+    "                              the output and answers input requests from stdin\n"
+    "                              until the program stops. Without FILE the stored\n"
+    "                              program goes on with its variables; --reset starts\n"
+    "                              it afresh. At most three --break, on statement lines.\n"
     "  stop | reset                as the workbench's buttons\n"
-    "  step [N]                    N single steps, each printing LINE: TEXT\n"
-    "  vars [--json] [NAME=VALUE]...  sets the given variables, prints A to Z\n"
-    "  upload [-o FILE]            the stored program to stdout or FILE\n"
+    "  step [N] [--source FILE]    N single steps, each printing LINE: TEXT; with\n"
+    "                              --source the text comes from FILE, which must be\n"
+    "                              what the board holds, instead of an upload\n"
+    "  vars [NAME=VALUE]...        sets the given variables (all or none; decimal,\n"
+    "                              signed 32 bits), prints A to Z\n"
+    "  upload [-o FILE]            the stored program to stdout or FILE (- : stdout);\n"
+    "                              FILE is replaced only once the upload succeeded\n"
     "  erase --yes                 erases the stored program\n"
     "  startup-time [SECONDS]      prints, or sets (1 to 7), the start-up time\n"
     "  send CHAR                   sends a character to the running program\n"
-    "  aci TEXT                    sends an ACI command line\n"
-    "  console                     shows a running program's output and answers\n"
-    "                              its input until Ctrl+C, without stopping it\n"
+    "  aci TEXT                    sends an ACI command line (at most 39 characters)\n"
+    "  console                     shows a running program's output and answers its\n"
+    "                              input until the program ends; Ctrl+C leaves it running\n"
     "  run and console also take:\n"
     "    --timestamps              each output line behind its arrival time\n"
     "                              (HH:MM:SS.mmm and a blank)\n"
     "    --log FILE                appends the output to FILE, each line behind\n"
     "                              its arrival time\n"
     "\n"
-    "detect, console, stop, reset, step, vars and send leave a running program\n"
-    "running while they find the board; the others stop and reset it first, as\n"
-    "the workbench does when it finds a board.\n"
+    "No command resets the board but download, run FILE, run --reset and reset.\n"
+    "detect, console, stop, step, vars and send leave a running program running;\n"
+    "run, download, upload, erase, startup-time and aci stop it first.\n"
     "\n"
-    "Program output goes to stdout unchanged; messages and progress to stderr.\n"
+    "stdout carries the command's result only: run and console the output of the\n"
+    "program they started or attached to, the others their result. Board output\n"
+    "met otherwise, messages and progress go to stderr. An input request is answered\n"
+    "only with a line the user gave: at the end of input, a time-out or a signal the\n"
+    "program is stopped and nothing is sent. With several boards, or a program read\n"
+    "from stdin, input requests are not answered (the program is stopped).\n"
     "\n"
     "exit codes:\n"
     "  0    done\n"
     "  1    usage error\n"
     "  2    board not found, link failure, or refused by the board's state\n"
-    "  3    program refused by the limit check\n"
+    "  3    program or value refused before sending (limits, zero byte, empty)\n"
     "  4    --timeout ran out (the program is stopped first)\n"
-    "  130  interrupted by Ctrl+C (the program is stopped first; console leaves\n"
-    "       it running)\n"
-    "With several boards the exit code is the worst of them.\n";
+    "  5    the program stopped before its end: an error, a breakpoint not asked\n"
+    "       for, or an input request left without an answer\n"
+    "  6    the result could not be written (stdout or the -o file)\n"
+    "  128+N  ended by signal N (SIGINT 130, SIGTERM 143, SIGHUP 129, SIGPIPE 141\n"
+    "       for a closed output); the program this command started is stopped\n"
+    "With several boards the result that means most wins: a signal, then 2, 6, 4,\n"
+    "5, 3, 1, 0.\n"
+    "\n"
+    "environment: TRAVIN_PORT  the port when no --port is given\n"
+    "\n"
+    "files: the port file tnport the workbench remembers its port in, and the\n"
+    "com<N> links that name each port's device: next to the program in a\n"
+    "self-contained folder, else in $XDG_CONFIG_HOME/travin (~/.config/travin).\n";
+
+// The folders of this copy, which differ between a self-contained folder
+// and an installation.
+std::string filesHere(const travin::Locations& here) {
+    return std::string("  here: ") + (here.installed ? "installed" : "self-contained") + "; tnport and com<N> in " +
+           here.configFolder + "\n\nsee also: travin-cli(1), travin(1), travin-board(1)\n";
+}
 
 int usageError(const std::string& problem) {
-    std::fprintf(stderr, "travin-cli: %s\n%s", problem.c_str(), kUsageText);
+    std::fprintf(stderr, "travin-cli: %s\ntry 'travin-cli --help'\n", problem.c_str());
     return kUsage;
-}
-
-bool readNumber(const std::string& text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && *end == '\0' && value > 0;
-}
-
-bool readCount(const std::string& text, int& value) {
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || v < 1 || v > 1000000) return false;
-    value = static_cast<int>(v);
-    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> words = device::arguments(argc, argv);
-    const std::size_t count = words.size();
-    Options o;
-    for (std::size_t i = 1; i < count; ++i) {
-        const std::string& a = words[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= count) return false;
-            out = words[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsageText, stdout);
-            return kDone;
-        } else if (a == "--port") {
-            if (!value(v)) return usageError("--port needs a name");
-            o.ports.push_back(v);
-        } else if (a == "--break") {
-            int line = 0;
-            if (!value(v) || !readCount(v, line)) return usageError("--break needs a line number from 1");
-            o.breaks.push_back(line);
-        } else if (a == "--timeout") {
-            if (!value(v) || !readNumber(v, o.timeoutSeconds)) return usageError("--timeout needs seconds");
-        } else if (a == "--detach") {
-            o.detach = true;
-        } else if (a == "--json") {
-            o.json = true;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--timestamps") {
-            o.timestamps = true;
-        } else if (a == "--log") {
-            if (!value(o.logFile) || o.logFile.empty()) return usageError("--log needs a file");
-        } else if (a == "-o") {
-            if (!value(o.outFile)) return usageError("-o needs a file");
-        } else if (a.size() > 1 && a[0] == '-' && o.command != "send") {
-            return usageError("unknown option " + a);
-        } else if (o.command.empty()) {
-            o.command = a;
-        } else {
-            o.args.push_back(a);
-        }
-    }
-
-    std::string problem;
-    if (!knownCommand(o.command, o.args.size(), problem)) return usageError(problem);
-    for (const auto& port : o.ports) {
-        const bool com = port.size() == 4 && port.starts_with("COM") && port[3] >= '1' && port[3] <= '8';
-        // A device path is absolute: /dev/ttyUSB0 here, \\.\COM10 on Windows.
-        if (!com && (port.empty() || !travin::filePath(port).is_absolute())) return usageError("not a port: " + port);
-    }
-    if (o.ports.size() > 1 && o.command != "download" && o.command != "run")
-        return usageError("several --port work with download and run only");
-    if (o.command == "erase" && !o.yes) return usageError("erase needs --yes");
-    if (!o.breaks.empty() && o.command != "run") return usageError("--break goes with run");
-    if (o.timeoutSeconds > 0 && o.command != "run") return usageError("--timeout goes with run");
-    if (o.detach && o.command != "run") return usageError("--detach goes with run");
-    if (o.json && o.command != "vars") return usageError("--json goes with vars");
-    if (!o.outFile.empty() && o.command != "upload") return usageError("-o goes with upload");
-    const bool streams = o.command == "run" || o.command == "console";
-    if (o.timestamps && !streams) return usageError("--timestamps goes with run and console");
-    if (!o.logFile.empty() && !streams) return usageError("--log goes with run and console");
-    if (o.command == "step" && !o.args.empty()) {
-        int n = 0;
-        if (!readCount(o.args[0], n)) return usageError("step needs a count from 1");
-    }
-    if (o.command == "send" && o.args[0].empty()) return usageError("send needs a character");
-    if (o.command == "vars") {
-        for (const auto& assignment : o.args) {
-            const bool letter = assignment.size() >= 3 && std::isalpha(static_cast<unsigned char>(assignment[0])) &&
-                                assignment[1] == '=';
-            if (!letter) return usageError("vars takes NAME=VALUE with NAME a letter A to Z: " + assignment);
-        }
-    }
-
+    // Before anything opens a file: a closed fd 0 would become the port.
     Terminal::catchInterrupt();
+    const std::vector<std::string> words = device::arguments(argc, argv);
+    const char* environmentPort = std::getenv("TRAVIN_PORT");
+    const ParsedCommandLine parsed = parseCommandLine(
+        std::vector<std::string>(words.begin() + (words.empty() ? 0 : 1), words.end()),
+        environmentPort ? std::optional<std::string>(environmentPort) : std::nullopt);
+
     Terminal terminal;
     StampedOutput stamped;
-    if (o.timestamps || !o.logFile.empty()) {
-        std::string why;
-        if (!stamped.start(o.timestamps, o.logFile, why)) {
-            std::fprintf(stderr, "travin-cli: %s\n", why.c_str());
-            return kUsage;
-        }
-        terminal.setOutputFilter([&stamped](std::string_view bytes) { return stamped.filter(bytes); });
+    std::string logProblem;
+    int result = kDone;
+    if (parsed.showHelp) {
+        terminal.writeOutput(std::string("travin-cli " TRAVIN_VERSION "\n\n") + kUsageText +
+                             filesHere(travin::locateFilesOfThisProgram()));
+    } else if (parsed.showVersion) {
+        terminal.writeOutput("travin-cli " TRAVIN_VERSION "\n");
+    } else if (!parsed.usageProblem.empty()) {
+        return usageError(parsed.usageProblem);
+    } else if (!stamped.start(parsed.options.timestamps, parsed.options.logFile, logProblem)) {
+        terminal.writeMessage(logProblem);
+        return kUsage;
+    } else {
+        if (parsed.options.timestamps || !parsed.options.logFile.empty())
+            terminal.setOutputFilter([&stamped](std::string_view bytes) { return stamped.filter(bytes); });
+        result = runCommand(parsed.options, terminal, travin::locateFilesOfThisProgram());
     }
-    return runCommand(o, terminal, travin::locateFilesOfThisProgram());
+    if (!terminal.closeOutput() && !Terminal::interrupted()) result = worseResult(result, kWriteFailed);
+    if (Terminal::interrupted()) {
+        result = worseResult(result, Terminal::stopExitCode());
+        const std::string failure = terminal.writeFailure();
+        terminal.writeMessage(failure.empty() ? Terminal::stopReason() : "cannot write the output: " + failure);
+    } else if (const std::string failure = terminal.writeFailure(); !failure.empty()) {
+        terminal.writeMessage("cannot write the output: " + failure);
+    }
+    return result;
 }

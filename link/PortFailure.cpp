@@ -28,6 +28,21 @@ PortFault portFaultFor(int error, bool throughLink) {
         case ENOTTY:
         case EISDIR:
             return PortFault::NotSerial;
+        case kErrorBadAddress:
+            return PortFault::BadAddress;
+        case kErrorHostNotFound:
+            return PortFault::HostNotFound;
+        case ECONNREFUSED:
+            return PortFault::ConnectionRefused;
+        case ETIMEDOUT:
+        case kErrorNoTelnetAnswer:
+            return PortFault::NoAnswer;
+        case kErrorComPortRefused:
+            return PortFault::ComPortRefused;
+        case ECONNRESET:
+        case ECONNABORTED:
+        case EPIPE:
+            return PortFault::ConnectionDropped;
         default:
             return PortFault::Other;
     }
@@ -35,7 +50,7 @@ PortFault portFaultFor(int error, bool throughLink) {
 
 namespace {
 
-std::string reasonFor(PortFault fault, int error) {
+std::string reasonFor(PortFault fault, int error, int waitedMs) {
     switch (fault) {
         case PortFault::NoSuchDevice:
             return "no such device";
@@ -47,6 +62,24 @@ std::string reasonFor(PortFault fault, int error) {
             return "in use by another program";
         case PortFault::NotSerial:
             return "not a serial device";
+        case PortFault::BadAddress:
+            return "not a network port address (rfc2217://HOST:PORT or socket://HOST:PORT)";
+        case PortFault::HostNotFound:
+            return "host not found";
+        case PortFault::ConnectionRefused:
+            return "connection refused (is the serial server running, and is this its port?)";
+        case PortFault::NoAnswer:
+            if (error == kErrorNoTelnetAnswer) {
+                return "the server did not answer the COM-PORT request within " + std::to_string(waitedMs) +
+                       " ms (is it an RFC 2217 server? socket:// reaches a raw one)";
+            }
+            return "no answer from the host within " + std::to_string(waitedMs) + " ms";
+        case PortFault::ComPortRefused:
+            return "the server refused the COM-PORT option: the port is served raw and speed changes will not "
+                   "reach the board (serve it with telnet(rfc2217), or use socket:// for a bridge that sets the "
+                   "speed itself)";
+        case PortFault::ConnectionDropped:
+            return "the connection dropped";
         case PortFault::Other:
             break;
     }
@@ -57,9 +90,10 @@ std::string reasonFor(PortFault fault, int error) {
 
 std::string describeOpenFailure(const OpenFailure& failure, const std::string& hint) {
     const bool throughLink = !failure.linkTarget.empty();
-    std::string text = failure.port + ": " + failure.path;
+    // A port opened by its path or address is named once.
+    std::string text = failure.port == failure.path ? failure.port : failure.port + ": " + failure.path;
     if (throughLink) text += " -> " + failure.linkTarget;
-    text += ": " + reasonFor(portFaultFor(failure.error, throughLink), failure.error);
+    text += ": " + reasonFor(portFaultFor(failure.error, throughLink), failure.error, failure.waitedMs);
     if (!hint.empty()) text += "; " + hint;
     return text;
 }

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "core/FilePath.h"
+#include "link/NetPortName.h"
 #include "link/SerialDriver.h"
 
 namespace travin {
@@ -47,6 +49,8 @@ std::string ComTarget::text() const {
             return target + " (not there)";
         case Kind::BuiltIn:
             return path;
+        case Kind::Network:
+            return target + " (network)";
         case Kind::Nothing:
             break;
     }
@@ -88,6 +92,11 @@ ComTarget SerialCatalogue::comTarget(int port) const {
     t.path = driver.devicePath("COM" + std::to_string(port));
     const fs::path device = filePath(t.path);
     std::error_code ec;
+    if (const std::string url = driver.networkAddress("COM" + std::to_string(port)); !url.empty()) {
+        t.kind = ComTarget::Kind::Network;
+        t.target = url;
+        return t;
+    }
     if (t.path == linkFor(port)) {
         if (fs::is_symlink(fs::symlink_status(device, ec))) t.target = pathText(fs::read_symlink(device, ec));
         t.kind = fs::exists(device, ec) ? ComTarget::Kind::Link : ComTarget::Kind::LinkNowhere;
@@ -124,6 +133,35 @@ bool SerialCatalogue::assign(int port, const SerialDevice& device, std::string& 
         std::error_code ignored;
         fs::remove(fresh, ignored);
         error = link + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+bool SerialCatalogue::assignNetwork(int port, const std::string& url, std::string& error) {
+    if (port < 1 || port > kPorts) {
+        error = "no such port";
+        return false;
+    }
+    if (!parseNetPortName(url)) {
+        error = "not a network port: " + url + " (rfc2217://HOST:PORT or socket://HOST:PORT)";
+        return false;
+    }
+    // Written beside the old entry and renamed over it, as a link is.
+    const std::string entry = linkFor(port);
+    const std::string fresh = entry + ".new";
+    std::error_code ec;
+    fs::remove(filePath(fresh), ec);
+    {
+        std::ofstream out(filePath(fresh), std::ios::binary | std::ios::trunc);
+        out << url << "\n";
+        if (!out.flush()) ec = std::make_error_code(std::errc::io_error);
+    }
+    if (!ec) fs::rename(filePath(fresh), filePath(entry), ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(filePath(fresh), ignored);
+        error = entry + ": " + ec.message();
         return false;
     }
     return true;

@@ -10,7 +10,9 @@
 //   SerialCatalogue     the list as the user sees it (the source's devices
 //                       plus pseudo-terminals reached through com<n> links),
 //                       what each COM number opens now, and giving a device
-//                       to a COM number by writing or removing its link
+//                       to a COM number by writing or removing its link,
+//                       or giving it a network port (a file holding the
+//                       address)
 //
 // Standard C++ only, so the command-line client shares it.
 #pragma once
@@ -63,10 +65,11 @@ struct ComTarget {
         LinkNowhere,   // the com<n> link, to a target that is gone
         BuiltIn,       // no link: /dev/ttyS<n-1>, which exists
         Nothing,       // no link and no /dev/ttyS<n-1>
+        Network,       // the com<n> entry is a file holding a network address
     };
     Kind kind = Kind::Nothing;
     std::string path;     // the link, or /dev/ttyS<n-1>
-    std::string target;   // the link's target as written
+    std::string target;   // the link's target as written, or the network address
     // For the dialog: "/dev/serial/by-id/... (link)", "/dev/ttyS1",
     // "nothing there", ...
     std::string text() const;
@@ -89,6 +92,11 @@ public:
     // Points com<port> at the device (its by-id name where it has one),
     // replacing an older link; false with `error` set when that fails.
     bool assign(int port, const SerialDevice& device, std::string& error);
+    // Writes com<port> as a file whose one line is the network address
+    // `url` (rfc2217://HOST:PORT or socket://HOST:PORT), replacing a link or
+    // an older address; false with `error` set for a malformed address or
+    // when writing fails.
+    bool assignNetwork(int port, const std::string& url, std::string& error);
     // Removes com<port>, so the COM number opens /dev/ttyS<port-1> again.
     bool unassign(int port, std::string& error);
 

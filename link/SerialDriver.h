@@ -32,6 +32,12 @@
 // otherwise /dev/ttyS<n-1>. This resolution lives here and nowhere else. On
 // Windows the name is opened as given.
 //
+// Network ports: "rfc2217://HOST:PORT" and "socket://HOST:PORT" open a TCP
+// connection instead (SioOpenDevice takes them as names, and a com<n> entry
+// that is a small file whose one line is such an address gives that COM
+// number to it). The same calls then work on the connection, with the same
+// time-outs; see SerialDriverNet.cpp.
+//
 // When an open fails, lastOpenFailure() tells what was opened and why (see
 // link/PortFailure.h); it is cleared by the next open that succeeds.
 #pragma once
@@ -39,6 +45,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -78,6 +85,10 @@ public:
     // names are opened as given.
     bool SioNameMoved(int handle, const std::string& name) const;
 
+    // The network address `name` reaches: the name itself when it is one,
+    // the one line of a com<n> entry that is a file holding one, else "".
+    std::string networkAddress(const std::string& name) const;
+
     // The folder of the com<n> entries, ending with a separator.
     const std::string& linkFolder() const { return deviceFolder; }
 
@@ -94,6 +105,19 @@ private:
     // Records the failure of an open of `name` at `path` with `error`.
     void openFailed(const std::string& name, const std::string& path, int error);
 
+    // The network half (SerialDriverNet.cpp): the open of `name`, reached
+    // through `path`, as the address `url`, and the calls on its handle.
+    class NetPort;
+    bool isNetwork(int handle) const { return netPorts.count(handle) != 0; }
+    int openNetwork(const std::string& name, const std::string& path, const std::string& url, int baud);
+    int netBaud(int handle, int baud);
+    int netPutChars(int handle, const std::uint8_t* bytes, int count);
+    int netGetChars(int handle, std::uint8_t* buffer, int count);
+    int netTest(int handle);
+    Wait netWaitReadable(int handle, int milliseconds);
+    bool netNameMoved(int handle, const std::string& name) const;
+    void netClose(int handle);
+
     NoticeFn showNotice;
     std::string deviceFolder;
     OpenFailure openFailure;
@@ -103,6 +127,8 @@ private:
     // Bytes taken in by SioWaitReadable and not yet read, by handle (only
     // where the platform cannot wait without reading).
     std::map<int, std::vector<std::uint8_t>> heldBytes;
+    // The open network ports, by handle (their socket).
+    std::map<int, std::shared_ptr<NetPort>> netPorts;
 };
 
 }  // namespace travin

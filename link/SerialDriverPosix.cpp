@@ -182,6 +182,7 @@ std::string SerialDriver::devicePath(const std::string& name) const {
 }
 
 bool SerialDriver::SioNameMoved(int handle, const std::string& name) const {
+    if (isNetwork(handle)) return netNameMoved(handle, name);
     const std::string path = devicePath(name);
     if (handle < 0 || path.empty()) return false;
     struct stat open;
@@ -195,10 +196,14 @@ bool SerialDriver::SioNameMoved(int handle, const std::string& name) const {
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;
+    if (const std::string url = networkAddress(name); !url.empty()) return openNetwork(name, path, url, baud);
     return openResolved(name, path, baud);
 }
 
-int SerialDriver::SioOpenDevice(const std::string& path, int baud) { return openResolved(path, path, baud); }
+int SerialDriver::SioOpenDevice(const std::string& path, int baud) {
+    if (!networkAddress(path).empty()) return openNetwork(path, path, path, baud);
+    return openResolved(path, path, baud);
+}
 
 int SerialDriver::openResolved(const std::string& name, const std::string& path, int baud) {
     // Non-blocking from the start, so that the open itself never waits for a
@@ -267,6 +272,7 @@ int SerialDriver::openResolved(const std::string& name, const std::string& path,
 }
 
 int SerialDriver::SioBaud(int handle, int baud) {
+    if (isNetwork(handle)) return netBaud(handle, baud);
     termios tio{};
     if (tcgetattr(handle, &tio) != 0) return 0;
     speed_t speed;
@@ -282,6 +288,7 @@ int SerialDriver::SioBaud(int handle, int baud) {
 }
 
 int SerialDriver::SioPutChars(int handle, const std::uint8_t* bytes, int count) {
+    if (isNetwork(handle)) return netPutChars(handle, bytes, count);
     if (count <= 0) return 1;
     // The system may take a frame in parts (a full output queue); finish it
     // within the write time-out rather than lose the rest.
@@ -308,6 +315,7 @@ int SerialDriver::SioPutChars(int handle, const std::uint8_t* bytes, int count) 
 }
 
 int SerialDriver::SioGetChars(int handle, std::uint8_t* buffer, int count) {
+    if (isNetwork(handle)) return netGetChars(handle, buffer, count);
     if (count <= 0) return 0;
     // Return once count bytes arrived, or at the time-out with what came.
     const Clock::time_point deadline = deadlineFor(count);
@@ -339,6 +347,7 @@ int SerialDriver::SioGetChars(int handle, std::uint8_t* buffer, int count) {
 }
 
 int SerialDriver::SioTest(int handle) {
+    if (isNetwork(handle)) return netTest(handle);
     // A device that is gone (an unplugged adapter, a pseudo-terminal whose
     // other side closed) is not always refused by the count query; poll()
     // reports its hang-up for sure.
@@ -356,6 +365,7 @@ int SerialDriver::SioTest(int handle) {
 }
 
 SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
+    if (isNetwork(handle)) return netWaitReadable(handle, milliseconds);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -379,6 +389,7 @@ SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
 
 void SerialDriver::SioClose(int handle) {
     if (handle < 0) return;
+    if (isNetwork(handle)) return netClose(handle);
     const auto kept = originalSettings.find(handle);
     if (kept != originalSettings.end()) {
         termios original{};

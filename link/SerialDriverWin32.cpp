@@ -94,18 +94,23 @@ std::string SerialDriver::devicePath(const std::string& name) const {
     return name;
 }
 
-bool SerialDriver::SioNameMoved(int, const std::string&) const {
-    // A COM name here is the port itself, never an entry that can move.
-    return false;
+bool SerialDriver::SioNameMoved(int handle, const std::string& name) const {
+    // A COM name here is the port itself, never an entry that can move; only
+    // the address of a network port given to it can change.
+    return isNetwork(handle) && netNameMoved(handle, name);
 }
 
 int SerialDriver::SioOpen(const std::string& name, int baud) {
     const std::string path = devicePath(name);
     if (path.empty()) return kInvalidHandle;
+    if (const std::string url = networkAddress(name); !url.empty()) return openNetwork(name, path, url, baud);
     return openResolved(name, path, baud);
 }
 
-int SerialDriver::SioOpenDevice(const std::string& path, int baud) { return openResolved(path, path, baud); }
+int SerialDriver::SioOpenDevice(const std::string& path, int baud) {
+    if (!networkAddress(path).empty()) return openNetwork(path, path, path, baud);
+    return openResolved(path, path, baud);
+}
 
 int SerialDriver::openResolved(const std::string& name, const std::string& path, int baud) {
     // Not shared, an existing device, synchronous.
@@ -160,6 +165,7 @@ int SerialDriver::openResolved(const std::string& name, const std::string& path,
 }
 
 int SerialDriver::SioBaud(int handle, int baud) {
+    if (isNetwork(handle)) return netBaud(handle, baud);
     HANDLE h = toHandle(handle);
     DCB dcb;
     std::memset(&dcb, 0, sizeof dcb);
@@ -174,6 +180,7 @@ int SerialDriver::SioBaud(int handle, int baud) {
 }
 
 int SerialDriver::SioPutChars(int handle, const std::uint8_t* bytes, int count) {
+    if (isNetwork(handle)) return netPutChars(handle, bytes, count);
     if (count <= 0) return 1;
     HANDLE h = toHandle(handle);
     // One synchronous write may end at the write time-out with only part of
@@ -186,6 +193,7 @@ int SerialDriver::SioPutChars(int handle, const std::uint8_t* bytes, int count) 
 }
 
 int SerialDriver::SioGetChars(int handle, std::uint8_t* buffer, int count) {
+    if (isNetwork(handle)) return netGetChars(handle, buffer, count);
     if (count <= 0) return 0;
     // Bytes the wait took in come first, in the order they arrived.
     int given = 0;
@@ -206,6 +214,7 @@ int SerialDriver::SioGetChars(int handle, std::uint8_t* buffer, int count) {
 }
 
 int SerialDriver::SioTest(int handle) {
+    if (isNetwork(handle)) return netTest(handle);
     HANDLE h = toHandle(handle);
     // Also clears a pending line-error condition, which would otherwise stop
     // all further transfers; the error bits themselves are not needed.
@@ -219,6 +228,7 @@ int SerialDriver::SioTest(int handle) {
 }
 
 SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
+    if (isNetwork(handle)) return netWaitReadable(handle, milliseconds);
     const int waiting = SioTest(handle);
     if (waiting < 0) return Wait::LineBroken;
     if (waiting > 0) return Wait::Readable;
@@ -245,6 +255,7 @@ SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
 
 void SerialDriver::SioClose(int handle) {
     if (handle == kInvalidHandle) return;
+    if (isNetwork(handle)) return netClose(handle);
     heldBytes.erase(handle);
     CloseHandle(toHandle(handle));
 }

@@ -6,6 +6,9 @@
 
 namespace vboard {
 
+using travin::lang::parseProgram;
+using travin::lang::parseStatementLine;
+
 namespace {
 
 struct RunError {
@@ -17,11 +20,15 @@ std::int32_t wrap(std::int64_t v) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(v)));
 }
 
-std::int32_t inRange(std::int32_t v, std::int32_t lo, std::int32_t hi, const char* what) {
-    if (v < lo || v > hi)
-        throw RunError{std::string(what) + " " + std::to_string(v) + " is not " + std::to_string(lo) + " to " +
-                       std::to_string(hi)};
-    return v;
+// Every argument against the range the language's table gives it, in the
+// order of the parameters.
+void checkRanges(const Builtin& b, const std::vector<std::int32_t>& a, std::size_t from) {
+    for (std::size_t i = from; i < b.params.size() && i < a.size(); ++i) {
+        const travin::lang::BuiltinParam& p = b.params[i];
+        if (a[i] < p.min || a[i] > p.max)
+            throw RunError{std::string(p.what) + " " + std::to_string(a[i]) + " is not " + std::to_string(p.min) +
+                           " to " + std::to_string(p.max)};
+    }
 }
 
 const char* kindName(Stmt::Kind k) {
@@ -322,8 +329,7 @@ std::int32_t TravinInterpreter::evaluate(const Expr& e, ExecutorHost& host) {
 }
 
 Module& TravinInterpreter::module(const Builtin& b, std::int32_t address, std::uint64_t nowMs) {
-    if (address < 1 || address > 8)
-        throw RunError{"module address " + std::to_string(address) + " is not 1 to 8"};
+    checkRanges(b, {address}, 0);
     Module* m = modules_.at(address);
     if (!m) throw RunError{"no module at address " + std::to_string(address)};
     const ModuleType t = m->type();
@@ -361,7 +367,9 @@ std::int32_t TravinInterpreter::callBuiltin(const Expr& call, ExecutorHost& host
     const std::uint64_t now = host.nowMs();
     const std::string name = b.name;
     Module* m = b.target == BuiltinTarget::None ? nullptr : &module(b, a[0], now);
-    const auto mode = [&](std::size_t i) { return inRange(a[i], 0, 255, "mode"); };
+    // The module's address was checked with the module; the rest now, so
+    // that nothing below acts on a value out of its range.
+    checkRanges(b, a, m ? 1 : 0);
 
     if (name == "getchar") {
         const auto c = host.takeCharacter();
@@ -369,28 +377,24 @@ std::int32_t TravinInterpreter::callBuiltin(const Expr& call, ExecutorHost& host
     }
     if (name == "geterr") {
         const int n = modules_.commErrors();
-        if (inRange(a[0], 0, 1, "reset flag") == 1) modules_.setCommErrors(0);
+        if (a[0] == 1) modules_.setCommErrors(0);
         return n;
     }
     if (name == "getnminit") return modules_.count();
     if (name == "getstat") return m->statusByte();
     if (name == "gettype") return moduleTypeCode(m->type());
     if (name == "getver") return m->version();
-    if (name == "peek") return modules_.peek(inRange(a[0], 0, ModuleNetwork::kMemorySize - 1, "address"));
+    if (name == "peek") return modules_.peek(a[0]);
     if (name == "poke") {
-        const int address = inRange(a[0], 0, ModuleNetwork::kMemorySize - 1, "address");
-        modules_.poke(address, static_cast<std::uint8_t>(inRange(a[1], 0, 255, "data")));
+        modules_.poke(a[0], static_cast<std::uint8_t>(a[1]));
         return 0;
     }
-    if (name == "retrieve") return host.storedValue(inRange(a[0], 0, 249, "EEPROM address"));
+    if (name == "retrieve") return host.storedValue(a[0]);
     if (name == "store") {
-        host.setStoredValue(inRange(a[0], 0, 249, "EEPROM address"), a[1]);
+        host.setStoredValue(a[0], a[1]);
         return 0;
     }
-    if (name == "testbit") {
-        const int bit = inRange(a[1], 1, 32, "bit");
-        return (static_cast<std::uint32_t>(a[0]) >> (bit - 1)) & 1u;
-    }
+    if (name == "testbit") return (static_cast<std::uint32_t>(a[0]) >> (a[1] - 1)) & 1u;
     if (name == "nmreset") {
         modules_.resetAll(now);
         return 0;
@@ -402,7 +406,7 @@ std::int32_t TravinInterpreter::callBuiltin(const Expr& call, ExecutorHost& host
     if (name == "gethome") return m->homePosition();
     if (name == "getpos") return m->position();
     if (name == "homing") {
-        m->setHoming(mode(1));
+        m->setHoming(a[1]);
         return 0;
     }
     if (name == "resetpos") {
@@ -410,7 +414,7 @@ std::int32_t TravinInterpreter::callBuiltin(const Expr& call, ExecutorHost& host
         return 0;
     }
     if (name == "stopmot") {
-        m->stopMotor(mode(1));
+        m->stopMotor(a[1]);
         return 0;
     }
     if (name == "waitmove") {
@@ -427,56 +431,46 @@ std::int32_t TravinInterpreter::callBuiltin(const Expr& call, ExecutorHost& host
     }
     if (name == "svgain") {
         std::array<std::int32_t, 10> p{};
-        static const std::int32_t kMax[10] = {32767, 32767, 32767, 32767, 255, 255, 32767, 255, 255, 255};
-        static const char* const kWhat[10] = {"position gain", "derivative gain", "integral gain",
-                                              "integration limit", "output limit", "current limit",
-                                              "position error limit", "servo rate divisor",
-                                              "deadband compensation", "step rate multiplier"};
-        for (std::size_t i = 0; i < 10; ++i) p[i] = inRange(a[i + 1], 0, kMax[i], kWhat[i]);
+        std::copy(a.begin() + 1, a.begin() + 11, p.begin());
         m->servoGain(p);
         return 0;
     }
     if (name == "svtraj") {
-        m->servoTrajectory(mode(1), a[2], inRange(a[3], 0, 750000, "velocity"),
-                           inRange(a[4], 0, std::numeric_limits<std::int32_t>::max(), "acceleration"),
-                           inRange(a[5], 0, 255, "PWM"));
+        m->servoTrajectory(a[1], a[2], a[3], a[4], a[5]);
         return 0;
     }
     // Stepper.
     if (name == "getstin") return m->stepperInputs();
     if (name == "stoutput") {
-        m->stepperOutputs(mode(1));
+        m->stepperOutputs(a[1]);
         return 0;
     }
     if (name == "stparam") {
-        m->stepperParameters(mode(1), inRange(a[2], 1, 250, "minimum speed"), inRange(a[3], 0, 255, "running current"),
-                             inRange(a[4], 0, 255, "holding current"), inRange(a[5], 0, 255, "thermal limit"));
+        m->stepperParameters(a[1], a[2], a[3], a[4], a[5]);
         return 0;
     }
     if (name == "sttraj") {
-        m->stepperTrajectory(mode(1), a[2], inRange(a[3], 1, 250, "velocity"), inRange(a[4], 1, 255, "acceleration"));
+        m->stepperTrajectory(a[1], a[2], a[3], a[4]);
         return 0;
     }
     // I/O.
-    if (name == "getioad") return m->analog(inRange(a[1], 1, 3, "analog input"));
+    if (name == "getioad") return m->analog(a[1]);
     if (name == "getioin") return m->ioInputs();
     if (name == "gettmr") return m->timerValue(now);
     if (name == "iodir") {
-        const int pin = inRange(a[1], 1, 12, "I/O bit");
-        m->setDirection(pin, inRange(a[2], 0, 1, "direction") == 1);
+        m->setDirection(a[1], a[2] == 1);
         return 0;
     }
     if (name == "iooutput") {
-        const int pin = inRange(a[1], 1, 12, "I/O bit");
-        m->setOutput(pin, inRange(a[2], 0, 1, "output value") == 1);
+        m->setOutput(a[1], a[2] == 1);
         return 0;
     }
     if (name == "iopwm") {
-        m->setPwm(inRange(a[1], 0, 255, "PWM1"), inRange(a[2], 0, 255, "PWM2"));
+        m->setPwm(a[1], a[2]);
         return 0;
     }
     if (name == "iotimer") {
-        m->setTimerMode(mode(1), now);
+        m->setTimerMode(a[1], now);
         return 0;
     }
     throw RunError{"'" + name + "' is not available"};

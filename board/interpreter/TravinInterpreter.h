@@ -26,7 +26,7 @@
 
 #include "board/Executor.h"
 #include "board/interpreter/Modules.h"
-#include "board/interpreter/Program.h"
+#include "lang/Program.h"
 
 #include <array>
 #include <cstdint>
@@ -35,6 +35,17 @@
 #include <vector>
 
 namespace vboard {
+
+// The language is the workbench's shared library; the board runs what it parses.
+using travin::lang::Builtin;
+using travin::lang::BuiltinTarget;
+using travin::lang::Expr;
+using travin::lang::kMaxLineLength;
+using travin::lang::Line;
+using travin::lang::ParsedLine;
+using travin::lang::PrintItem;
+using travin::lang::Program;
+using travin::lang::Stmt;
 
 class TravinInterpreter : public Executor {
 public:

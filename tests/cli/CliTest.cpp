@@ -18,109 +18,16 @@
 #include <vector>
 
 #include "board/VirtualBoard.h"
+#include "tests/cli/CliProcess.h"
 #include "tests/support/RawPty.h"
 #include "tests/support/TestFolder.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-    long long elapsedMs = 0;
-};
-
-// A running travin-cli with its three standard streams on pipes.
-class CliProcess {
-public:
-    CliProcess(const std::vector<std::string>& args, const std::string& input) : started(Clock::now()) {
-        int in[2], out[2], err[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) return;
-        pid = ::fork();
-        if (pid == 0) {
-            ::dup2(in[0], 0);
-            ::dup2(out[1], 1);
-            ::dup2(err[1], 2);
-            for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-            std::vector<char*> argv{const_cast<char*>(TRAVIN_CLI_EXE)};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            ::execv(TRAVIN_CLI_EXE, argv.data());
-            ::_exit(127);
-        }
-        ::close(in[0]);
-        ::close(out[1]);
-        ::close(err[1]);
-        if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
-        ::close(in[1]);
-        outFd = out[0];
-        errFd = err[0];
-    }
-
-    void interrupt() { ::kill(pid, SIGINT); }
-
-    // Collects both streams to their end and the exit code.
-    Outcome finish() {
-        Outcome o;
-        const auto deadline = Clock::now() + std::chrono::seconds(60);
-        while ((outFd >= 0 || errFd >= 0) && Clock::now() < deadline) {
-            pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-            if (::poll(fds, 2, 1000) <= 0) continue;
-            drain(fds[0], outFd, o.out);
-            drain(fds[1], errFd, o.err);
-        }
-        int status = 0;
-        if (outFd >= 0 || errFd >= 0) ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
-        o.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-        o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-        return o;
-    }
-
-private:
-    static void drain(const pollfd& entry, int& fd, std::string& into) {
-        if (fd < 0 || !(entry.revents & (POLLIN | POLLHUP))) return;
-        char buffer[4096];
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            into.append(buffer, static_cast<std::size_t>(n));
-        } else {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-
-    Clock::time_point started;
-    pid_t pid = -1;
-    int outFd = -1, errFd = -1;
-};
-
-Outcome runCli(const std::vector<std::string>& args, const std::string& input = {}) {
-    return CliProcess(args, input).finish();
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using namespace travin::clitest;
 
 // A program that never ends on its own.
 constexpr const char* kEndless = "A = 0\r\nwhile 1 = 1\r\n  A = A + 1\r\nwend\r\n";
-
-template <typename Condition>
-bool waitFor(Condition condition, int ms) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (!condition()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 class CliTest : public ::testing::Test {
 protected:
@@ -283,6 +190,7 @@ TEST_F(CliTest, ABoardThatHangsUpMidDownloadExitsTwoWithTheWorkbenchsReason) {
     EXPECT_NE(o.err.find("Downloading"), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Serial Communications Error ("), std::string::npos) << o.err;
     EXPECT_NE(o.err.find("Download Failed"), std::string::npos) << o.err;
+    EXPECT_EQ(o.err.find("Press OK"), std::string::npos) << "advice for the window: " << o.err;
 }
 
 TEST_F(CliTest, TimeoutStopsTheProgramAndExitsFour) {
@@ -295,7 +203,7 @@ TEST_F(CliTest, TimeoutStopsTheProgramAndExitsFour) {
 
 TEST_F(CliTest, CtrlCStopsTheProgramAndExits130) {
     const std::string program = file("endless.tn", kEndless);
-    CliProcess cli({"--port", board->slavePath(), "run", program}, {});
+    CliProcess cli({"--port", board->slavePath(), "run", program});
     ASSERT_TRUE(waitFor([&] { return board->running(); }, 10000));
     cli.interrupt();
     const Outcome o = cli.finish();
@@ -303,14 +211,42 @@ TEST_F(CliTest, CtrlCStopsTheProgramAndExits130) {
     EXPECT_FALSE(board->running());
 }
 
-TEST_F(CliTest, UsageErrorsExitOne) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"fly"}, {"download"}, {"erase"}, {"--port", "COM9", "detect"},
-          {"--port", "COM1", "--port", "COM2", "vars"}, {"vars", "AB"}}) {
+TEST_F(CliTest, UsageErrorsExitOneWithOneLineAndTheHelpHintBeforeAnyByteIsSent) {
+    const std::string port = board->slavePath();
+    const std::string program = file("ten.tn", "A = 1\r\n' a comment\r\nstart:\r\nprint A\r\nend\r\n");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"fly"},
+             {"download"},
+             {"erase"},
+             {"--port", "COM9", "detect"},
+             {"--port", "COM1", "--port", "COM2", "vars"},
+             {"--port", port, "--port", port, "stop"},
+             {"--port", "COM1", "--port", "com1", "stop"},
+             {"--port", port, "vars", "AB"},
+             {"--port", port, "vars", "A=0x10"},
+             {"--port", port, "vars", "A=12x"},
+             {"--port", port, "vars", "A=1", "B=abc", "C=3"},
+             {"--port", port, "vars", "A=2147483648"},
+             {"--port", port, "run", "--detach", "--timeout", "2"},
+             {"--port", port, "upload", "-o", ""},
+             {"--port", port, "upload", "-o", folder + "/missing/out.tn"},
+             {"--port", port, "run", program, "--break", "1", "--break", "4", "--break", "5", "--break", "1"},
+             {"--port", port, "run", program, "--break", "1", "--break", "4", "--break", "5", "--break", "6"},
+             {"--port", port, "run", program, "--break", "99"},
+             {"--port", port, "run", program, "--break", "2"},
+             {"--port", port, "run", program, "--break", "3"},
+             {"--port", port, "aci", "A = 1234567890 + 1234567890 + 1234567890"},
+             {"--port", port, "--json", "erase", "--yes"},
+             {"--port=", "detect"},
+         }) {
         const Outcome o = runCli(args);
-        EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args);
-        EXPECT_NE(o.err.find("usage: travin-cli"), std::string::npos);
+        EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args) << o.err;
+        EXPECT_NE(o.err.find("try 'travin-cli --help'"), std::string::npos) << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 2) << o.err;
+        EXPECT_EQ(o.out, "");
     }
+    EXPECT_TRUE(board->record().syncs().empty()) << "nothing reached the board";
 }
 
 // Every output line behind "HH:MM:SS.mmm ", the times in order; the lines
@@ -369,7 +305,7 @@ TEST_F(CliTest, TimestampsAndLogGoWithRunAndConsoleOnly) {
          {std::vector<std::string>{"detect", "--timestamps"}, {"vars", "--log", folder + "/x.log"}, {"run", "--log"}}) {
         const Outcome o = runCli(args);
         EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args);
-        EXPECT_NE(o.err.find("usage: travin-cli"), std::string::npos);
+        EXPECT_NE(o.err.find("try 'travin-cli --help'"), std::string::npos) << o.err;
     }
     const Outcome o = runCli({"--port", board->slavePath(), "console", "--log", folder + "/no/such/folder.log"});
     EXPECT_EQ(o.exitCode, 1);

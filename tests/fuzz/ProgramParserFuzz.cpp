@@ -1,16 +1,21 @@
-// Fuzz target: the virtual board's reading of a stored program, and of one
-// line on its own as an ACI command is read.
+// Fuzz target: the language library's reading of a program (as the virtual
+// board reads a stored one and the listing checks it), and of one line on its
+// own as an ACI command is read.
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
-#include "board/interpreter/Program.h"
+#include "lang/Program.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const vboard::Program program = vboard::parseProgram(bytes);
+    const travin::lang::Program program = travin::lang::parseProgram(bytes);
     if (program.size > bytes.size()) std::abort();
+    // Every problem stands on a line of the program, and the first is the error.
+    for (const auto& d : program.diagnostics)
+        if (d.line < 1 || static_cast<std::size_t>(d.line) > program.lines.size() || d.column < 1) std::abort();
+    if (program.error.has_value() != !program.diagnostics.empty()) std::abort();
     const std::string_view first = bytes.substr(0, bytes.find('\r'));
-    (void)vboard::parseStatementLine(first);
+    (void)travin::lang::parseStatementLine(first);
     return 0;
 }

@@ -93,4 +93,9 @@ for size in 16 32 48 256; do
     [ -s "$prefix/share/icons/hicolor/${size}x${size}/apps/org.travin.Workbench.png" ] || fail "no ${size}px icon"
 done
 [ -s "$prefix/share/man/man1/travin.1.gz" ] && [ -s "$prefix/share/man/man1/travin-board.1.gz" ] || fail "man pages"
+[ -s "$prefix/share/man/man1/travin-cli.1.gz" ] || fail "no travin-cli(1)"
+gzip -dc "$prefix/share/man/man1/travin.1.gz" | grep -q "travin-cli (1)" || fail "travin(1) does not point to travin-cli(1)"
+[ -s "$prefix/share/bash-completion/completions/travin-cli" ] || fail "no bash completion"
+[ -s "$prefix/share/zsh/vendor-completions/_travin-cli" ] || fail "no zsh completion"
+[ -s "$prefix/share/fish/vendor_completions.d/travin-cli.fish" ] || fail "no fish completion"
 echo "installed tree works"

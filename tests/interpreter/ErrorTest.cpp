@@ -108,7 +108,15 @@ INSTANTIATE_TEST_SUITE_P(Runtime, ProgramErrors, ::testing::Values(
     ErrorCase{"ForStepZero", program({"for I = 1 to 2 step 0", "next"}), 0, "Error in line 1: 'for' with step 0\r\n",
               false},
     ErrorCase{"NextWithoutRunningFor", program({"goto inside", "for I = 1 to 2", "inside:", "next"}), 3,
-              "Error in line 4: 'next' reached without running its 'for'\r\n", false}
+              "Error in line 4: 'next' reached without running its 'for'\r\n", false},
+    // The servo's rate divisor and step multiplier start at 1, as the
+    // catalogue says; a 0 there used to be taken.
+    ErrorCase{"ServoRateDivisorZero", program({"svgain(1, 100, 1000, 0, 0, 255, 0, 2000, 0, 1, 1)"}), 0,
+              "Error in line 1: servo rate divisor 0 is not 1 to 255\r\n", false},
+    ErrorCase{"StepRateMultiplierZero", program({"svgain(1, 100, 1000, 0, 0, 255, 0, 2000, 1, 1, 0)"}), 0,
+              "Error in line 1: step rate multiplier 0 is not 1 to 255\r\n", false},
+    ErrorCase{"FirstOfSeveralOutOfRangeByParameterOrder", program({"sttraj(2, 135, 0, 0, 0)"}), 0,
+              "Error in line 1: velocity 0 is not 1 to 250\r\n", false}
 ), [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProgramErrorsAfter, AFixedProgramRunsAfterALoadOfTheFix) {

@@ -7,7 +7,9 @@
 #include <QButtonGroup>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -22,6 +24,7 @@
 #include "app/SerialDevicesForm.h"
 #include "app/TComPortForm.h"
 #include "link/SerialCatalogue.h"
+#include "tests/support/TestFolder.h"
 
 namespace travin::testing {
 namespace {
@@ -199,6 +202,44 @@ TEST(DevicesWindow, GivingADeviceToAPortWritesItsLinkAndChecksThatPort) {
     EXPECT_EQ(portRow.toStdString(), kFtdi.byIdPath + " (not there)");
     EXPECT_TRUE(removable);
     EXPECT_EQ(lb.state().selectedPort, 3);
+}
+
+TEST(DevicesWindow, GivingANetworkPortToAPortWritesItsAddressAndShowsIt) {
+    ensureApp();
+    LinkBench lb;
+    FixedDevices devices;
+    lb.wb().catalogue.useSource(devices);
+    SerialDevicesForm form(lb.wb().catalogue, nullptr);
+    form.selectPort(4);
+    EXPECT_EQ(form.NetworkButton->text(), "Give a network port to COM4...");
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        offered = box->textValue();
+        box->setTextValue(" rfc2217://127.0.0.1:3001 ");
+        box->accept();
+    });
+    form.NetworkButton->click();
+    EXPECT_EQ(offered, "rfc2217://");
+    EXPECT_EQ(readBytes(lb.folder.path + "com4"), "rfc2217://127.0.0.1:3001\n");
+    EXPECT_EQ(rowTexts(form.PortTable, 3), QStringList({"COM4", "rfc2217://127.0.0.1:3001 (network)"}));
+    EXPECT_EQ(form.MessageLabel->text(), "COM4 now opens rfc2217://127.0.0.1:3001");
+    EXPECT_TRUE(form.RemoveButton->isEnabled());
+
+    // A malformed address changes nothing and says why; the box offered the
+    // address that holds.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        offered = box->textValue();
+        box->setTextValue("rfc2217://lab-pi");
+        box->accept();
+    });
+    form.NetworkButton->click();
+    EXPECT_EQ(offered, "rfc2217://127.0.0.1:3001");
+    EXPECT_TRUE(form.MessageLabel->text().startsWith("not a network port")) << form.MessageLabel->text().toStdString();
+    EXPECT_EQ(readBytes(lb.folder.path + "com4"), "rfc2217://127.0.0.1:3001\n");
 }
 
 // A workbench over the fakes, but with the Qt timer as its monitor timer.

@@ -129,5 +129,36 @@ TEST_F(Assigning, APseudoTerminalShowsThroughItsLinkOnce) {
     EXPECT_EQ(catalogue.soleUsbAdapter()->path, "/dev/ttyUSB1");
 }
 
+TEST_F(Assigning, ANetworkPortReplacesALinkShowsAsItsAddressAndGoesAgain) {
+    Pty pty;
+    std::string error;
+    ASSERT_TRUE(catalogue.assign(5, {pty.slave, "", "", "", "", -1, -1, ""}, error)) << error;
+    ASSERT_TRUE(catalogue.assignNetwork(5, "rfc2217://127.0.0.1:3001", error)) << error;
+    EXPECT_FALSE(fs::is_symlink(fs::symlink_status(folder / "com5"))) << "the link made way for the address";
+    EXPECT_EQ(readBytes(folder / "com5"), "rfc2217://127.0.0.1:3001\n");
+    EXPECT_FALSE(fs::exists(folder / "com5.new"));
+    ComTarget target = catalogue.comTarget(5);
+    EXPECT_EQ(target.kind, ComTarget::Kind::Network);
+    EXPECT_EQ(target.text(), "rfc2217://127.0.0.1:3001 (network)");
+    EXPECT_EQ(driver.networkAddress("COM5"), "rfc2217://127.0.0.1:3001");
+    // Not a device: the list does not show it.
+    EXPECT_TRUE(catalogue.devices().empty());
+
+    ASSERT_TRUE(catalogue.assignNetwork(5, "socket://bench-pi:4000", error)) << error;
+    EXPECT_EQ(catalogue.comTarget(5).text(), "socket://bench-pi:4000 (network)");
+    // A malformed address is refused and the old one stays.
+    EXPECT_FALSE(catalogue.assignNetwork(5, "rfc2217://bench-pi", error));
+    EXPECT_NE(error.find("not a network port"), std::string::npos) << error;
+    EXPECT_FALSE(catalogue.assignNetwork(9, "rfc2217://bench-pi:4000", error));
+    EXPECT_EQ(catalogue.comTarget(5).target, "socket://bench-pi:4000");
+
+    ASSERT_TRUE(catalogue.unassign(5, error)) << error;
+    EXPECT_EQ(catalogue.comTarget(5).path, "/dev/ttyS4");
+    // A file that holds something else is no network port.
+    writeBytes(folder / "com6", "/dev/ttyUSB0\n");
+    EXPECT_NE(catalogue.comTarget(6).kind, ComTarget::Kind::Network);
+    EXPECT_EQ(driver.networkAddress("COM6"), "");
+}
+
 }  // namespace
 }  // namespace travin::testing

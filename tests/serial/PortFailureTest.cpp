@@ -39,13 +39,28 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorRow{EWOULDBLOCK, true, PortFault::InUse},
                       ErrorRow{ENOTTY, true, PortFault::NotSerial},
                       ErrorRow{EISDIR, false, PortFault::NotSerial},
-                      ErrorRow{EINVAL, false, PortFault::Other}));
+                      ErrorRow{EINVAL, false, PortFault::Other},
+                      ErrorRow{kErrorBadAddress, false, PortFault::BadAddress},
+                      ErrorRow{kErrorHostNotFound, true, PortFault::HostNotFound},
+                      ErrorRow{ECONNREFUSED, false, PortFault::ConnectionRefused},
+                      ErrorRow{ETIMEDOUT, false, PortFault::NoAnswer},
+                      ErrorRow{kErrorNoTelnetAnswer, true, PortFault::NoAnswer},
+                      ErrorRow{kErrorComPortRefused, false, PortFault::ComPortRefused},
+                      ErrorRow{ECONNRESET, false, PortFault::ConnectionDropped},
+                      ErrorRow{EPIPE, true, PortFault::ConnectionDropped}));
 
 // The cause a user can mend alone carries its fix.
 TEST(FailureText, PermissionNamesTheGroupToJoin) {
     EXPECT_EQ(describeOpenFailure({"COM3", "/b/com3", "/dev/ttyUSB0", EACCES}),
               "COM3: /b/com3 -> /dev/ttyUSB0: permission denied; fix: sudo usermod -aG dialout $USER, then log "
               "in again");
+}
+
+// A host that stays silent is named with the time it was given; a port
+// opened by its address names it once.
+TEST(FailureText, NoAnswerSaysHowLongItWasWaitedFor) {
+    OpenFailure failure{"rfc2217://lab-pi:3001", "rfc2217://lab-pi:3001", "", ETIMEDOUT, 2003};
+    EXPECT_EQ(describeOpenFailure(failure), "rfc2217://lab-pi:3001: no answer from the host within 2003 ms");
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ for f in "$@"; do
         */SerialDriverPosix.cpp) f="$src/link/SerialDriverWin32.cpp" ;;
         */SerialDeviceSourceLibserialport.cpp) f="$src/link/SerialDeviceSourceWin32.cpp" ;;
         */TerminalDevicePosix.cpp) f="$src/cli/TerminalDeviceWin32.cpp" ;;
+        */NetSocketPosix.cpp) f="$src/link/NetSocketWin32.cpp" ;;
     esac
     if [ $client = 1 ]; then client_sources="$client_sources $f"; continue; fi
     n=$((n + 1))
@@ -42,7 +43,7 @@ done
 if [ -n "$client_sources" ]; then
     echo "linking travin-cli.exe"
     # shellcheck disable=SC2086
-    "$cxx" $flags -static -o "$out/travin-cli.exe" $client_sources $objects
+    "$cxx" $flags -static -o "$out/travin-cli.exe" $client_sources $objects -lws2_32
     test -s "$out/travin-cli.exe"
     echo "built $out/travin-cli.exe"
 else

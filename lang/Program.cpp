@@ -1,143 +1,30 @@
-#include "board/interpreter/Program.h"
+#include "lang/Program.h"
+
+#include "lang/Lexer.h"
 
 #include <algorithm>
 #include <cctype>
 
-namespace vboard {
-
-const std::vector<Builtin>& builtins() {
-    using T = BuiltinTarget;
-    static const std::vector<Builtin> table = {
-        {"getchar", true, 0, T::None},     {"geterr", true, 1, T::None},
-        {"getnminit", true, 0, T::None},   {"getstat", true, 1, T::AnyModule},
-        {"gettype", true, 1, T::AnyModule}, {"getver", true, 1, T::AnyModule},
-        {"peek", true, 1, T::None},        {"retrieve", true, 1, T::None},
-        {"testbit", true, 2, T::None},     {"nmreset", false, 0, T::None},
-        {"poke", false, 2, T::None},       {"refresh", false, 1, T::AnyModule},
-        {"store", false, 2, T::None},      {"getad", true, 1, T::Motor},
-        {"gethome", true, 1, T::Motor},    {"getpos", true, 1, T::Motor},
-        {"getsvaux", true, 1, T::Orlen},   {"getsverr", true, 1, T::Orlen},
-        {"getsvvel", true, 1, T::Orlen},   {"homing", false, 2, T::Motor},
-        {"resetpos", false, 1, T::Motor},  {"stopmot", false, 2, T::Motor},
-        {"svcbits", false, 1, T::Orlen},   {"svgain", false, 11, T::Orlen},
-        {"svtraj", false, 6, T::Orlen},    {"waitmove", false, 1, T::Motor},
-        {"getstin", true, 1, T::Daska},    {"stoutput", false, 2, T::Daska},
-        {"stparam", false, 6, T::Daska},   {"sttraj", false, 5, T::Daska},
-        {"getioad", true, 2, T::Membo},    {"getioin", true, 1, T::Membo},
-        {"gettmr", true, 1, T::Membo},     {"iodir", false, 3, T::Membo},
-        {"iooutput", false, 3, T::Membo},  {"iopwm", false, 3, T::Membo},
-        {"iotimer", false, 2, T::Membo},
-    };
-    return table;
-}
-
-const Builtin* findBuiltin(std::string_view lowerName) {
-    for (const Builtin& b : builtins())
-        if (lowerName == b.name) return &b;
-    return nullptr;
-}
+namespace travin::lang {
 
 namespace {
 
-// ------------------------------------------------------------------ lexer
-
-struct Token {
-    enum class Kind { Number, Name, Text, Symbol, End };
-    Kind kind = Kind::End;
-    std::string text;      // Name: lower case; Text: the string's bytes; Symbol: the operator
-    std::int64_t number = 0;
-};
-
+// A problem found while reading one line; column is 0-based.
 struct SyntaxError {
     std::string message;
+    std::size_t column = 0;
 };
 
-bool isNameStart(unsigned char c) { return std::isalpha(c) || c == '_'; }
-bool isNameChar(unsigned char c) { return std::isalnum(c) || c == '_'; }
-
+// The line's tokens for the parser: comments dropped, and a line that could
+// not even be split into words reported at its first problem.
 std::vector<Token> tokenize(std::string_view s) {
+    LexedLine lexed = lexLine(s);
+    if (lexed.problem) throw SyntaxError{std::move(lexed.problem->message), lexed.problem->column};
     std::vector<Token> out;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c == ' ' || c == '\t') { ++i; continue; }
-        if (c == '\'') break;  // a comment runs to the end of the line
-        Token t;
-        if (std::isdigit(c)) {
-            t.kind = Token::Kind::Number;
-            const std::size_t start = i;
-            std::int64_t value = 0;
-            if (c == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-                i += 2;
-                const std::size_t digits = i;
-                while (i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i]))) {
-                    const int d = std::isdigit(static_cast<unsigned char>(s[i]))
-                                      ? s[i] - '0'
-                                      : std::tolower(static_cast<unsigned char>(s[i])) - 'a' + 10;
-                    value = value * 16 + d;
-                    if (value > 0xFFFFFFFFLL) throw SyntaxError{"number too large: " + std::string(s.substr(start, i + 1 - start))};
-                    ++i;
-                }
-                if (i == digits) throw SyntaxError{"hexadecimal number without digits"};
-                // 0x80000000 and up are the negative half of the 32 bits.
-                if (value > 0x7FFFFFFFLL) value -= 0x100000000LL;
-            } else {
-                while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) {
-                    value = value * 10 + (s[i] - '0');
-                    // 2147483648 is allowed so that -2147483648 can be written.
-                    if (value > 2147483648LL) throw SyntaxError{"number too large: " + std::string(s.substr(start, i + 1 - start))};
-                    ++i;
-                }
-            }
-            if (i < s.size() && isNameChar(static_cast<unsigned char>(s[i])))
-                throw SyntaxError{"bad number '" + std::string(s.substr(start, i + 1 - start)) + "'"};
-            t.number = value;
-        } else if (isNameStart(c)) {
-            t.kind = Token::Kind::Name;
-            while (i < s.size() && isNameChar(static_cast<unsigned char>(s[i]))) {
-                t.text += static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-                ++i;
-            }
-        } else if (c == '"') {
-            t.kind = Token::Kind::Text;
-            ++i;
-            bool closed = false;
-            while (i < s.size()) {
-                if (s[i] == '"') {
-                    // Two quotes inside a text stand for one.
-                    if (i + 1 < s.size() && s[i + 1] == '"') { t.text += '"'; i += 2; continue; }
-                    ++i;
-                    closed = true;
-                    break;
-                }
-                t.text += s[i++];
-            }
-            if (!closed) throw SyntaxError{"text without closing \""};
-        } else {
-            t.kind = Token::Kind::Symbol;
-            const std::string_view two = s.substr(i, 2);
-            if (two == "<=" || two == ">=" || two == "<>") {
-                t.text = std::string(two);
-                i += 2;
-            } else if (std::string_view("+-*/=<>(),;:").find(static_cast<char>(c)) != std::string_view::npos) {
-                t.text = std::string(1, static_cast<char>(c));
-                ++i;
-            } else {
-                throw SyntaxError{"unexpected character '" + std::string(1, static_cast<char>(c)) + "'"};
-            }
-        }
-        out.push_back(std::move(t));
-    }
-    out.push_back(Token{});
+    out.reserve(lexed.tokens.size());
+    for (Token& t : lexed.tokens)
+        if (t.kind != Token::Kind::Comment) out.push_back(std::move(t));
     return out;
-}
-
-const char* const kKeywords[] = {"print", "input", "if", "then", "else", "endif", "while",
-                                 "wend", "for", "to", "step", "next", "goto", "gosub",
-                                 "return", "delay", "end", "and", "or", "not", "mod"};
-
-bool isKeyword(std::string_view name) {
-    return std::find(std::begin(kKeywords), std::end(kKeywords), name) != std::end(kKeywords);
 }
 
 int variableIndex(const Token& t) {
@@ -164,8 +51,10 @@ public:
     Stmt statement() {
         Stmt s;
         const Token& first = peek();
-        if (first.kind != Token::Kind::Name) throw SyntaxError{"cannot understand " + describe(first)};
+        if (first.kind != Token::Kind::Name) throw SyntaxError{"cannot understand " + describe(first), first.column};
         const std::string word = first.text;
+        const std::size_t firstColumn = first.column;
+        s.column = firstColumn;
         if (word == "print") {
             next();
             s.kind = Stmt::Kind::Print;
@@ -185,9 +74,9 @@ public:
             s.exprs.push_back(expression());
             expectWord("then");
             if (peek().kind != Token::Kind::End)
-                throw SyntaxError{"'then' ends its line: put the statements on the lines after it"};
+                throw SyntaxError{"'then' ends its line: put the statements on the lines after it", peek().column};
         } else if (word == "end" && peekAt(1).kind == Token::Kind::Name && peekAt(1).text == "if") {
-            throw SyntaxError{"'endif' is written as one word"};
+            throw SyntaxError{"'endif' is written as one word", firstColumn};
         } else if (word == "else" || word == "endif" || word == "wend" || word == "return" || word == "end") {
             next();
             s.kind = word == "else" ? Stmt::Kind::Else
@@ -219,14 +108,15 @@ public:
             s.kind = word == "goto" ? Stmt::Kind::Goto : Stmt::Kind::Gosub;
             const Token& label = peek();
             if (label.kind != Token::Kind::Name || isKeyword(label.text))
-                throw SyntaxError{"'" + word + "' needs a label, not " + describe(label)};
+                throw SyntaxError{"'" + word + "' needs a label, not " + describe(label), label.column};
+            s.labelColumn = label.column;
             s.text = next().text;
         } else if (word == "delay") {
             next();
             s.kind = Stmt::Kind::Delay;
             s.exprs.push_back(expression());
         } else if (isKeyword(word)) {
-            throw SyntaxError{"'" + word + "' cannot start a statement"};
+            throw SyntaxError{"'" + word + "' cannot start a statement", firstColumn};
         } else if (variableIndex(first) >= 0 && peekAt(1).kind == Token::Kind::Symbol && peekAt(1).text == "=") {
             s.kind = Stmt::Kind::Assign;
             s.var = variableIndex(next());
@@ -235,13 +125,13 @@ public:
         } else if (const Builtin* b = findBuiltin(word)) {
             next();
             s.kind = Stmt::Kind::Call;
-            s.call = call(b);
+            s.call = call(b, firstColumn);
         } else if (variableIndex(first) >= 0) {
-            throw SyntaxError{"expected '=' after " + describe(first)};
+            throw SyntaxError{"expected '=' after " + describe(first), peekAt(1).column};
         } else {
-            throw SyntaxError{"unknown statement '" + word + "'"};
+            throw SyntaxError{"unknown statement '" + word + "'", firstColumn};
         }
-        if (peek().kind != Token::Kind::End) throw SyntaxError{"unexpected " + describe(peek())};
+        if (peek().kind != Token::Kind::End) throw SyntaxError{"unexpected " + describe(peek()), peek().column};
         return s;
     }
 
@@ -257,16 +147,16 @@ private:
         return peek().kind == Token::Kind::Name && peek().text == word;
     }
     void expect(const char* sym) {
-        if (!isSymbol(sym)) throw SyntaxError{std::string("expected '") + sym + "' but found " + describe(peek())};
+        if (!isSymbol(sym)) throw SyntaxError{std::string("expected '") + sym + "' but found " + describe(peek()), peek().column};
         next();
     }
     void expectWord(const char* word) {
-        if (!isWord(word)) throw SyntaxError{std::string("expected '") + word + "' but found " + describe(peek())};
+        if (!isWord(word)) throw SyntaxError{std::string("expected '") + word + "' but found " + describe(peek()), peek().column};
         next();
     }
     int variable(const char* after) {
         const int v = variableIndex(peek());
-        if (v < 0) throw SyntaxError{std::string("'") + after + "' needs a variable A to Z, not " + describe(peek())};
+        if (v < 0) throw SyntaxError{std::string("'") + after + "' needs a variable A to Z, not " + describe(peek()), peek().column};
         next();
         return v;
     }
@@ -295,7 +185,8 @@ private:
         }
     }
 
-    Expr call(const Builtin* b) {
+    // column: where the built-in's name stands, for the problems of the call.
+    Expr call(const Builtin* b, std::size_t column) {
         Expr e;
         e.kind = Expr::Kind::Call;
         e.builtin = b;
@@ -309,13 +200,14 @@ private:
                 }
             }
             expect(")");
-        } else if (b->arguments > 0) {
-            throw SyntaxError{"'" + std::string(b->name) + "' needs its arguments in parentheses"};
+        } else if (b->arguments() > 0) {
+            throw SyntaxError{"'" + std::string(b->name) + "' needs its arguments in parentheses", column};
         }
         const int n = static_cast<int>(e.args.size());
-        if (n != b->arguments) {
-            throw SyntaxError{"'" + std::string(b->name) + "' takes " + std::to_string(b->arguments) +
-                              (b->arguments == 1 ? " argument" : " arguments") + ", not " + std::to_string(n)};
+        if (n != b->arguments()) {
+            throw SyntaxError{"'" + std::string(b->name) + "' takes " + std::to_string(b->arguments()) +
+                                  (b->arguments() == 1 ? " argument" : " arguments") + ", not " + std::to_string(n),
+                              column};
         }
         return e;
     }
@@ -404,9 +296,10 @@ private:
         }
         if (t.kind == Token::Kind::Name) {
             if (const Builtin* b = findBuiltin(t.text)) {
-                if (!b->function) throw SyntaxError{"'" + t.text + "' is a subroutine and gives no value"};
+                if (!b->function) throw SyntaxError{"'" + t.text + "' is a subroutine and gives no value", t.column};
+                const std::size_t column = t.column;
                 next();
-                return call(b);
+                return call(b, column);
             }
             const int v = variableIndex(t);
             if (v >= 0) {
@@ -415,9 +308,9 @@ private:
                 next();
                 return e;
             }
-            if (!isKeyword(t.text)) throw SyntaxError{"unknown name '" + t.text + "'"};
+            if (!isKeyword(t.text)) throw SyntaxError{"unknown name '" + t.text + "'", t.column};
         }
-        throw SyntaxError{"expected a value but found " + describe(t)};
+        throw SyntaxError{"expected a value but found " + describe(t), t.column};
     }
 
     std::vector<Token> t_;
@@ -457,9 +350,14 @@ Program parseProgram(std::string_view bytes) {
     if (zero != std::string_view::npos) bytes = bytes.substr(0, zero);
     prog.size = bytes.size();
 
-    std::vector<ProgramError> errors;
-    const auto problem = [&](std::size_t line, std::string message) {
-        errors.push_back({line, std::move(message)});
+    struct Found {
+        std::size_t line;    // index into lines
+        std::size_t column;  // 0-based
+        std::string message;
+    };
+    std::vector<Found> errors;
+    const auto problem = [&](std::size_t line, std::size_t column, std::string message) {
+        errors.push_back({line, column, std::move(message)});
     };
 
     // Split into lines: CR LF as stored; a lone LF or CR is taken as a line end too.
@@ -473,17 +371,17 @@ Program parseProgram(std::string_view bytes) {
         const std::string_view text = bytes.substr(start, end - start);
         const std::size_t index = prog.lines.size();
         try {
-            if (text.size() > kMaxLineLength) throw SyntaxError{"line longer than 80 characters"};
+            if (text.size() > kMaxLineLength) throw SyntaxError{"line longer than 80 characters", kMaxLineLength};
             std::vector<Token> tokens = tokenize(text);
             if (auto label = labelOf(tokens)) {
                 if (isKeyword(*label) || findBuiltin(*label))
-                    throw SyntaxError{"'" + *label + "' cannot be a label"};
+                    throw SyntaxError{"'" + *label + "' cannot be a label", tokens[0].column};
                 line.label = *label;
-                if (prog.labels.count(*label)) problem(index, "label '" + *label + "' defined twice");
+                if (prog.labels.count(*label)) problem(index, tokens[0].column, "label '" + *label + "' defined twice");
                 else prog.labels[*label] = index;
             } else if (tokens.size() > 3 && tokens[0].kind == Token::Kind::Name &&
                        tokens[1].kind == Token::Kind::Symbol && tokens[1].text == ":") {
-                throw SyntaxError{"a label stands alone on its line"};
+                throw SyntaxError{"a label stands alone on its line", tokens[2].column};
             } else if (tokens.size() > 1) {
                 line.statement = true;
                 Parser p(std::move(tokens));
@@ -491,7 +389,7 @@ Program parseProgram(std::string_view bytes) {
             }
         } catch (const SyntaxError& e) {
             line.statement = true;  // the workbench marks it, so the position may stand on it
-            problem(index, e.message);
+            problem(index, e.column, e.message);
         }
         prog.lines.push_back(std::move(line));
         if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n') end += 2;
@@ -523,8 +421,16 @@ Program parseProgram(std::string_view bytes) {
     // failed to close would only be a consequence, so checking stops there.
     // A line that could not be read may have been the missing closer, so
     // with such lines an unclosed opener is not reported either.
+    // Likewise a closer after such a line may have lost its opener there: it
+    // stops the checking but is not reported (the earlier line is, and is
+    // the first problem either way).
     bool broken = false;
     const bool unreadable = !errors.empty();
+    const std::size_t firstUnreadable = unreadable ? errors.front().line : prog.lines.size();
+    const auto blockProblem = [&](std::size_t line, std::size_t column, std::string message) {
+        if (line < firstUnreadable) problem(line, column, std::move(message));
+        broken = true;
+    };
     for (std::size_t i = 0; i < prog.lines.size() && !broken; ++i) {
         Line& line = prog.lines[i];
         if (!line.statement) continue;
@@ -538,8 +444,7 @@ Program parseProgram(std::string_view bytes) {
             break;
         case Stmt::Kind::Else:
             if (!top || top->kind != Stmt::Kind::If || open.back().sawElse) {
-                problem(i, "'else' without 'if'");
-                broken = true;
+                blockProblem(i, s.column, "'else' without 'if'");
                 break;
             }
             top->target = i;
@@ -547,8 +452,7 @@ Program parseProgram(std::string_view bytes) {
             break;
         case Stmt::Kind::Endif:
             if (!top || top->kind != Stmt::Kind::If) {
-                problem(i, "'endif' without 'if'");
-                broken = true;
+                blockProblem(i, s.column, "'endif' without 'if'");
                 break;
             }
             if (open.back().sawElse) prog.lines[top->target].stmt.target = i;
@@ -561,14 +465,13 @@ Program parseProgram(std::string_view bytes) {
             const Stmt::Kind want = s.kind == Stmt::Kind::Wend ? Stmt::Kind::While : Stmt::Kind::For;
             const char* mine = s.kind == Stmt::Kind::Wend ? "wend" : "next";
             if (!top || top->kind != want) {
-                problem(i, std::string("'") + mine + "' without '" + name(want) + "'");
-                broken = true;
+                blockProblem(i, s.column, std::string("'") + mine + "' without '" + name(want) + "'");
                 break;
             }
             if (s.kind == Stmt::Kind::Next && s.var >= 0 && s.var != top->var) {
-                problem(i, std::string("'next ") + static_cast<char>('A' + s.var) + "' does not match 'for " +
-                               static_cast<char>('A' + top->var) + "'");
-                broken = true;
+                blockProblem(i, s.column,
+                             std::string("'next ") + static_cast<char>('A' + s.var) + "' does not match 'for " +
+                                 static_cast<char>('A' + top->var) + "'");
                 break;
             }
             top->target = i;
@@ -581,8 +484,9 @@ Program parseProgram(std::string_view bytes) {
         }
     }
     for (const Open& o : broken || unreadable ? std::vector<Open>{} : open) {
-        const Stmt::Kind k = prog.lines[o.line].stmt.kind;
-        problem(o.line, std::string("'") + name(k) + "' without '" + closer(k) + "'");
+        const Stmt& opener = prog.lines[o.line].stmt;
+        const Stmt::Kind k = opener.kind;
+        problem(o.line, opener.column, std::string("'") + name(k) + "' without '" + closer(k) + "'");
     }
 
     // Labels.
@@ -592,15 +496,19 @@ Program parseProgram(std::string_view bytes) {
         Stmt& s = line.stmt;
         if (s.kind != Stmt::Kind::Goto && s.kind != Stmt::Kind::Gosub) continue;
         const auto it = prog.labels.find(s.text);
-        if (it == prog.labels.end()) problem(i, "unknown label '" + s.text + "'");
+        if (it == prog.labels.end()) problem(i, s.labelColumn, "unknown label '" + s.text + "'");
         else s.target = it->second;
     }
 
-    if (!errors.empty()) {
-        prog.error = *std::min_element(errors.begin(), errors.end(),
-                                       [](const ProgramError& a, const ProgramError& b) { return a.line < b.line; });
-    }
+    // By line; the board reports the first, and of several on one line the
+    // one found first.
+    std::stable_sort(errors.begin(), errors.end(), [](const Found& a, const Found& b) { return a.line < b.line; });
+    for (const Found& f : errors)
+        prog.diagnostics.push_back({prog.lines[f.line].number, static_cast<int>(f.column) + 1, f.message});
+    if (!errors.empty()) prog.error = ProgramError{errors.front().line, errors.front().message};
     return prog;
 }
 
-}  // namespace vboard
+std::vector<Diagnostic> checkProgram(std::string_view bytes) { return parseProgram(bytes).diagnostics; }
+
+}  // namespace travin::lang

@@ -1,36 +1,26 @@
-// A Travin program as the interpreter runs it: the stored bytes split into
-// lines, each line parsed once into a statement, blocks and labels resolved.
+// A Travin program as the board runs it and the workbench checks it: the
+// stored bytes split into lines, each line parsed once into a statement,
+// blocks and labels resolved, every problem found with its line and column.
 //
-//   Builtin, findBuiltin        the built-in functions and subroutines
 //   Expr, PrintItem, Stmt       the parsed forms
-//   Line, Program, parseProgram the whole program and its first error
+//   Diagnostic                  one problem: line, column, message
+//   Line, Program, parseProgram the whole program, its problems, its first error
+//   checkProgram                only the problems
 //   parseStatementLine          one line on its own (ACI commands)
 #pragma once
+
+#include "lang/Builtins.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace vboard {
-
-// Which modules a built-in may address (its first argument).
-enum class BuiltinTarget { None, AnyModule, Motor, Orlen, Daska, Membo };
-
-struct Builtin {
-    const char* name;
-    bool function;   // yields a value
-    int arguments;   // exact number of arguments
-    BuiltinTarget target;
-};
-
-// The built-in by its lower-case name, or nullptr. Names that exist for both
-// the servo and the stepper are one entry that works on either.
-const Builtin* findBuiltin(std::string_view lowerName);
-const std::vector<Builtin>& builtins();
+namespace travin::lang {
 
 struct Expr {
     enum class Kind : std::uint8_t { Number, Variable, Negate, Not, Binary, Call };
@@ -60,6 +50,8 @@ struct Stmt {
     std::vector<PrintItem> items;  // Print
     bool newline = true;           // Print: false after a trailing ';'
     std::string text;              // Input: prompt; Goto/Gosub: label (lower case)
+    std::size_t column = 0;        // 0-based: the statement's first word
+    std::size_t labelColumn = 0;   // 0-based: Goto/Gosub the label's
     Expr call;                     // Call
     // Resolved line index: Goto/Gosub the label line; If the matching else
     // or endif; Else the endif; While the wend; Wend the while; For the next;
@@ -75,6 +67,20 @@ struct Line {
     Stmt stmt;
 };
 
+// A problem as editors and compilers report it: both numbers count from 1.
+struct Diagnostic {
+    int line = 0;
+    int column = 0;
+    std::string message;
+
+    bool operator==(const Diagnostic&) const = default;
+};
+
+// "LINE:COLUMN: MESSAGE", as test failures and logs show it.
+inline std::ostream& operator<<(std::ostream& os, const Diagnostic& d) {
+    return os << d.line << ':' << d.column << ": " << d.message;
+}
+
 struct ProgramError {
     std::size_t line = 0;          // index into lines
     std::string message;           // without the "Error in line N: " prefix
@@ -85,9 +91,13 @@ struct Program {
     std::size_t size = 0;          // bytes up to the first zero
     std::map<std::string, std::size_t> labels;
     std::optional<ProgramError> error;  // the first problem, by line order
+    std::vector<Diagnostic> diagnostics; // every problem, by line order; the first is error
 };
 
 Program parseProgram(std::string_view bytes);
+
+// The problems of a program, as parseProgram finds them.
+std::vector<Diagnostic> checkProgram(std::string_view bytes);
 
 // One statement on its own, labels left unresolved. Returns the statement or
 // an error message.
@@ -100,4 +110,4 @@ ParsedLine parseStatementLine(std::string_view text);
 // The longest line the board accepts.
 constexpr std::size_t kMaxLineLength = 80;
 
-}  // namespace vboard
+}  // namespace travin::lang
