@@ -22,7 +22,7 @@ _travin_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case "${words[i]}" in
-            --port|--break|--timeout|-o|--source) ((i++)) ;;
+            --port|--break|--timeout|-o|--source|--log) ((i++)) ;;
             -*) ;;
             *) command="${words[i]}"; break ;;
         esac
@@ -37,7 +37,8 @@ _travin_cli() {
     fi
     local options="--quiet --port"
     case "$command" in
-        run) options+=" --break --timeout --detach --reset" ;;
+        run) options+=" --break --timeout --detach --reset --timestamps --log" ;;
+        console) options+=" --timestamps --log" ;;
         upload) options+=" -o" ;;
         erase) options+=" --yes" ;;
         step) options+=" --source --json" ;;
