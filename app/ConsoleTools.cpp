@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/ConsolePane.h"
 #include "app/RunningLight.h"
@@ -87,6 +88,7 @@ ConsoleTools::ConsoleTools(TMainForm& mainForm) : QObject(&mainForm), form(mainF
     LoggingLabel->setObjectName("LoggingPanel");
     form.StatusBar1->addPermanentWidget(LoggingLabel);
     LoggingLabel->hide();
+    portProblemWidth = form.PortProblemPanel->width();
 
     log.onStopped = [this](const std::string& why) {
         // Told from inside the console's hand-over: the box waits for it.
@@ -140,6 +142,9 @@ void ConsoleTools::showLogging() {
     const QString path = QDir::toNativeSeparators(fromCorePath(log.path()));
     LoggingLabel->setText(on ? "Logging to " + QFileInfo(path).fileName() : QString());
     LoggingLabel->setToolTip(on ? "The board's output is logged to " + path : QString());
+    // The panels have fixed widths: the port's problem gives the note room.
+    const int room = on ? LoggingLabel->sizeHint().width() + 8 : 0;
+    form.PortProblemPanel->setFixedWidth(std::max(0, portProblemWidth - room));
     LoggingLabel->setVisible(on);
 }
 

@@ -57,6 +57,8 @@ private:
 
     TMainForm& form;
     ConsoleLog log;
+    // The port-problem panel's width without the logging note beside it.
+    int portProblemWidth = 0;
 };
 
 }  // namespace travin

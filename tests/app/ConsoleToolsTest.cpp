@@ -7,6 +7,8 @@
 #include "tests/support/TestFolder.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QStatusBar>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -91,6 +93,12 @@ TEST_F(ConsoleToolsTest, ALogWrittenDuringARunHoldsEveryLineOnceWithItsTimeInOrd
     EXPECT_EQ(tools().consoleLog().path(), daily);
     EXPECT_TRUE(tools().LoggingLabel->isVisible());
     EXPECT_TRUE(tools().LoggingLabel->text().startsWith("Logging to travin-")) << tools().LoggingLabel->text().toStdString();
+    // Whole, inside the status bar, beside the other panels.
+    QApplication::processEvents();
+    const QRect label = tools().LoggingLabel->geometry();
+    EXPECT_TRUE(form->StatusBar1->rect().contains(label)) << label.x() << "+" << label.width();
+    EXPECT_GE(label.width(), tools().LoggingLabel->sizeHint().width());
+    EXPECT_LE(form->PortProblemPanel->geometry().right(), label.left());
 
     constexpr int kLines = 400;
     form->RichEdit1->setPlainText(QString("for I = 1 to %1\n  print \"n=\", I\nnext I\nend\n").arg(kLines));
