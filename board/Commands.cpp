@@ -3,6 +3,7 @@
 #include "board/VirtualBoard.h"
 
 #include <algorithm>
+#include <string>
 
 namespace vboard {
 
@@ -12,11 +13,19 @@ VirtualBoard::Reply VirtualBoard::dispatch(std::uint8_t code, const std::vector<
     std::vector<std::uint8_t> data;
     bool hasData = false;
     std::uint8_t forced = 0;
-    auto saveImage = [this] {
+    // What a command changed is kept in the image before the reply says so.
+    // A board that cannot keep it undoes the change and refuses the command,
+    // so that nobody is told a program is stored that a restart would lose.
+    auto keep = [this, &refused](bool whole, const std::string& what) {
         try {
-            eeprom_->save();
+            if (whole) eeprom_->save();
+            else eeprom_->commit();
+            return true;
         } catch (const std::exception& e) {
-            event(e.what());
+            eeprom_->revert();
+            refused = true;
+            fault(what + " refused: the EEPROM image cannot be written (" + e.what() + ")");
+            return false;
         }
     };
 
@@ -24,7 +33,7 @@ VirtualBoard::Reply VirtualBoard::dispatch(std::uint8_t code, const std::vector<
     case Code::DownloadBlock:
         if (p.size() == 130 && readU16(p, 0) < kPageCount) {
             std::copy(p.begin() + 2, p.end(), eeprom_->programArea().begin() + kPageSize * readU16(p, 0));
-            saveImage();
+            if (!keep(false, "DownloadBlock of page " + std::to_string(readU16(p, 0)))) break;
             run_->programChanged();
             if (options_.busyWhileWriting) reply.busyMs = options_.pageWriteMs;
             else reply.writeMs = options_.pageWriteMs;
@@ -90,7 +99,7 @@ VirtualBoard::Reply VirtualBoard::dispatch(std::uint8_t code, const std::vector<
         break;
     case Code::EraseProgram:
         eeprom_->erase();
-        saveImage();
+        if (!keep(true, "EraseProgram")) break;
         run_->programChanged();
         reply.busyMs = options_.eraseMs;
         break;
@@ -101,7 +110,7 @@ VirtualBoard::Reply VirtualBoard::dispatch(std::uint8_t code, const std::vector<
     case Code::SetStartupTime:
         if (p.size() == kStartupBlockSize) {
             std::copy(p.begin(), p.end(), eeprom_->startupBlock().begin());
-            saveImage();
+            keep(false, "SetStartupTime");
         } else {
             refused = true;
         }

@@ -8,9 +8,18 @@
 // A fresh image holds zeros everywhere (no program) except start-up byte 0,
 // which is 3.
 //
-// save() writes a temporary file next to the image, fsyncs it and renames it
-// over the image, so a crash leaves either the old or the new image, never a
-// half-written one.
+// Two ways to write it, both leaving a whole image whenever the board dies:
+//   save()    the whole image: a temporary file of a name no other writer
+//             picks, fsynced, renamed over the image, then the folder
+//             fsynced so that the rename itself lasts. For changes of many
+//             pages at once (erase, a stored source, a new image).
+//   commit()  only what changed since the file was last read or written,
+//             in place: each changed unit (a 128-byte page, the start-up
+//             block, one stored value) in one write, then one fdatasync.
+//             No unit crosses a 512-byte boundary of the file, so neither a
+//             killed process nor a lost sector write can leave half a unit.
+//             A download writes its pages this way.
+// After a failed write, revert() puts memory back to what the file holds.
 #pragma once
 
 #include <array>
@@ -29,6 +38,13 @@ inline constexpr int kStoredValueCount = 250;
 inline constexpr int kImageSize = kProgramAreaSize + kStartupBlockSize + 4 * kStoredValueCount;
 inline constexpr std::uint8_t kFreshStartupSeconds = 3;
 
+// The image a board on COM<comNumber> keeps by default: one per COM number,
+// so that boards side by side keep their own programs.
+std::string defaultImageName(int comNumber);
+// The image a board serving an existing device keeps by default, named
+// after the device ("/dev/ttyUSB1" -> "board-ttyUSB1.eeprom").
+std::string deviceImageName(const std::string& devicePath);
+
 class EepromImage {
 public:
     // A fresh image bound to `path` (nothing is read or written yet).
@@ -38,8 +54,15 @@ public:
     // fresh image and writes it. Throws std::runtime_error with a readable
     // message when the file cannot be read or has the wrong size.
     void loadOrCreate();
-    // Writes the image atomically. Throws std::runtime_error on failure.
-    void save() const;
+    // Writes the whole image atomically. Throws std::runtime_error on failure.
+    void save();
+    // Writes the changed units in place (a missing file or one of another
+    // size is written whole by save()). Throws std::runtime_error on failure.
+    void commit();
+    // Memory back to the image as last read or written.
+    void revert();
+    // Bytes written to the file so far, whole images included.
+    std::uint64_t bytesWritten() const { return bytesWritten_; }
 
     const std::string& path() const { return path_; }
 
@@ -61,7 +84,12 @@ public:
     void erase();  // zero the program area
 
 private:
+    std::vector<std::uint8_t> serialize() const;
+    void deserialize(const std::vector<std::uint8_t>& data);
+
     std::string path_;
+    std::vector<std::uint8_t> onFile_;  // the image as the file holds it
+    std::uint64_t bytesWritten_ = 0;
     std::vector<std::uint8_t> program_;
     std::array<std::uint8_t, kStartupBlockSize> startup_{};
     std::array<std::int32_t, kStoredValueCount> values_{};

@@ -29,6 +29,7 @@ void RunControl::reloadIfChanged() {
     programDirty_ = false;
     ended_ = false;
     continuing_ = false;
+    atStart_ = true;
 }
 
 std::uint16_t RunControl::position() {
@@ -42,10 +43,13 @@ void RunControl::begin(bool stepping) {
     if (ended_) {
         executor_->setPosition(0);
         ended_ = false;
+        atStart_ = true;
     }
     running_ = true;
     stepping_ = stepping;
-    firstLine_ = true;
+    // Only a run that resumes passes over the breakpoint of its first line.
+    firstLine_ = stepping || !atStart_;
+    atStart_ = false;
     needPrepare_ = !continuing_;
 }
 
@@ -70,6 +74,7 @@ void RunControl::reset() {
     executor_->reset();
     characters_.clear();
     ended_ = false;
+    atStart_ = true;
 }
 
 bool RunControl::isBreakpoint(std::uint16_t position) const {
@@ -181,7 +186,7 @@ void RunControl::setStoredValue(int index, std::int32_t value) {
     if (eeprom_.storedValue(index) == value) return;
     eeprom_.setStoredValue(index, value);
     try {
-        eeprom_.save();
+        eeprom_.commit();
     } catch (const std::exception&) {
         // The value stays in memory; the image keeps its last good state.
     }

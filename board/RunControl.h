@@ -4,9 +4,13 @@
 // The rules (the workbench relies on them):
 //   - run()/step() start the program from its position; the caller replies
 //     with the running bit set whatever happens next.
-//   - Before each line the board checks the breakpoint table, except for the
-//     first line executed after a run()/step(), so Run continues from a
-//     breakpoint. A step executes one statement line and stops.
+//   - A breakpoint stops the program before its line runs. Before each line
+//     the board checks the breakpoint table, except for the line a run()
+//     resumes at (so Run continues from a breakpoint it stopped at) and the
+//     line a step() executes. A run() from the program's start (after a
+//     reset, a new program or the end) checks its first line too, so a
+//     breakpoint on the first statement holds. A step executes one
+//     statement line and stops.
 //   - stop() halts at once (a Blocked or NeedsInput line is abandoned and
 //     runs again from its start later). reset() halts, sets the position to
 //     0 and clears every variable and the character queue.
@@ -110,6 +114,7 @@ private:
     bool waitingInput_ = false;
     bool stepping_ = false;
     bool firstLine_ = false;
+    bool atStart_ = true;  // nothing has run since a reset, a new program or the end
     bool needPrepare_ = false;
     bool continuing_ = false;  // the current line is Blocked or waits for input
     bool ended_ = false;

@@ -22,7 +22,9 @@ constexpr int kWriteWaitMs = 200;     // how long a full send buffer may hold up
 }
 
 VirtualBoard::VirtualBoard(BoardOptions options)
-    : options_(std::move(options)), epoch_(Clock::now()), version_(options_.version) {}
+    : options_(std::move(options)), epoch_(Clock::now()), version_(options_.version) {
+    record_.setLimits(options_.recordLimits);
+}
 
 VirtualBoard::~VirtualBoard() { stop(); }
 
@@ -125,6 +127,11 @@ void VirtualBoard::runTasks(std::unique_lock<std::mutex>&) {
 
 void VirtualBoard::event(const std::string& text) {
     if (options_.onEvent) options_.onEvent(text);
+}
+
+void VirtualBoard::fault(const std::string& text) {
+    event(text);
+    if (options_.onFault) options_.onFault(text);
 }
 
 std::uint64_t VirtualBoard::byteTimeUs() const { return 10'000'000ULL / (baud_ ? baud_ : kNormalBaud); }
@@ -512,6 +519,7 @@ std::uint16_t VirtualBoard::position() const { BOARD_GET(run_->position(), 0); }
 bool VirtualBoard::running() const { BOARD_GET(run_->running(), false); }
 bool VirtualBoard::waitingInput() const { BOARD_GET(run_->waitingInput(), false); }
 std::int32_t VirtualBoard::storedValue(int index) const { BOARD_GET(eeprom_->storedValue(index), 0); }
+std::uint64_t VirtualBoard::imageBytesWritten() const { BOARD_GET(eeprom_->bytesWritten(), 0); }
 std::size_t VirtualBoard::pendingCharacters() const { BOARD_GET(run_->pendingCharacters(), 0); }
 std::size_t VirtualBoard::consoleWaiting() const { BOARD_GET(run_->console().size(), 0); }
 

@@ -34,7 +34,9 @@
 //     executed. Status bits: 0x80 data follows, 0x20 running, 0x10 waiting
 //     for input, 0x01 the board refused the command (unknown code, payload
 //     of the wrong length, page/block/variable number or rate out of
-//     range); a refused command changes nothing.
+//     range, or an EEPROM image that could not be written for a
+//     DownloadBlock, EraseProgram or SetStartupTime); a refused command
+//     changes nothing. A refusal for the image also goes to onFault.
 //   - RunProgram and StepProgram always reply with 0x20 set.
 //   - UploadBlock replies: the block number (16-bit) in the two unused bytes,
 //     then the 128 bytes of the area. EraseProgram zeroes the area.
@@ -65,15 +67,17 @@
 // stored program if there is one, unless a sync has been echoed first.
 //
 // The record. Every exchange, sync, dropped frame and noise byte goes into
-// record() before the board writes its answer, so a client that has read a
+// record() (which keeps the latest BoardOptions::recordLimits' worth)
+// before the board writes its answer, so a client that has read a
 // reply always finds its exchange there (replyMs is when the last byte has
 // left, paced or not). Console bytes are recorded as they are written.
 // record().clear() forgets everything; waitFor...() block without spinning.
 //
-// Run rules (RunControl.h): Run/Step reply with 0x20, breakpoints hold every
-// line but the first after Run/Step, Stop halts at once, Reset sets position
-// 0 and clears the variables, and a Run or Step after the program ended
-// starts again from position 0.
+// Run rules (RunControl.h): Run/Step reply with 0x20, a breakpoint stops the
+// program before its line (the first statement after a Reset included; a
+// Run resuming from a breakpoint passes over it), Stop halts at once, Reset
+// sets position 0 and clears the variables, and a Run or Step after the
+// program ended starts again from position 0.
 //
 // Threads. All public methods are thread-safe. Callbacks in BoardOptions run
 // on the board thread and must not call back into the board.
@@ -113,6 +117,8 @@ struct BoardOptions {
     // Program output the board holds before the program waits for the line
     // (RunControl.h); a small board's buffer by default.
     std::size_t outputQueueBytes = kDefaultOutputQueueBytes;
+    // What record() keeps at most (the latest exchanges and console bytes).
+    RecordLimits recordLimits;
     std::string version = "Travin VB 1.0";
     std::string rig;              // module network, e.g. "1=orlen,2=daska"; empty: default
     bool rateResetsOnClose = true;
@@ -121,6 +127,9 @@ struct BoardOptions {
     std::string devicePath;
     std::function<void(const Exchange&)> onExchange;  // after each exchange
     std::function<void(const std::string&)> onEvent;  // noise, dropped frames, hang-ups
+    // What the board's user must hear of even without a trace: a command
+    // refused because the image could not be written.
+    std::function<void(const std::string&)> onFault;
 };
 
 enum class StallAt {
@@ -159,6 +168,7 @@ public:
     bool attached() const;               // a slave fd is open (as far as last seen)
     bool hungUp() const;
     std::int32_t storedValue(int index) const;
+    std::uint64_t imageBytesWritten() const;  // bytes written to the image file so far
     std::size_t pendingCharacters() const;    // SendCharacter bytes not yet taken
     std::size_t consoleWaiting() const;       // program output not yet sent
     std::vector<std::string> aciLines() const;     // every SendAci text received
@@ -218,6 +228,7 @@ private:
     void send(const std::vector<std::uint8_t>& bytes) { send(bytes.data(), bytes.size()); }
     void flushConsole();
     void event(const std::string& text);
+    void fault(const std::string& text);
     std::uint64_t byteTimeUs() const;
     bool pageWriteHoldsOff() const;
     void awaitPageWrite();

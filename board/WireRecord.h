@@ -6,7 +6,11 @@
 //   DroppedFrame    a frame that stopped arriving and was dropped
 //   WireRecord      thread-safe store of all three, plus noise bytes and the
 //                   console bytes sent; waitFor...() block on a condition
-//                   variable until a count is reached or a deadline passes
+//                   variable until a count is reached or a deadline passes.
+//                   It keeps only the latest entries and console bytes
+//                   (setLimits), so a board left printing for hours holds
+//                   no more than that; the counts cover everything since
+//                   the last clear().
 //   formatExchange  the one-line trace text of an exchange
 //
 // Times are milliseconds on the board's steady clock, counted from the
@@ -16,6 +20,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,35 +53,55 @@ struct DroppedFrame {
     std::vector<std::uint8_t> bytes;    // what had arrived after the echo
 };
 
+// What a record keeps at most: the latest entries of each kind (exchanges,
+// syncs, dropped frames) and the latest console bytes.
+struct RecordLimits {
+    std::size_t entries = 4096;
+    std::size_t consoleBytes = 256 * 1024;
+};
+
 class WireRecord {
 public:
+    void setLimits(RecordLimits limits);
+
     void addExchange(Exchange e);
     void addSync(SyncEvent s);
     void addDroppedFrame(DroppedFrame f);
     void addNoise(std::size_t count);
     void addConsole(const std::uint8_t* data, std::size_t size);
 
+    // The latest entries, oldest first.
     std::vector<Exchange> exchanges() const;
     std::vector<SyncEvent> syncs() const;
     std::vector<DroppedFrame> droppedFrames() const;
     std::size_t noiseBytes() const;     // bytes dropped as line noise
-    std::string consoleSent() const;    // console bytes written to the line
+    std::string consoleSent() const;    // the latest console bytes written to the line
+    // Everything since the last clear(), kept or not.
+    std::size_t exchangeCount() const;
+    std::size_t consoleCount() const;
     void clear();
 
-    // Block until at least `count` exchanges (syncs, console bytes) are on
-    // record, or until `timeout` passes; true when the count was reached.
+    // Block until at least `count` exchanges (syncs, console bytes) have
+    // been recorded since the last clear(), or until `timeout` passes; true
+    // when the count was reached.
     bool waitForExchanges(std::size_t count, std::chrono::milliseconds timeout) const;
     bool waitForSyncs(std::size_t count, std::chrono::milliseconds timeout) const;
     bool waitForConsole(std::size_t count, std::chrono::milliseconds timeout) const;
 
 private:
+    void trimConsole();
+
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::vector<Exchange> exchanges_;
-    std::vector<SyncEvent> syncs_;
-    std::vector<DroppedFrame> dropped_;
+    RecordLimits limits_;
+    std::deque<Exchange> exchanges_;
+    std::deque<SyncEvent> syncs_;
+    std::deque<DroppedFrame> dropped_;
     std::size_t noise_ = 0;
+    // Grows to twice the limit before its front goes, so that appending
+    // stays cheap; consoleSent() gives the latest limit's worth.
     std::string console_;
+    std::size_t exchangeCount_ = 0, syncCount_ = 0, consoleCount_ = 0;
 };
 
 // "GetStatus 53 74 61 74 | status 20 | reply 20 20" (payload and reply in

@@ -36,7 +36,7 @@ const char* kUsage =
     "  --device PATH           serve this serial device (an adapter on a null-modem cable to\n"
     "                          the workbench's, a port ser2net shares, a pty) instead of a new\n"
     "                          pseudo-terminal, setting it to each rate the board agrees to\n"
-    "  --eeprom FILE           EEPROM image (default: board.eeprom, see below)\n"
+    "  --eeprom FILE           EEPROM image (default: board-com<N>.eeprom, see below)\n"
     "  --program FILE          store this Travin source in the program area first\n"
     "  --trace                 print every exchange, decoded, one line each\n"
     "  --no-pace               send and take bytes as fast as the pseudo-terminal does; by\n"
@@ -70,7 +70,7 @@ const char* kVersion = "travin-board " TRAVIN_VERSION "\n";
 
 // Where the defaults of --link-dir and --eeprom lie for this executable.
 void printFolders(const travin::Locations& where) {
-    std::printf("files:\n  com<N> links           %s\n  EEPROM image           %sboard.eeprom\n",
+    std::printf("files:\n  com<N> links           %s\n  EEPROM image           %sboard-com<N>.eeprom\n",
                 where.configFolder.c_str(), where.stateFolder.c_str());
 }
 
@@ -103,7 +103,7 @@ void printStatus(const vboard::VirtualBoard& board) {
                 board.slavePath().c_str(), board.hungUp() ? " (hung up)" : board.attached() ? "" : " (closed)",
                 board.baudRate(), board.running() ? "running" : "stopped",
                 board.waitingInput() ? " (waiting for input)" : "", board.position(),
-                board.record().exchanges().size(), board.record().noiseBytes(), board.record().consoleSent().size(),
+                board.record().exchangeCount(), board.record().noiseBytes(), board.record().consoleCount(),
                 board.consoleWaiting());
     std::fflush(stdout);
 }
@@ -154,7 +154,7 @@ bool consoleCommand(vboard::VirtualBoard& board, const std::string& line) {
 int main(int argc, char** argv) {
     const travin::Locations where = travin::locateFilesOfThisProgram();
     vboard::BoardOptions options;
-    options.eepromPath = where.stateFolder + "board.eeprom";
+    bool eepromGiven = false;
     options.linkDir = where.configFolder;
     options.comNumber = 0;
     options.pace = true;  // people see the line as a real one would run
@@ -172,7 +172,10 @@ int main(int argc, char** argv) {
         };
         if (a == "--com") options.comNumber = toInt(a, value());
         else if (a == "--device") options.devicePath = value();
-        else if (a == "--eeprom") options.eepromPath = value();
+        else if (a == "--eeprom") {
+            options.eepromPath = value();
+            eepromGiven = true;
+        }
         else if (a == "--program") programFile = value();
         else if (a == "--trace") trace = true;
         else if (a == "--pace") options.pace = true;  // the default; still accepted
@@ -224,8 +227,14 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // Each COM number (or served device) keeps its own image, so boards
+    // side by side keep their own programs.
+    if (!eepromGiven)
+        options.eepromPath = where.stateFolder + (options.devicePath.empty()
+                                                      ? vboard::defaultImageName(options.comNumber)
+                                                      : vboard::deviceImageName(options.devicePath));
     if (options.linkDir == where.configFolder) prepareFolder(where, where.configFolder);
-    if (options.eepromPath == where.stateFolder + "board.eeprom") prepareFolder(where, where.stateFolder);
+    if (!eepromGiven) prepareFolder(where, where.stateFolder);
 
     try {
         // A rig the board cannot read is refused before anything starts.
@@ -250,6 +259,12 @@ int main(int argc, char** argv) {
         fail(e.what());
     }
 
+    // Heard without --trace too: a command refused because the image could
+    // not be written.
+    options.onFault = [](const std::string& text) {
+        std::fprintf(stderr, "travin-board: %s\n", text.c_str());
+        std::fflush(stderr);
+    };
     if (trace) {
         options.onExchange = [](const vboard::Exchange& e) {
             std::printf("%8llu  %s\n", static_cast<unsigned long long>(e.replyMs), vboard::formatExchange(e).c_str());

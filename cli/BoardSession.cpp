@@ -151,6 +151,22 @@ WaitEnd BoardSession::answerInputRequest(std::int64_t deadlineMs) {
         return WaitEnd::InputNotGiven;
     }
     screens->showPrompt(prompt);
+    if (inputPolicy == InputPolicy::FromList) {
+        if (answers.empty()) {
+            stopProgram();
+            screens->ShowNotice("no answer left in the --input file; the program is stopped, nothing was sent");
+            return WaitEnd::InputNotGiven;
+        }
+        const std::string answer = answers.front();
+        answers.pop_front();
+        if (answer.size() > kLongestAnswer) {
+            stopProgram();
+            screens->ShowNotice("the --input answer \"" + answer +
+                                "\" holds more than 11 characters; the program is stopped, nothing was sent");
+            return WaitEnd::InputNotGiven;
+        }
+        return sendAnswer(answer) ? WaitEnd::Reached : WaitEnd::LinkLost;
+    }
     std::int64_t nextTick = nowMs() + kTickMs;
     for (;;) {
         const std::int64_t now = nowMs();

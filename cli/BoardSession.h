@@ -11,6 +11,7 @@
 // and nothing is sent.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@ enum class WaitEnd { Reached, TimedOut, Interrupted, LinkLost, InputNotGiven };
 // Who answers the program's input requests.
 enum class InputPolicy {
     FromStdin,   // one line each from stdin
+    FromList,    // one line each from `answers` (--input PORT=FILE)
     Refuse,      // nobody (several boards, or the program came on stdin)
 };
 
@@ -74,6 +76,7 @@ public:
 
     InputPolicy inputPolicy = InputPolicy::FromStdin;
     std::string inputRefusal;   // why input is refused, for the message
+    std::deque<std::string> answers;   // FromList: the answers left
 
     std::unique_ptr<TerminalScreens> screens;
     std::unique_ptr<Workbench> wb;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <thread>
 
@@ -28,9 +29,9 @@ constexpr int kNormalRate = 19200;
 
 using Session = BoardSession;
 
-// Thrown from the download's progress when a signal came: the download
-// ends between pages.
-struct DownloadStopped {};
+// Thrown from a transfer's progress when a signal came: the transfer ends
+// between pages.
+struct TransferStopped {};
 
 std::string lineText(const std::vector<std::string>& lines, int line) {
     if (line < 0 || line >= static_cast<int>(lines.size())) return {};
@@ -42,6 +43,28 @@ int executingLine(Session& b) {
     return lineAtPosition(lineStarts(b.screens->lines()), b.wb->state.executingPosition);
 }
 
+// Runs a download or an upload so that a signal ends it between pages:
+// the board and the port go back to the normal rate, and the client says
+// what was left undone. kDone when it ran to its end (its own outcome is
+// then in the board's state).
+int stoppableTransfer(Session& b, const std::function<void()>& transfer, const std::string& leftUndone) {
+    b.screens->onProgressDot = [] {
+        if (Terminal::interrupted()) throw TransferStopped{};
+    };
+    try {
+        transfer();
+    } catch (const TransferStopped&) {
+        b.screens->onProgressDot = nullptr;
+        b.screens->capturing = false;
+        b.wb->monitor.ChangeBaudRate(kNormalRate);
+        b.wb->controls.UpdateControls();
+        b.screens->ShowNotice(leftUndone);
+        return Terminal::stopExitCode();
+    }
+    b.screens->onProgressDot = nullptr;
+    return kDone;
+}
+
 // The board's program into the listing, without a word on the terminal
 // unless it fails; the listing then stands for what the board holds.
 int uploadQuietly(Session& b) {
@@ -49,7 +72,10 @@ int uploadQuietly(Session& b) {
     b.screens->capturing = true;
     b.screens->captured.clear();
     const std::size_t before = b.screens->notices.size();
-    b.wb->memory.UploadMenuClick();
+    if (const int code = stoppableTransfer(b, [&b] { b.wb->memory.UploadMenuClick(); },
+                                           "upload stopped between pages");
+        code != kDone)
+        return code;
     b.screens->capturing = false;
     if (!b.wb->state.detected || b.refusedSince(before)) {
         b.screens->workbenchText(b.screens->captured);
@@ -60,27 +86,17 @@ int uploadQuietly(Session& b) {
     return kDone;
 }
 
-// The listing's download, ended between pages by a signal: the board and
-// the port go back to the normal rate, and the board's program is
-// incomplete (it says so).
+// The listing's download, which a signal ends between pages (the board's
+// program is then incomplete).
 int downloadListing(Session& b) {
     const auto pages = buildPages(b.screens->lines());
     int dots = 0;
     for (std::size_t i = 0; i < pages.size(); ++i) dots += dotAfterPage(i, pages.size()) ? 1 : 0;
     b.screens->expectedDots = dots;
-    b.screens->onProgressDot = [] {
-        if (Terminal::interrupted()) throw DownloadStopped{};
-    };
-    try {
-        b.wb->download.DownloadProgram();
-    } catch (const DownloadStopped&) {
-        b.screens->onProgressDot = nullptr;
-        b.wb->monitor.ChangeBaudRate(kNormalRate);
-        b.wb->controls.UpdateControls();
-        b.screens->ShowNotice("download stopped between pages; the board's program is incomplete");
-        return Terminal::stopExitCode();
-    }
-    b.screens->onProgressDot = nullptr;
+    if (const int code = stoppableTransfer(b, [&b] { b.wb->download.DownloadProgram(); },
+                                           "download stopped between pages; the board's program is incomplete");
+        code != kDone)
+        return code;
     if (!b.wb->state.detected || b.wb->state.downloadNeeded) return kNoBoard;
     return kDone;
 }
@@ -275,10 +291,13 @@ int upload(Session& b, const Options& o, const Prepared&) {
     if (const int code = b.stopForOperation("Upload Program"); code != kDone) return code;
     b.screens->questionAnswer = Answer::Yes;
     const std::size_t before = b.screens->notices.size();
-    b.wb->memory.UploadMenuClick();
+    if (const int code = stoppableTransfer(b, [&b] { b.wb->memory.UploadMenuClick(); },
+                                           "upload stopped between pages; nothing written");
+        code != kDone)
+        return code;
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
-    // A signal during the upload: the result may be cut short, so no file
-    // is replaced by it.
+    // A signal after the last page: the result is whole, but the user asked
+    // to stop, so no file is replaced by it either.
     if (Terminal::interrupted()) return Terminal::stopExitCode();
     std::string text;
     for (const auto& line : b.screens->lines()) text += line + "\r\n";
@@ -314,6 +333,8 @@ int startupTime(Session& b, const Options& o, const Prepared&) {
     b.screens->boxAnswers = {o.args[0]};
     b.wb->memory.StartupTimeMenuClick();
     if (!b.wb->state.detected || b.refusedSince(before)) return kNoBoard;
+    // A board that could not write its EEPROM refused the new time.
+    if (b.wb->link.lastReplyRefused()) return kNoBoard;
     for (std::size_t i = before; i < b.screens->notices.size(); ++i)
         if (b.screens->notices[i] == "Startup Time Not Changed") return kUsage;
     return kDone;
@@ -374,6 +395,8 @@ int erase(Session& b, const Options&, const Prepared&) {
     const std::size_t before = b.screens->notices.size();
     b.wb->memory.EraseMemoryMenuClick();
     if (b.refusedSince(before)) return kNoBoard;
+    // A board that could not write its EEPROM refused the erase.
+    if (b.wb->state.detected && b.wb->link.lastReplyRefused()) return kNoBoard;
     return b.linkResult();
 }
 
@@ -479,7 +502,11 @@ int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
         // they ask; and a program read from stdin has taken it.
         if (several || (!o.args.empty() && o.args[0] == "-")) {
             sessions.back()->inputPolicy = InputPolicy::Refuse;
-            sessions.back()->inputRefusal = several ? "input is not answered with several boards" : "the program came on stdin";
+            sessions.back()->inputRefusal = several ? "input is not answered with several boards; see --input" : "the program came on stdin";
+        }
+        if (const auto given = prepared.answers.find(port); given != prepared.answers.end()) {
+            sessions.back()->inputPolicy = InputPolicy::FromList;
+            sessions.back()->answers = given->second;
         }
     }
     std::vector<int> results(sessions.size(), kDone);

@@ -101,6 +101,16 @@ const std::vector<OptionRule>& optionRules() {
              o.logFile = v;
              return {};
          }},
+        {"--input", true, {"run", "console"}, [](Options& o, const std::string& v) -> std::string {
+             const auto equals = v.find('=');
+             if (equals == std::string::npos || equals + 1 == v.size()) return "--input needs PORT=FILE";
+             std::string port = v.substr(0, equals);
+             if (!normalPortName(port)) return "not a port: " + v.substr(0, equals);
+             for (const auto& given : o.inputFiles)
+                 if (given.first == port) return "--input given twice for " + port;
+             o.inputFiles.emplace_back(port, v.substr(equals + 1));
+             return {};
+         }},
         {"--source", true, {"step"}, [](Options& o, const std::string& v) -> std::string {
              if (v.empty()) return "--source needs a file name";
              o.sourceFile = v;
@@ -142,6 +152,10 @@ std::string checkWhole(const Options& o, const std::vector<std::string>& givenOp
     }
     if (o.writesToFile()) {
         if (const std::string problem = outputFileProblem(o.outFile); !problem.empty()) return problem;
+    }
+    for (const auto& [port, file] : o.inputFiles) {
+        if (std::find(o.ports.begin(), o.ports.end(), port) == o.ports.end())
+            return "--input names " + port + ", which no --port gives";
     }
     if (o.command == "run" && !o.args.empty() && o.args[0] == "-" && o.ports.size() > 1)
         return "a program from stdin goes to one board";

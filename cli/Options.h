@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace travin::cli {
@@ -27,6 +28,8 @@ struct Options {
     std::string sourceFile;           // step --source
     bool timestamps = false;          // run, console: each line behind its time
     std::string logFile;              // run, console: --log FILE
+    // --input PORT=FILE: that board's answers, one line each, from FILE.
+    std::vector<std::pair<std::string, std::string>> inputFiles;
 
     bool writesToFile() const { return outFileGiven && outFile != "-"; }
 };

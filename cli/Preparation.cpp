@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <fstream>
+#include <iterator>
 #include <optional>
 
 #include "cli/ExitCodes.h"
 #include "cli/ProgramLines.h"
 #include "cli/TerminalDevice.h"
 #include "cli/TerminalScreens.h"
+#include "core/FilePath.h"
 #include "core/SourceFileIo.h"
 #include "debugger/ConsoleInput.h"
 #include "debugger/ProgramImage.h"
@@ -109,6 +112,19 @@ int prepare(const Options& o, Terminal& terminal, const Locations& folder, Prepa
     if (!o.sourceFile.empty() && !readSourceFile(o.sourceFile, p.source)) {
         terminal.writeMessage("cannot read " + o.sourceFile);
         return kUsage;
+    }
+    for (const auto& [port, file] : o.inputFiles) {
+        // Read whole now: a file that cannot be read stops the command
+        // before a program starts that would wait for it.
+        std::ifstream in(filePath(file), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (!in.good() && !in.eof()) {
+            terminal.writeMessage("cannot read " + file);
+            return kUsage;
+        }
+        std::vector<std::string> lines = splitProgram(bytes);
+        if (!lines.empty() && lines.back().empty()) lines.pop_back();
+        p.answers[port] = std::deque<std::string>(lines.begin(), lines.end());
     }
     if (o.command == "vars") {
         std::vector<bool> seen(kVariableCount);

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,6 +24,8 @@ struct Prepared {
     std::string programName;
     std::vector<std::string> source;
     std::vector<std::pair<int, std::int32_t>> assignments;
+    // The answers of each --input file, by port.
+    std::map<std::string, std::deque<std::string>> answers;
 };
 
 // kDone when the command may go on; else its exit code, the reason shown.

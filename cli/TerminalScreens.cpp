@@ -167,6 +167,8 @@ void TerminalScreens::flushOutput() {
 }
 
 void TerminalScreens::workbenchText(std::string_view piece) {
+    // A transfer writes its dots between pages, shown or not.
+    if (piece == "." && onProgressDot) onProgressDot();
     if (capturing) {
         captured += piece;
         return;
@@ -178,7 +180,6 @@ void TerminalScreens::workbenchText(std::string_view piece) {
         dots = 0;
     } else if (inProgress && piece == ".") {
         ++dots;
-        if (onProgressDot) onProgressDot();
     }
     messageLine += piece;
     for (auto end = messageLine.find('\n'); end != std::string::npos; end = messageLine.find('\n')) {

@@ -60,6 +60,15 @@ void Download::fail() {
     wb.controls.UpdateControls();
 }
 
+void Download::pageRefused(std::size_t page) {
+    // The line is still good: the board goes back to the normal rate, and
+    // nothing says "Done" for a program a restart would lose.
+    wb.state.downloadNeeded = true;
+    wb.console.ConsoleWrite("\r\nThe board did not store page " + std::to_string(page) + "\r\n");
+    wb.monitor.ChangeBaudRate(kNormalRate);
+    fail();
+}
+
 void Download::DownloadProgram() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Download")) return;
@@ -76,6 +85,7 @@ void Download::DownloadProgram() {
         wb.link.SendCommand(command::DownloadBlock, pages[i].data(), kPageSize);
         // The first failure ends the download; pages already sent stay.
         if (!wb.state.detected) return fail();
+        if (wb.link.lastReplyRefused()) return pageRefused(i);
         if (dotAfterPage(i, pages.size())) wb.console.ConsoleWrite(".");
     }
 

@@ -25,7 +25,9 @@ bool Execution::bringProgramUpToDate() {
     if (!wb.download.CheckProgramLimits()) return false;
     DebuggerResetExecute();
     wb.download.DownloadProgram();
-    return wb.state.detected;
+    // A page the board refused leaves the download needed: the program it
+    // would start is not the listing.
+    return wb.state.detected && !wb.state.downloadNeeded;
 }
 
 void Execution::DebuggerRunExecute() {

@@ -95,7 +95,9 @@ void MemoryOps::EraseMemoryMenuClick() {
         // The board's program area is empty now, the listing is not: the
         // next Run or Single Step must download first.
         if (wb.state.detected) wb.state.downloadNeeded = true;
-        wb.console.ConsoleWrite(wb.state.detected ? "Done\r\n" : "Erase Failed\r\n");
+        // A board that could not write its EEPROM refuses the erase.
+        const bool erased = wb.state.detected && !wb.link.lastReplyRefused();
+        wb.console.ConsoleWrite(erased ? "Done\r\n" : "Erase Failed\r\n");
         wb.controls.UpdateControls();
     }
     wb.screens.timer.setTimerEnabled(true);
@@ -128,7 +130,12 @@ void MemoryOps::StartupTimeMenuClick() {
     wb.state.startupBlock[0] = static_cast<std::uint8_t>(seconds);
     wb.link.SendCommand(command::SetStartupTime, wb.state.startupBlock.data(),
                         static_cast<int>(wb.state.startupBlock.size()));
-    if (wb.state.detected) {
+    // A board that could not write its EEPROM refuses the block: the time
+    // was not set, whatever the link says.
+    if (wb.state.detected && wb.link.lastReplyRefused()) {
+        wb.console.ConsoleWrite("The board did not store the start-up time\r\n");
+        wb.console.ConsoleWrite("Set Startup Time Failed\r\n");
+    } else if (wb.state.detected) {
         char notice[40];
         std::snprintf(notice, sizeof notice, "Startup Time Set to %d", seconds);
         wb.screens.notices.ShowNotice(notice);

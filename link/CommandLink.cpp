@@ -80,6 +80,7 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
     }
     if (length > 0 && payload == nullptr) throw std::logic_error("ExchangeCommand: payload bytes missing");
     DepthGuard guard(depth);
+    lastStatus = 0;
 
     std::int64_t start = wb.screens.clock.nowMs();
     std::uint8_t checksum = static_cast<std::uint8_t>(code + length);
@@ -148,6 +149,8 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
         ++answered;
         StoreReplyData(code, data, count);
         updateStatusFlags(status);
+        // After the flags: a nested exchange they start has its own status.
+        lastStatus = status;
         return;
     }
 
@@ -171,6 +174,7 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
         wb.controls.UpdateControls();
     }
     updateStatusFlags(status);
+    lastStatus = status;
 }
 
 void CommandLink::updateStatusFlags(std::uint8_t status) {

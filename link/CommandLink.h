@@ -56,6 +56,11 @@ public:
     int exchangeDepth() const { return depth; }
     // Exchanges that ended in a well-formed reply, detected or not.
     int answeredExchanges() const { return answered; }
+    // Whether the last well-formed reply carried the board's refusal (status
+    // bit 0): the board did not do what the command asked, e.g. could not
+    // store a page. The link does not fail for it; the operation that needs
+    // the command done looks.
+    bool lastReplyRefused() const { return (lastStatus & kRefusedBit) != 0; }
 
     static constexpr std::uint8_t kSync = 0xAA;
     static constexpr std::uint8_t kBusy = 0xAB;
@@ -66,6 +71,7 @@ public:
     // ten bytes at 19200 bit/s, and the echo comes at most this much later.
     static constexpr int kGatherMs = 5;
     static constexpr int kMaxPayload = 255;
+    static constexpr std::uint8_t kRefusedBit = 0x01;
 
 private:
     void updateStatusFlags(std::uint8_t status);
@@ -74,6 +80,7 @@ private:
     LinkParts& wb;
     int depth = 0;
     int answered = 0;
+    std::uint8_t lastStatus = 0;
 };
 
 }  // namespace travin

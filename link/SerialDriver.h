@@ -116,6 +116,7 @@ private:
     int netTest(int handle);
     Wait netWaitReadable(int handle, int milliseconds);
     bool netNameMoved(int handle, const std::string& name) const;
+    void netPurge(int handle);
     void netClose(int handle);
 
     NoticeFn showNotice;

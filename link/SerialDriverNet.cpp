@@ -78,9 +78,11 @@ public:
     bool dropped = false;
     std::optional<std::uint32_t> confirmedBaud;
 
-    // Takes in what the socket holds now, without waiting; false once the
-    // connection is gone.
+    // Takes in what the socket holds now, without waiting, and sends the
+    // negotiation answers it called for; false once the connection is gone.
     bool pump();
+    // The same without sending: for a send that waits for room.
+    bool receive();
     // Sleeps up to `ms` for the socket to become readable and takes in what
     // came; false when the time passed with nothing.
     bool waitAndPump(int ms);
@@ -90,12 +92,17 @@ public:
     int negotiate(int baud, int& waitedMs);
     // SET-BAUDRATE and its confirmation.
     bool changeRate(std::uint32_t baud);
+    // Discards the board's bytes that wait here, and asks the server to
+    // discard those it holds; bytes that were on their way come before its
+    // confirmation in the stream, and are discarded when it comes.
+    void purge();
 
 private:
     void take(const std::uint8_t* bytes, std::size_t count);
 
     telnet::TelnetDecoder decoder;
     telnet::Bytes answers;
+    bool purgeAsked = false;
 };
 
 void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
@@ -106,7 +113,9 @@ void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
     telnet::Bytes decoded;
     std::vector<telnet::Command> commands;
     decoder.feed(bytes, count, decoded, commands);
-    data.insert(data.end(), decoded.begin(), decoded.end());
+    // Where the data of this read starts to count: after a purge's
+    // confirmation, nothing before it does.
+    std::size_t keepFrom = 0;
     for (const telnet::Command& c : commands) {
         if (c.kind == telnet::Command::Kind::Negotiation) {
             const telnet::Bytes answer = options.answer(c.verb, c.option);
@@ -115,12 +124,29 @@ void SerialDriver::NetPort::take(const std::uint8_t* bytes, std::size_t count) {
         }
         std::uint32_t baud = 0;
         if (telnet::baudRateReply(c, baud)) confirmedBaud = baud;
+        if (purgeAsked && c.kind == telnet::Command::Kind::Subnegotiation && c.option == telnet::kComPort &&
+            !c.body.empty() && c.body[0] == telnet::comport::kServerReply + telnet::comport::PurgeData) {
+            purgeAsked = false;
+            data.clear();
+            keepFrom = std::min(c.at, decoded.size());
+        }
         // NOTIFY-LINESTATE / NOTIFY-MODEMSTATE and the confirmations of the
         // other settings carry nothing the link acts on.
     }
+    data.insert(data.end(), decoded.begin() + static_cast<std::ptrdiff_t>(keepFrom), decoded.end());
 }
 
 bool SerialDriver::NetPort::pump() {
+    receive();
+    if (!answers.empty() && !dropped) {
+        const telnet::Bytes due = std::move(answers);
+        answers.clear();
+        sendAll(due, after(kControlSendMs));
+    }
+    return !dropped;
+}
+
+bool SerialDriver::NetPort::receive() {
     // Bounded: a server sending without pause cannot keep the caller here.
     for (int reads = 0; reads < 64 && !dropped; ++reads) {
         std::uint8_t buffer[4096];
@@ -132,11 +158,6 @@ bool SerialDriver::NetPort::pump() {
             break;
         }
         take(buffer, got);
-    }
-    if (!answers.empty() && !dropped) {
-        const telnet::Bytes due = std::move(answers);
-        answers.clear();
-        sendAll(due, after(kControlSendMs));
     }
     return !dropped;
 }
@@ -173,8 +194,9 @@ bool SerialDriver::NetPort::sendAll(const telnet::Bytes& bytes, Clock::time_poin
         const int wait = msLeft(deadline);
         if (wait == 0) return false;
         if (net::waitFor(socket, true, wait) != net::Ready::Yes) {
-            // The server may be waiting for us to read before it reads on.
-            if (!pump()) return false;
+            // The server may be waiting for us to read before it reads on;
+            // its answers wait for the next pump, so this never nests.
+            if (!receive()) return false;
         }
     }
     return true;
@@ -233,6 +255,14 @@ bool SerialDriver::NetPort::changeRate(std::uint32_t baud) {
         waitAndPump(left);
     }
     return *confirmedBaud == baud;
+}
+
+void SerialDriver::NetPort::purge() {
+    pump();
+    data.clear();
+    if (!telnet || !options.comPortAgreed() || dropped) return;
+    purgeAsked = sendAll(telnet::comPortCommand(telnet::comport::PurgeData, telnet::comport::kPurgeReceive),
+                         after(kControlSendMs));
 }
 
 std::string SerialDriver::networkAddress(const std::string& name) const {
@@ -344,6 +374,8 @@ SerialDriver::Wait SerialDriver::netWaitReadable(int handle, int milliseconds) {
 bool SerialDriver::netNameMoved(int handle, const std::string& name) const {
     return networkAddress(name) != netPorts.at(handle)->url;
 }
+
+void SerialDriver::netPurge(int handle) { netPorts.at(handle)->purge(); }
 
 void SerialDriver::netClose(int handle) { netPorts.erase(handle); }
 

@@ -16,13 +16,13 @@ _travin_cli() {
         -o|--source)
             COMPREPLY=($(compgen -f -- "$cur"))
             return ;;
-        --break|--timeout)
+        --break|--timeout|--input)
             return ;;
     esac
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case "${words[i]}" in
-            --port|--break|--timeout|-o|--source|--log) ((i++)) ;;
+            --port|--break|--timeout|-o|--source|--input|--log) ((i++)) ;;
             -*) ;;
             *) command="${words[i]}"; break ;;
         esac
@@ -37,8 +37,8 @@ _travin_cli() {
     fi
     local options="--quiet --port"
     case "$command" in
-        run) options+=" --break --timeout --detach --reset --timestamps --log" ;;
-        console) options+=" --timestamps --log" ;;
+        run) options+=" --break --timeout --detach --reset --input --timestamps --log" ;;
+        console) options+=" --input --timestamps --log" ;;
         upload) options+=" -o" ;;
         erase) options+=" --yes" ;;
         step) options+=" --source --json" ;;

@@ -33,3 +33,4 @@ complete -c travin-cli -n "__fish_seen_subcommand_from run console" -l log -r -F
 complete -c travin-cli -n "__fish_seen_subcommand_from upload" -s o -r -F -d 'write to FILE'
 complete -c travin-cli -n "__fish_seen_subcommand_from step" -l source -r -F -d 'the listing the board holds'
 complete -c travin-cli -n "__fish_seen_subcommand_from erase" -l yes -d 'confirm'
+complete -c travin-cli -n "__fish_seen_subcommand_from run console" -l input -r -d 'answers for one board: PORT=FILE'

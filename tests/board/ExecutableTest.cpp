@@ -114,6 +114,85 @@ TEST_F(ExecutableTest, FaultsCanBeTypedOnTheTraceConsole) {
     EXPECT_NE(read("console.out").find("19200 bit/s, program stopped"), std::string::npos) << read("console.out");
 }
 
+// The README's several boards: each started with --com alone, in one
+// self-contained folder (a copy of the executable, so the default image
+// lands in the test's folder), each keeping its own program.
+TEST_F(ExecutableTest, BoardsOnTwoComNumbersKeepTheirOwnImagesByDefault) {
+    const std::string bin = dir_.file("bin");
+    fs::create_directory(bin);
+    const std::string exe = bin + "/travin-board";
+    fs::copy_file(TRAVIN_BOARD_EXE, exe);
+    auto startBoth = [&](const std::string& tag) {
+        std::vector<pid_t> pids;
+        for (int com : {3, 4}) {
+            std::vector<std::string> args{"--com", std::to_string(com), "--no-autorun", "--page-write-ms", "0",
+                                          "--no-pace"};
+            args.insert(args.begin(), exe);
+            std::vector<char*> argv;
+            for (auto& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            posix_spawn_file_actions_t fa;
+            posix_spawn_file_actions_init(&fa);
+            posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
+            const std::string err = dir_.file(tag + std::to_string(com) + ".err");
+            posix_spawn_file_actions_addopen(&fa, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            pid_t pid = -1;
+            EXPECT_EQ(posix_spawn(&pid, argv[0], &fa, nullptr, argv.data(), environ), 0);
+            posix_spawn_file_actions_destroy(&fa);
+            pids.push_back(pid);
+        }
+        return pids;
+    };
+    auto pids = startBoth("first");
+    ASSERT_TRUE(waitForLink(bin + "/com3")) << read("first3.err");
+    ASSERT_TRUE(waitForLink(bin + "/com4")) << read("first4.err");
+    for (int com : {3, 4}) {
+        TestClient c(bin + "/com" + std::to_string(com));
+        Bytes page = u16(0);
+        page.resize(130, static_cast<std::uint8_t>('0' + com));
+        auto r = c.exchange(1, page);
+        ASSERT_TRUE(r.ok) << r.failure;
+        EXPECT_EQ(r.status & 0x01, 0);
+    }
+    for (pid_t pid : pids) ::kill(pid, SIGTERM);
+    for (pid_t pid : pids) EXPECT_EQ(wait(pid), 0);
+    EXPECT_TRUE(fs::exists(bin + "/board-com3.eeprom"));
+    EXPECT_TRUE(fs::exists(bin + "/board-com4.eeprom"));
+
+    pids = startBoth("second");
+    ASSERT_TRUE(waitForLink(bin + "/com3")) << read("second3.err");
+    ASSERT_TRUE(waitForLink(bin + "/com4")) << read("second4.err");
+    for (int com : {3, 4}) {
+        TestClient c(bin + "/com" + std::to_string(com));
+        auto r = c.exchange(13, u16(0));
+        ASSERT_TRUE(r.ok) << r.failure;
+        EXPECT_EQ(r.data.at(2), '0' + com) << "COM" << com;
+    }
+    for (pid_t pid : pids) ::kill(pid, SIGTERM);
+    for (pid_t pid : pids) EXPECT_EQ(wait(pid), 0);
+}
+
+TEST_F(ExecutableTest, AnImageThatCannotBeWrittenIsSaidOnStderr) {
+    pid_t pid = spawn(common(2), "nosave");
+    ASSERT_TRUE(waitForLink(dir_.file("com2"))) << read("nosave.err");
+    fs::remove(dir_.file("board.eeprom"));
+    fs::create_directory(dir_.file("board.eeprom"));
+    {
+        TestClient c(dir_.file("com2"));
+        Bytes page = u16(4);
+        page.resize(130, 'x');
+        auto r = c.exchange(1, page);
+        ASSERT_TRUE(r.ok) << r.failure;
+        EXPECT_EQ(r.status & 0x01, 0x01);
+    }
+    ::kill(pid, SIGTERM);
+    EXPECT_EQ(wait(pid), 0);
+    EXPECT_NE(read("nosave.err").find("travin-board: DownloadBlock of page 4 refused: the EEPROM image cannot be "
+                                      "written"),
+              std::string::npos)
+        << read("nosave.err");
+}
+
 struct BadStart {
     const char* name;
     std::vector<std::string> extra;

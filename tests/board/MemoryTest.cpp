@@ -128,7 +128,8 @@ TEST(EepromImageTest, SaveLeavesNoTemporaryFileBehind) {
     image.setStoredValue(0, 7);
     image.save();
     EXPECT_TRUE(std::filesystem::exists(dir.file("e")));
-    EXPECT_FALSE(std::filesystem::exists(dir.file("e.tmp")));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename(), "e") << "left behind";
     EXPECT_EQ(std::filesystem::file_size(dir.file("e")), static_cast<std::uintmax_t>(vboard::kImageSize));
 }
 

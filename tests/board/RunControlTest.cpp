@@ -178,6 +178,38 @@ TEST_F(RunControlTest, AFullConsoleBufferHoldsTheProgram) {
     EXPECT_EQ(exec_->calls.size(), 2u);
 }
 
+TEST_F(RunControlTest, ABreakpointOnTheFirstLineHoldsForARunFromTheStartOnly) {
+    make("eee");
+    run_->setBreakpoints({0, 0xFFFF, 0xFFFF});
+    run_->reset();
+    run_->run();
+    settle();
+    EXPECT_FALSE(run_->running());
+    EXPECT_TRUE(exec_->calls.empty()) << "stopped before the first line";
+    run_->run();  // resumes: goes on past the breakpoint it stopped at
+    settle();
+    EXPECT_TRUE(run_->ended());
+    EXPECT_EQ(exec_->calls, (std::vector<unsigned>{0, 10, 20}));
+    run_->run();  // after the end it starts over, and the breakpoint holds
+    settle();
+    EXPECT_EQ(exec_->calls.size(), 3u);
+    run_->step();  // a step executes its line
+    settle();
+    EXPECT_EQ(exec_->calls.size(), 4u);
+    run_->stop();
+}
+
+TEST_F(RunControlTest, ARunResumingAfterAStopPassesOverTheBreakpointOfItsLine) {
+    make("bee");
+    run_->setBreakpoints({0, 0xFFFF, 0xFFFF});
+    run_->step();  // the blocked first line, then stopped inside it
+    run_->advance(10);
+    run_->stop();
+    run_->run();
+    settle();
+    EXPECT_TRUE(run_->ended());
+}
+
 TEST_F(RunControlTest, RunWhileRunningChangesNothing) {
     make("bee");
     run_->run();

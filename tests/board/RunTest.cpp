@@ -85,8 +85,14 @@ TEST_F(RunTest, RunStopsBeforeABreakpointLineAndContinuesFromIt) {
     EXPECT_EQ(console(), "two\r\nthree\r\n");
 }
 
-TEST_F(RunTest, ABreakpointOnTheFirstLineDoesNotHoldTheRunThatStartsThere) {
+TEST_F(RunTest, ABreakpointOnTheFirstStatementHoldsTheRunFromTheStart) {
     setBreakpoints(kOne, kThree);
+    ASSERT_TRUE(client_.exchange(7, bytesOf("Reset Co")).ok);
+    ASSERT_EQ(client_.exchange(2, bytesOf("Run Comm")).status, 0x20);
+    EXPECT_EQ(console(), "");
+    EXPECT_EQ(status(), 0x00);
+    EXPECT_EQ(position(), kOne);
+    // The next Run goes on past the breakpoint it stopped at.
     ASSERT_TRUE(client_.exchange(2, bytesOf("Run Comm")).ok);
     EXPECT_EQ(console(), "one\r\ntwo\r\n");
     EXPECT_EQ(position(), kThree);

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -340,11 +341,31 @@ TEST_F(Scripting, CtrlCDuringTheDownloadStopsItAndNeverStartsTheProgram) {
         EXPECT_EQ(o.exitCode, 130) << command << o.err;
         EXPECT_NE(o.err.find("download stopped between pages"), std::string::npos) << o.err;
         const auto codes = codesSent(board);
-        EXPECT_LT(std::count(codes.begin(), codes.end(), kDownloadBlock), 58) << "it went on to the end";
+        const auto pages = static_cast<long>((text.size() + 127) / 128);
+        EXPECT_LT(std::count(codes.begin(), codes.end(), kDownloadBlock), pages) << "it went on to the end";
         EXPECT_FALSE(sent(board, kRunProgram)) << command;
         EXPECT_FALSE(board.running());
         EXPECT_EQ(board.baudRate(), 19200u) << "the board is left at the normal rate";
     }
+}
+
+TEST_F(Scripting, CtrlCDuringTheUploadStopsItAndWritesNothing) {
+    constexpr std::uint8_t kUploadBlock = 13;
+    auto& board = startBoard(0, true);
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += ("print \"line " + std::to_string(i) + "\"" + std::string(60, ' ')) + "\r\n";
+    ASSERT_TRUE(board.storeSource(text));
+    const std::string out = folder + "/out.tn";
+    CliProcess cli({"--port", board.slavePath(), "upload", "-o", out});
+    ASSERT_TRUE(waitFor([&] { return sent(board, kUploadBlock); }, 10000));
+    cli.interrupt();
+    const Outcome o = cli.finish();
+    EXPECT_EQ(o.exitCode, 130) << o.err;
+    EXPECT_NE(o.err.find("upload stopped between pages"), std::string::npos) << o.err;
+    const auto codes = codesSent(board);
+    EXPECT_LT(std::count(codes.begin(), codes.end(), kUploadBlock), static_cast<long>(text.size() / 128));
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(board.baudRate(), 19200u);
 }
 
 // --- Nothing answered for the user ------------------------------------------------
@@ -413,6 +434,39 @@ TEST_F(Scripting, TwoBoardsNeverRaceForOneStdin) {
     EXPECT_NE(o.err.find("not answered with several boards"), std::string::npos) << o.err;
 }
 
+TEST_F(Scripting, EachBoardTakesItsAnswersFromItsOwnInputFile) {
+    auto& first = startBoard();
+    auto& second = startBoard();
+    const std::string program = file("asks.tn", kAsks);
+    const std::string one = file("one.txt", "111\n");
+    const std::string two = file("two.txt", "222\r\n");
+    for (int round = 0; round < 3; ++round) {
+        const Outcome o = runCli({"--port", first.slavePath(), "--port", second.slavePath(), "--input",
+                                  first.slavePath() + "=" + one, "--input=" + second.slavePath() + "=" + two, "run",
+                                  program});
+        EXPECT_EQ(o.exitCode, 0) << o.err;
+        EXPECT_NE(o.out.find(first.slavePath() + ": moved to 111\r\n"), std::string::npos) << o.out;
+        EXPECT_NE(o.out.find(second.slavePath() + ": moved to 222\r\n"), std::string::npos) << o.out;
+    }
+    EXPECT_EQ(first.inputAnswers(), (std::vector<std::string>{"111", "111", "111"}));
+    EXPECT_EQ(second.inputAnswers(), (std::vector<std::string>{"222", "222", "222"}));
+
+    // A file with no answer left: nothing sent, that program stopped.
+    const Outcome o = runCli({"--port", first.slavePath(), "--input", first.slavePath() + "=" + file("none.txt", ""),
+                              "run", program});
+    EXPECT_EQ(o.exitCode, 5) << o.err;
+    EXPECT_EQ(first.inputAnswers().size(), 3u);
+    EXPECT_FALSE(first.running());
+
+    // A file that cannot be read stops the command before any board is asked.
+    first.record().clear();
+    const Outcome missing = runCli({"--port", first.slavePath(), "--input",
+                                    first.slavePath() + "=" + folder + "/missing.txt", "run", program});
+    EXPECT_EQ(missing.exitCode, 1) << missing.err;
+    EXPECT_NE(missing.err.find("cannot read"), std::string::npos) << missing.err;
+    EXPECT_TRUE(first.record().exchanges().empty());
+}
+
 TEST_F(Scripting, TwoBoardsPrintingWithoutLineEndsShowTheirOutputAtLowCost) {
     auto& first = startBoard();
     auto& second = startBoard();
@@ -451,15 +505,18 @@ TEST_F(Scripting, TheStoredProgramKeepsItsVariablesAcrossVarsRunAndAci) {
     o = runCli({"--port", board.slavePath(), "run"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "A is 5\r\n");
+    EXPECT_FALSE(sent(board, kResetProgram)) << "vars, startup-time and run of the stored program never reset";
     o = runCli({"--port", board.slavePath(), "run", "--reset"});
     EXPECT_EQ(o.out, "A is 0\r\n");
 
+    board.record().clear();
     o = runCli({"--port", board.slavePath(), "aci", "Q = 99"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     o = runCli({"--port", board.slavePath(), "aci", "print Q"});
     EXPECT_EQ(o.exitCode, 0) << o.err;
     EXPECT_EQ(o.out, "99\r\n");
-    EXPECT_FALSE(sent(board, kResetProgram) && board.variables()[16] != 99);
+    EXPECT_FALSE(sent(board, kResetProgram)) << "reading and ACI lines never reset";
+    EXPECT_EQ(board.variables()[16], 99);
 }
 
 TEST_F(Scripting, VarsSetsAllOrNothing) {

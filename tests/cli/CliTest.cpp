@@ -239,6 +239,9 @@ TEST_F(CliTest, UsageErrorsExitOneWithOneLineAndTheHelpHintBeforeAnyByteIsSent) 
              {"--port", port, "aci", "A = 1234567890 + 1234567890 + 1234567890"},
              {"--port", port, "--json", "erase", "--yes"},
              {"--port=", "detect"},
+             {"--port", port, "--input", "COM3=answers.txt", "run"},
+             {"--port", port, "--input", port, "run"},
+             {"--port", port, "--input", port + "=a.txt", "--input", port + "=b.txt", "run"},
          }) {
         const Outcome o = runCli(args);
         EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args) << o.err;
@@ -341,6 +344,33 @@ TEST_F(CliTest, TheWorstResultOfSeveralBoardsIsTheExitCode) {
         runCli({"--port", board->slavePath(), "--port", folder + "/gone", "run", program});
     EXPECT_EQ(o.exitCode, 2);
     EXPECT_EQ(o.out, board->slavePath() + ": 1\r\n") << "output behind the port it came from";
+}
+
+TEST_F(CliTest, ABoardThatCannotStoreWhatItIsSentIsNeverReportedDone) {
+    ASSERT_TRUE(board->storeSource("print \"old\"\n"));
+    // A folder in the image's place: the board can write nothing.
+    std::filesystem::remove(folder + "/board.eeprom");
+    std::filesystem::create_directory(folder + "/board.eeprom");
+    const std::string program = file("new.tn", "print \"new\"\r\nend\r\n");
+    struct {
+        std::vector<std::string> args;
+        const char* failure;
+    } const rows[] = {
+        {{"download", program}, "Download Failed"},
+        {{"run", program}, "Download Failed"},
+        {{"startup-time", "5"}, "Set Startup Time Failed"},
+        {{"erase", "--yes"}, "Erase Failed"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"--port", board->slavePath()};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const Outcome o = runCli(args);
+        EXPECT_EQ(o.exitCode, 2) << row.args[0] << ": " << o.err;
+        EXPECT_EQ(o.err.find("Done"), std::string::npos) << row.args[0] << ": " << o.err;
+        EXPECT_NE(o.err.find(row.failure), std::string::npos) << row.args[0] << ": " << o.err;
+    }
+    EXPECT_EQ(board->program(), "print \"old\"\r\n");
+    EXPECT_FALSE(board->running());
 }
 
 TEST(CliBuild, LinksNoQtLibrary) {

@@ -19,7 +19,7 @@ offers() {
 offers "travin-cli up" "upload"
 offers "travin-cli st" "stop step startup-time"
 offers "travin-cli --port COM" "COM1 COM8"
-offers "travin-cli --port COM2 run --" "--break --timeout --detach --reset"
+offers "travin-cli --port COM2 run --" "--break --timeout --detach --reset --input"
 offers "travin-cli erase --" "--yes"
 offers "travin-cli --" "--port --quiet --json --version"
 mkdir -p "${TMPDIR:-/tmp}/travin-completion.$$" && : > "${TMPDIR:-/tmp}/travin-completion.$$/lesson.tn"

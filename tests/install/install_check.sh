@@ -63,7 +63,7 @@ grep -q "^usage: travin" "$work/err" || fail "an unknown option shows no usage o
 "$prefix/bin/travin-board" --com 1 --trace </dev/null >"$work/board.out" 2>&1 &
 board_pid=$!
 wait_for 100 test -L "$config/com1" || { cat "$work/board.out"; fail "no $config/com1 from the board"; }
-[ -f "$state/board.eeprom" ] || fail "no EEPROM image in $state"
+[ -f "$state/board-com1.eeprom" ] || fail "no EEPROM image of COM1 in $state"
 "$prefix/bin/travin" >"$work/wb.out" 2>&1 &
 wb_pid=$!
 wait_for 200 grep -q GetVersion "$work/board.out" || { cat "$work/board.out" "$work/wb.out"; fail "the workbench never read the board's version"; }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -117,6 +118,44 @@ TEST_F(BoardRun, BreakpointInALoopStopsOnEveryPass) {
         EXPECT_EQ(control_->variable('I' - 'A'), pass);
         EXPECT_EQ(control_->variable('S' - 'A'), (pass - 1) * pass / 2);
     }
+}
+
+// A breakpoint stops the program before its line, the first statement too:
+// Reset then Run stops at once on "S = 0" of loop.tn without running it,
+// and the next Run goes on from there to the end.
+TEST_F(BoardRun, BreakpointOnTheFirstStatementHoldsAfterAReset) {
+    const std::string source = example("loop.tn");
+    store(source);
+    // Stored with CR LF: one more byte for each line before it.
+    const std::size_t at = source.find("S = 0");
+    const auto first = static_cast<std::uint16_t>(at + std::count(source.begin(), source.begin() + static_cast<long>(at), '\n'));
+    control_->reset();
+    ASSERT_EQ(control_->position(), first);
+    control_->setBreakpoints({first, kNoBreakpoint, kNoBreakpoint});
+    control_->setVariable('S' - 'A', 99);  // a run of "S = 0" would show
+    control_->run();
+    settle();
+    EXPECT_FALSE(control_->running());
+    EXPECT_FALSE(control_->ended());
+    EXPECT_EQ(control_->position(), first);
+    EXPECT_EQ(control_->variable('S' - 'A'), 99);
+    EXPECT_EQ(takeConsole(), "");
+
+    control_->run();
+    settle();
+    EXPECT_TRUE(control_->ended());
+    EXPECT_EQ(control_->variable('S' - 'A'), 55);
+
+    // After the end a Run starts over from the top: the breakpoint holds again.
+    control_->run();
+    settle();
+    EXPECT_FALSE(control_->ended());
+    EXPECT_EQ(control_->position(), first);
+    // A step executes its line whatever the table says.
+    control_->step();
+    settle();
+    EXPECT_EQ(control_->variable('S' - 'A'), 0);
+    EXPECT_GT(control_->position(), first);
 }
 
 TEST_F(BoardRun, StepWaitsOutADelayOnTheBoardsClock) {

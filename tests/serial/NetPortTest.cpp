@@ -332,6 +332,44 @@ TEST_F(NetPort, NothingListeningIsARefusedConnection) {
     EXPECT_EQ(portFaultFor(driver.lastOpenFailure().error, false), PortFault::HostNotFound);
 }
 
+// A host that takes no more connections drops the handshake, as a host
+// that is off or behind a firewall does: the connect is given up at its
+// deadline, and the text says how long it waited.
+TEST_F(NetPort, AHostThatDoesNotAnswerIsGivenUpAfterTwoSeconds) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    // Fill the queue of connections nobody accepts.
+    std::vector<int> waiting;
+    for (int i = 0; i < 4; ++i) {
+        const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        (void)::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        waiting.push_back(s);
+    }
+    std::this_thread::sleep_for(milliseconds(100));
+    const auto start = Clock::now();
+    EXPECT_EQ(open("rfc2217://127.0.0.1:" + std::to_string(ntohs(address.sin_port))), -1);
+    const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - start).count();
+    const OpenFailure failure = driver.lastOpenFailure();
+    for (int s : waiting) ::close(s);
+    ::close(listener);
+    if (portFaultFor(failure.error, false) != PortFault::NoAnswer) {
+        GTEST_SKIP() << "this system answers a full queue (" << describeOpenFailure(failure) << ")";
+    }
+    EXPECT_GE(took, 1900);
+    EXPECT_LT(took, 5000);
+    EXPECT_GE(failure.waitedMs, 1900);
+    const std::string text = describeOpenFailure(failure);
+    EXPECT_NE(text.find("no answer from the host within " + std::to_string(failure.waitedMs) + " ms"),
+              std::string::npos)
+        << text;
+}
+
 TEST_F(NetPort, ARawBridgeCarriesEveryByteAsItIsAndLeavesTheRateAlone) {
     FakeServer server(Serves::Raw);
     const int h = open(server.url("socket://"));
