@@ -70,6 +70,11 @@ public:
     virtual std::string inputPrompt() const = 0;
     virtual void provideInput(std::string_view answer) = 0;
 
+    // While the last outcome was Blocked: the board time before which the
+    // line surely stays blocked, so the board sleeps until then (a command
+    // wakes it sooner); 0 when unknown, and the board asks again soon.
+    virtual std::uint64_t blockedUntilMs() const { return 0; }
+
     // Abandon a Blocked or NeedsInput line (Stop): the line runs again from
     // its start on the next Run or Step.
     virtual void abandonLine() = 0;

@@ -9,6 +9,8 @@ namespace vboard {
 
 namespace {
 constexpr std::size_t kMaxQueuedCharacters = 256;
+// A blocked line is looked at again after this long at most.
+constexpr std::uint64_t kLongestSleepMs = 60000;
 }
 
 RunControl::RunControl(EepromImage& eeprom, std::function<std::uint64_t()> clock,
@@ -123,9 +125,13 @@ int RunControl::advance(int maxLines) {
                 return -1;
             }
             break;
-        case LineOutcome::Blocked:
+        case LineOutcome::Blocked: {
             continuing_ = true;
-            return 1;
+            // Asleep until the line can go on; a command wakes the board
+            // sooner and the line is looked at again then.
+            const std::uint64_t until = executor_->blockedUntilMs(), now = clock_();
+            return until > now ? static_cast<int>(std::min<std::uint64_t>(until - now, kLongestSleepMs)) : 1;
+        }
         case LineOutcome::NeedsInput:
             continuing_ = true;
             waitingInput_ = true;

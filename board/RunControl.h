@@ -63,8 +63,9 @@ public:
 
     // Executes up to `maxLines` lines. Returns 0 when it stopped only because
     // of maxLines (call again soon), a positive number of ms to wait before
-    // calling again (a Blocked line, console buffer full), or -1 when the
-    // program is not running or waits for input.
+    // calling again (a Blocked line: until the executor's blockedUntilMs();
+    // console buffer full), or -1 when the program is not running or waits
+    // for input.
     int advance(int maxLines);
 
     bool running() const { return running_; }

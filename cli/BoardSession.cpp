@@ -14,6 +14,7 @@ namespace {
 
 constexpr int kTickMs = 100;
 constexpr int kAttachTries = 3;
+constexpr int kAttachMs = 3000;
 constexpr int kNormalBaud = 19200;
 // Time a board is given to report a stopped program.
 constexpr int kStopSettleMs = 2000;
@@ -71,7 +72,11 @@ int BoardSession::open() {
 }
 
 int BoardSession::attach() {
-    for (int i = 0; i < kAttachTries && !wb->state.detected; ++i) {
+    // Each try waits the link's short search budget; a board slow to answer
+    // (busy printing, a loaded machine) gets several within this time.
+    const std::int64_t deadline = nowMs() + kAttachMs;
+    for (int i = 0; !wb->state.detected && (i < kAttachTries || nowMs() < deadline); ++i) {
+        if (wb->state.portHandle == kInvalidHandle) break;
         if (i > 0) device::pause(kTickMs);
         if (Terminal::interrupted()) return Terminal::stopExitCode();
         wb->monitor.DetectWithoutStopping();

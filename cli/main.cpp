@@ -148,7 +148,9 @@ int main(int argc, char** argv) {
     }
     if (!terminal.closeOutput() && !Terminal::interrupted()) result = worseResult(result, kWriteFailed);
     if (Terminal::interrupted()) {
-        result = worseResult(result, Terminal::stopExitCode());
+        // The signal that came names the code, whatever a board reported.
+        const int stopped = Terminal::stopExitCode();
+        if (result > kSignalBase || exitRank(stopped) >= exitRank(result)) result = stopped;
         const std::string failure = terminal.writeFailure();
         terminal.writeMessage(failure.empty() ? Terminal::stopReason() : "cannot write the output: " + failure);
     } else if (const std::string failure = terminal.writeFailure(); !failure.empty()) {

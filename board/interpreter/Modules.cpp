@@ -178,6 +178,28 @@ void Module::advance(std::uint64_t nowMs) {
     }
 }
 
+std::uint64_t Module::msUntilIdleAtLeast() const {
+    if (motion_ == Motion::Idle) return 0;
+    if (homeArmed_) return 1;
+    const double speed = std::max(std::fabs(vel_), std::fabs(vmax_));
+    double ms = 1;
+    if (decelerating_) {
+        if (acc_ > 0) ms = std::fabs(vel_) / acc_;
+    } else if (motion_ == Motion::Position) {
+        if (speed > 0) ms = std::fabs(goal_ - pos_) / speed;
+    } else if (type_ == ModuleType::Daska && motion_ == Motion::Velocity) {
+        // It runs until a limit switch stops it.
+        const double limit = static_cast<double>(kStepperLimit);
+        if (speed > 0) ms = (vel_ >= 0 ? limit - pos_ : pos_ + limit) / speed;
+    } else {
+        // A servo at a speed or a PWM runs until it is told to stop, which
+        // comes with a command that wakes the board anyway.
+        ms = 60000;
+    }
+    // A tick short, against rounding in the profile.
+    return std::max<std::uint64_t>(1, static_cast<std::uint64_t>(std::max(0.0, ms - 1)));
+}
+
 bool Module::limit1Active() const {
     const std::int64_t limit = type_ == ModuleType::Orlen ? kServoLimit : kStepperLimit;
     const bool external = type_ == ModuleType::Daska && (stepperInputsExternal_ & 0x01);

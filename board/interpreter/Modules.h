@@ -81,6 +81,11 @@ public:
     std::int32_t ioInputs() const;       // Membo: 12 bits, pin 1 = bit 0
     std::int32_t timerValue(std::uint64_t nowMs) const;
     bool moving() const { return motion_ != Motion::Idle; }
+    // Milliseconds before which a move now under way cannot end, at least 1
+    // (0 when no move runs): the distance left at the highest speed it may
+    // reach, or the braking left. A move that only a homing event may end
+    // is given 1, as that event can come at any tick.
+    std::uint64_t msUntilIdleAtLeast() const;
 
     // --- what programs do (call advance first) ---
     // Orlen: mode bits as the catalogue gives them.

@@ -193,6 +193,10 @@ void TravinInterpreter::provideInput(std::string_view answer) {
 
 void TravinInterpreter::abandonLine() { pending_ = Pending::None; }
 
+std::uint64_t TravinInterpreter::blockedUntilMs() const {
+    return pending_ == Pending::Delay || pending_ == Pending::WaitMove ? deadline_ : 0;
+}
+
 TravinInterpreter::Result TravinInterpreter::execute(const Stmt& s, std::size_t line, ExecutorHost& host) {
     using K = Stmt::Kind;
     const auto jump = [](std::size_t target) { return Result{Flow::Jump, target}; };
@@ -418,7 +422,10 @@ std::int32_t TravinInterpreter::callBuiltin(const Expr& call, ExecutorHost& host
         return 0;
     }
     if (name == "waitmove") {
-        if (stillMoving) *stillMoving = m->moving();
+        if (stillMoving) {
+            *stillMoving = m->moving();
+            deadline_ = now + m->msUntilIdleAtLeast();
+        }
         return 0;
     }
     // Servo.

@@ -66,6 +66,7 @@ public:
     std::string inputPrompt() const override;
     void provideInput(std::string_view answer) override;
     void abandonLine() override;
+    std::uint64_t blockedUntilMs() const override;
     void executeAci(std::string_view line, ExecutorHost& host) override;
 
     // The deepest gosub nesting a program may reach.
@@ -101,7 +102,7 @@ private:
     };
     std::map<std::size_t, ForState> forStates_;  // by the for line
     Pending pending_ = Pending::None;
-    std::uint64_t deadline_ = 0;
+    std::uint64_t deadline_ = 0;  // a delay's end; for waitmove, the earliest end of the move
     std::string prompt_;
     int inputVar_ = 0;
     std::uint64_t lastNowMs_ = 0;

@@ -124,6 +124,20 @@ TEST_F(RunTest, StopHaltsAtOnceAndRunContinuesWithTheNextLine) {
     EXPECT_EQ(console(), std::to_string(1000 + printed) + "\r\n");
 }
 
+// A program asleep in a long delay still answers at once, and Stop ends it.
+TEST_F(RunTest, StopCutsALongDelayShort) {
+    store("delay 60000\nprint \"late\"\n");
+    ASSERT_EQ(client_.exchange(2, bytesOf("Run Comm")).status, 0x20);
+    std::this_thread::sleep_for(Ms(100));
+    const auto t0 = std::chrono::steady_clock::now();
+    auto r = client_.exchange(3, bytesOf("Stop Com"));
+    ASSERT_TRUE(r.ok) << r.failure;
+    EXPECT_EQ(r.status, 0x00);
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, Ms(1500));
+    EXPECT_FALSE(board_->running());
+    EXPECT_EQ(console(), "");
+}
+
 TEST_F(RunTest, ResetSetsThePositionToZeroAndClearsEveryVariable) {
     store("print \"a\"\nprint \"b\"\n");
     ASSERT_TRUE(client_.exchange(10, Bytes{7, 9, 0, 0, 0}).ok);

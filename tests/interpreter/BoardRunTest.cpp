@@ -158,6 +158,28 @@ TEST_F(BoardRun, BreakpointOnTheFirstStatementHoldsAfterAReset) {
     EXPECT_GT(control_->position(), first);
 }
 
+// A blocked line asks the board to sleep until it can go on, not to look
+// again every millisecond: a delay for its whole length, a move for a good
+// part of what is left of it.
+TEST_F(BoardRun, ABlockedLineSleepsUntilItsDeadline) {
+    store("delay 5000\nsvtraj(1, 151, 4000, 100000, 1000, 0)\nwaitmove(1)\nprint getpos(1)\n");
+    control_->run();
+    EXPECT_EQ(control_->advance(10), 5000);
+    now_ += 4000;
+    EXPECT_EQ(control_->advance(10), 1000) << "the rest of the delay";
+    now_ += 1000;
+    int wakes = 0;
+    std::uint64_t moveStart = now_;
+    for (int r = control_->advance(10); r > 0; r = control_->advance(10)) {
+        ++wakes;
+        now_ += static_cast<std::uint64_t>(r);
+    }
+    EXPECT_FALSE(control_->running());
+    EXPECT_EQ(takeConsole(), "4000\r\n");
+    EXPECT_GT(now_ - moveStart, 100u) << "the move takes time";
+    EXPECT_LT(wakes, 40) << "woken " << wakes << " times for a move of " << now_ - moveStart << " ms";
+}
+
 TEST_F(BoardRun, StepWaitsOutADelayOnTheBoardsClock) {
     store("delay 300\nprint \"after\"\n");
     control_->step();

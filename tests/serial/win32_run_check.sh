@@ -38,4 +38,14 @@ status=0
 cat "$work/err.txt"
 [ "$status" = 3 ] || fail "download of the listing exited $status, not 3 (refused by the limit check)"
 grep -q "Übung.tv:1: Line excedes maximum length" "$work/err.txt" || fail "the refusal does not name the file"
+# The command line's checks and the zero-byte refusal, before any port.
+status=0
+"$wine" "$exe" --port COM1 --port com1 stop > "$work/out.txt" 2> "$work/err.txt" || status=$?
+[ "$status" = 1 ] || fail "a port given twice exited $status, not 1"
+grep -q "try 'travin-cli --help'" "$work/err.txt" || fail "the usage error gives no hint"
+printf 'print 1\r\nprint "a\000b"\r\n' > "$folder/zero.tn"
+status=0
+"$wine" "$exe" download "$windows_folder\\zero.tn" > "$work/out.txt" 2> "$work/err.txt" || status=$?
+[ "$status" = 3 ] || fail "a program with a zero byte exited $status, not 3"
+grep -q "zero.tn:2: holds a zero byte" "$work/err.txt" || fail "the zero byte's line is not named"
 echo "travin-cli.exe read a listing in a folder named outside ASCII"
