@@ -53,7 +53,7 @@ void Console::applyByte(std::uint8_t byte) {
         }
     }
     // Trimmed by the count taken before the byte, so the pane settles at
-    // the limit + 1 or + 2 lines.
+    // the limit or one line more.
     if (linesBefore > keptLines) consoleLines.pop_front();
     dirty = true;
 }

@@ -22,8 +22,8 @@ public:
     explicit Console(LinkParts& parts) : wb(parts) {}
 
     // Appends one byte the board sent to the last line; LF starts a new
-    // line " ". The most recent lineLimit() + 1 or + 2 lines are kept (101
-    // or 102 unless set otherwise); a line longer than
+    // line " ". The most recent lineLimit() lines are kept, or one more
+    // after an LF (101 or 102 unless set otherwise); a line longer than
     // twice the pane's 65536 characters keeps only its newest 65536. The
     // byte also goes to the listener, if any, at the next flush.
     void ConsoleWriteChar(std::uint8_t byte);
