@@ -18,11 +18,19 @@ struct Connection {
     int socket = kNoSocket;
     int error = 0;      // errno, or kErrorHostNotFound, when socket is kNoSocket
     int waitedMs = 0;   // how long the connect took or was waited for
+    // When the time ran out (ETIMEDOUT) with the handshake still under way,
+    // its socket: the system goes on trying, and finishConnect() takes it
+    // up later. kNoSocket otherwise.
+    int stillTrying = kNoSocket;
 };
 
 // Resolves `host` and connects to `service` within `timeoutMs`, trying each
 // address the name has.
 Connection connectTo(const std::string& host, const std::string& service, int timeoutMs);
+// Waits up to `timeoutMs` more for a handshake connectTo() left under way:
+// the socket once it is made, or an error (ETIMEDOUT with stillTrying set
+// again while it is still under way; the socket is closed otherwise).
+Connection finishConnect(int stillTrying, int timeoutMs);
 
 // Bytes sent (possibly fewer than asked), 0 when the socket takes none now,
 // -1 when the connection is gone.

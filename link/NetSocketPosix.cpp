@@ -24,28 +24,15 @@ int msSince(Clock::time_point start) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
 }
 
-// One address within what is left of the time; the socket, or kNoSocket
-// with `error` set.
-int connectOne(const addrinfo& address, Clock::time_point deadline, int& error) {
-    const int s = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                           address.ai_protocol);
-    if (s < 0) {
-        error = errno;
-        return kNoSocket;
-    }
-    const int one = 1;
-    (void)::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    if (::connect(s, address.ai_addr, address.ai_addrlen) == 0) return s;
-    if (errno != EINPROGRESS && errno != EINTR) {
-        error = errno;
-        ::close(s);
-        return kNoSocket;
-    }
+// The handshake of `s` within what is left of the time: the socket, or
+// kNoSocket with `error` set; when the time runs out first, the socket is
+// left open in `stillTrying`.
+int awaitConnect(int s, Clock::time_point deadline, int& error, int& stillTrying) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
             error = ETIMEDOUT;
-            ::close(s);
+            stillTrying = s;
             return kNoSocket;
         }
         pollfd entry{s, POLLOUT, 0};
@@ -65,6 +52,26 @@ int connectOne(const addrinfo& address, Clock::time_point deadline, int& error) 
         ::close(s);
         return kNoSocket;
     }
+}
+
+// One address within what is left of the time; the socket, or kNoSocket
+// with `error` set (and `stillTrying` when the time ran out).
+int connectOne(const addrinfo& address, Clock::time_point deadline, int& error, int& stillTrying) {
+    const int s = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                           address.ai_protocol);
+    if (s < 0) {
+        error = errno;
+        return kNoSocket;
+    }
+    const int one = 1;
+    (void)::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (::connect(s, address.ai_addr, address.ai_addrlen) == 0) return s;
+    if (errno != EINPROGRESS && errno != EINTR) {
+        error = errno;
+        ::close(s);
+        return kNoSocket;
+    }
+    return awaitConnect(s, deadline, error, stillTrying);
 }
 
 // A server that does not set TCP_NODELAY (ser2net without "nodelay") holds
@@ -101,13 +108,24 @@ Connection connectTo(const std::string& host, const std::string& service, int ti
     result.error = ETIMEDOUT;
     for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
         int error = 0;
-        result.socket = connectOne(*a, deadline, error);
+        result.socket = connectOne(*a, deadline, error, result.stillTrying);
         if (result.socket != kNoSocket) break;
         result.error = error;
         if (error == ETIMEDOUT) break;  // the whole time is spent
     }
     ::freeaddrinfo(found);
     if (result.socket != kNoSocket) result.error = 0;
+    result.waitedMs = msSince(start);
+    return result;
+}
+
+Connection finishConnect(int stillTrying, int timeoutMs) {
+    const Clock::time_point start = Clock::now();
+    Connection result;
+    int error = 0;
+    result.socket = awaitConnect(stillTrying, start + std::chrono::milliseconds(timeoutMs), error,
+                                 result.stillTrying);
+    result.error = result.socket != kNoSocket ? 0 : error;
     result.waitedMs = msSince(start);
     return result;
 }

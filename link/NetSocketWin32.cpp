@@ -49,7 +49,32 @@ bool started() {
     return ok;
 }
 
-int connectOne(const addrinfo& address, Clock::time_point deadline, int& error) {
+// The handshake of `s` within what is left of the time (see the POSIX half).
+int awaitConnect(SOCKET s, Clock::time_point deadline, int& error, int& stillTrying) {
+    // select, not WSAPoll: older WSAPoll does not report a refused connect.
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    fd_set writable, failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval wait{static_cast<long>(left > 0 ? left / 1000000 : 0), static_cast<long>(left > 0 ? left % 1000000 : 0)};
+    const int ready = ::select(0, nullptr, &writable, &failed, &wait);
+    if (ready == 1 && FD_ISSET(s, &writable)) return static_cast<int>(s);
+    if (ready == 0) {
+        error = ETIMEDOUT;
+        stillTrying = static_cast<int>(s);
+        return kNoSocket;
+    }
+    int soError = 0;
+    int length = sizeof soError;
+    ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
+    error = errnoFor(soError != 0 ? soError : WSAGetLastError());
+    ::closesocket(s);
+    return kNoSocket;
+}
+
+int connectOne(const addrinfo& address, Clock::time_point deadline, int& error, int& stillTrying) {
     const SOCKET s = ::socket(address.ai_family, address.ai_socktype, address.ai_protocol);
     if (s == INVALID_SOCKET) {
         error = errnoFor(WSAGetLastError());
@@ -65,26 +90,7 @@ int connectOne(const addrinfo& address, Clock::time_point deadline, int& error) 
         ::closesocket(s);
         return kNoSocket;
     }
-    // select, not WSAPoll: older WSAPoll does not report a refused connect.
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval wait{static_cast<long>(left > 0 ? left / 1000000 : 0), static_cast<long>(left > 0 ? left % 1000000 : 0)};
-    const int ready = ::select(0, nullptr, &writable, &failed, &wait);
-    if (ready == 1 && FD_ISSET(s, &writable)) return static_cast<int>(s);
-    if (ready == 0) {
-        error = ETIMEDOUT;
-    } else {
-        int soError = 0;
-        int length = sizeof soError;
-        ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &length);
-        error = errnoFor(soError != 0 ? soError : WSAGetLastError());
-    }
-    ::closesocket(s);
-    return kNoSocket;
+    return awaitConnect(s, deadline, error, stillTrying);
 }
 
 }  // namespace
@@ -110,13 +116,24 @@ Connection connectTo(const std::string& host, const std::string& service, int ti
     result.error = ETIMEDOUT;
     for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
         int error = 0;
-        result.socket = connectOne(*a, deadline, error);
+        result.socket = connectOne(*a, deadline, error, result.stillTrying);
         if (result.socket != kNoSocket) break;
         result.error = error;
         if (error == ETIMEDOUT) break;
     }
     ::freeaddrinfo(found);
     if (result.socket != kNoSocket) result.error = 0;
+    result.waitedMs = msSince(start);
+    return result;
+}
+
+Connection finishConnect(int stillTrying, int timeoutMs) {
+    const Clock::time_point start = Clock::now();
+    Connection result;
+    int error = 0;
+    result.socket = awaitConnect(toSocket(stillTrying), start + std::chrono::milliseconds(timeoutMs), error,
+                                 result.stillTrying);
+    result.error = result.socket != kNoSocket ? 0 : error;
     result.waitedMs = msSince(start);
     return result;
 }

@@ -130,6 +130,10 @@ private:
     std::map<int, std::vector<std::uint8_t>> heldBytes;
     // The open network ports, by handle (their socket).
     std::map<int, std::shared_ptr<NetPort>> netPorts;
+    // Handshakes with a silent host still under way, by address: the next
+    // open of that address takes them up instead of waiting all over.
+    class Connecting;
+    std::map<std::string, std::shared_ptr<Connecting>> connecting;
 };
 
 }  // namespace travin

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <utility>
 
 #include "link/NetPortName.h"
 #include "link/NetSocket.h"
@@ -41,6 +42,12 @@ namespace fs = std::filesystem;
 // host that is off or filtered is given up after this long, which is also
 // how long the workbench's port tick waits for it.
 constexpr int kConnectMs = 2000;
+// A host that stayed silent is waited for only this long at each later open
+// (the workbench retries every two seconds, on its window's thread), while
+// the system goes on with the handshake in between; after kKeepTryingMs a
+// new handshake starts.
+constexpr int kRetryConnectMs = 250;
+constexpr int kKeepTryingMs = 20000;
 constexpr int kNegotiateMs = 2000;
 // The server applies a new rate and confirms it.
 constexpr int kConfirmMs = 2000;
@@ -60,6 +67,19 @@ int msSince(Clock::time_point start) {
 }
 
 }  // namespace
+
+class SerialDriver::Connecting {
+public:
+    Connecting(int socket, Clock::time_point started) : socket(socket), started(started) {}
+    ~Connecting() { net::closeSocket(socket); }
+    Connecting(const Connecting&) = delete;
+    Connecting& operator=(const Connecting&) = delete;
+
+    int release() { return std::exchange(socket, net::kNoSocket); }
+
+    int socket;
+    const Clock::time_point started;
+};
 
 class SerialDriver::NetPort {
 public:
@@ -296,8 +316,25 @@ int SerialDriver::openNetwork(const std::string& name, const std::string& path, 
         notify("Baud rate not supported - using default of 19200");
         baud = kDefaultRate;
     }
-    const net::Connection connection = net::connectTo(address->host, address->service, kConnectMs);
-    if (connection.socket == net::kNoSocket) return failed(connection.error, connection.waitedMs);
+    net::Connection connection;
+    Clock::time_point started = Clock::now();
+    const auto earlier = connecting.find(url);
+    if (earlier != connecting.end()) {
+        const std::shared_ptr<Connecting> pending = earlier->second;
+        connecting.erase(earlier);
+        if (msSince(pending->started) < kKeepTryingMs) {
+            started = pending->started;
+            connection = net::finishConnect(pending->release(), kRetryConnectMs);
+        } else {
+            connection = net::connectTo(address->host, address->service, kRetryConnectMs);
+        }
+    } else {
+        connection = net::connectTo(address->host, address->service, kConnectMs);
+    }
+    if (connection.stillTrying != net::kNoSocket)
+        connecting[url] = std::make_shared<Connecting>(connection.stillTrying, started);
+    // The host's silence counts from the first try.
+    if (connection.socket == net::kNoSocket) return failed(connection.error, msSince(started));
 
     auto port = std::make_shared<NetPort>(connection.socket, address->telnet, url);
     if (port->telnet) {

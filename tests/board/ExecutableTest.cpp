@@ -2,6 +2,8 @@
 // and clear refusals.
 #include "BoardFixture.h"
 
+#include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -191,6 +193,46 @@ TEST_F(ExecutableTest, AnImageThatCannotBeWrittenIsSaidOnStderr) {
                                       "written"),
               std::string::npos)
         << read("nosave.err");
+}
+
+// A board killed while it writes pages never leaves a torn image: the file
+// keeps its size and every page is one of the two programs sent, whole.
+TEST_F(ExecutableTest, ABoardKilledWhileWritingPagesLeavesEveryPageWhole) {
+    const std::string image = dir_.file("board.eeprom");
+    for (int round = 0; round < 6; ++round) {
+        pid_t pid = spawn({"--com", "2", "--link-dir", dir_.path(), "--eeprom", image, "--page-write-ms", "0",
+                           "--no-pace", "--no-autorun"},
+                          "killed");
+        ASSERT_TRUE(waitForLink(dir_.file("com2"))) << read("killed.err");
+        std::atomic<bool> sending{true};
+        std::thread sender([&] {
+            TestClient c(dir_.file("com2"));
+            for (unsigned n = 0; sending; ++n) {
+                Bytes page = u16(n % 232);
+                page.resize(130, static_cast<std::uint8_t>((n / 232) % 2 ? 'b' : 'a'));
+                if (!c.exchange(1, page, Ms(300)).ok) break;
+            }
+        });
+        std::this_thread::sleep_for(Ms(50 + 37 * round));
+        ::kill(pid, SIGKILL);
+        wait(pid);
+        sending = false;
+        sender.join();
+        fs::remove(dir_.file("com2"));
+        fs::remove(dir_.file("com2.lock"));
+
+        std::ifstream in(image, std::ios::binary);
+        const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_EQ(file.size(), 30720u) << "round " << round;
+        for (std::size_t page = 0; page < 232; ++page) {
+            const auto first = file.begin() + static_cast<std::ptrdiff_t>(128 * page);
+            EXPECT_TRUE(std::all_of(first, first + 128, [&](std::uint8_t b) { return b == *first; }) &&
+                        (*first == 0 || *first == 'a' || *first == 'b'))
+                << "round " << round << ", page " << page << " is torn";
+        }
+    }
+    std::ifstream in(image, std::ios::binary);
+    EXPECT_NE(in.get(), 0) << "pages were written before the kills";
 }
 
 struct BadStart {
