@@ -203,9 +203,13 @@ void ListingPane::setSelectionColor(Rgb colour) {
         marks.append(mark);
     }
     setExtraSelections(marks);
+    emit marksChanged();
 }
 
-void ListingPane::clearMarks() { setExtraSelections({}); }
+void ListingPane::clearMarks() {
+    setExtraSelections({});
+    emit marksChanged();
+}
 
 QColor ListingPane::shownColour(int widgetPosition) const {
     // The last mark laid down is the one on top.
@@ -255,6 +259,7 @@ void ListingPane::setTabStops(int count, int stepPoints) {
 }
 
 void ListingPane::keyPressEvent(QKeyEvent* event) {
+    if (onKeyPress && onKeyPress(event)) return;
     if (refuses(event->text())) {
         event->accept();
         return;

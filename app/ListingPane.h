@@ -27,6 +27,8 @@ public:
 
     // Called for every mouse press before the pane handles it.
     std::function<void(Qt::MouseButton)> onMouseDown;
+    // Called for every key before the pane handles it; true when taken.
+    std::function<bool(QKeyEvent*)> onKeyPress;
 
     // ListingView.
     std::vector<std::string> lines() const override;
@@ -57,6 +59,13 @@ public:
     // The colour the character at a widget position is shown in: its mark's,
     // or the default text colour.
     QColor shownColour(int widgetPosition) const;
+
+    // Room left of the text for the gutter (the pane keeps its size).
+    void setGutterWidth(int width) { setViewportMargins(width, 0, 0, 0); }
+
+signals:
+    // A mark was laid down or taken away.
+    void marksChanged();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -23,6 +23,9 @@
 #include "app/HandlerBarrier.h"
 #include "app/TAboutBox.h"
 #include "app/ListingPane.h"
+#include "app/ListingAids.h"
+#include "app/ListingGutter.h"
+#include "app/ListingProblems.h"
 #include "app/QtNotices.h"
 #include "app/RunningLight.h"
 #include "app/SingleByteQt.h"
@@ -152,6 +155,13 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
                                                   wb->console.flush();
                                                   ShowAssistMessage(text);
                                               });
+    aids = std::make_unique<ListingAids>(RichEdit1, StatusBar1);
+    // A line number clicked is the Break button pressed on that line.
+    aids->gutter->onLineClicked = [this](int line) {
+        if (!BreakButton->isEnabled()) return;
+        RichEdit1->setSelection(RichEdit1->lineStart(line), 0);
+        BreakButton->click();
+    };
     RichEdit1->onMouseDown = [this](Qt::MouseButton button) {
         callHandler([this, button] { funcAssist->RichEdit1MouseDown(ToAssistButton(button)); });
     };
@@ -203,7 +213,7 @@ void TMainForm::buildPanes(QWidget* client) {
     StatusBar1->addWidget(StatusPanel);
     PortProblemPanel = new QLabel(StatusBar1);
     PortProblemPanel->setObjectName("PortProblemPanel");
-    PortProblemPanel->setFixedWidth(StatusBar1->width() - StatusPanel->width() - 16);
+    PortProblemPanel->setFixedWidth(StatusBar1->width() - StatusPanel->width() - 16 - ListingProblems::kPanelWidth);
     StatusBar1->addWidget(PortProblemPanel);
 
     RunningLabel = new QLabel("Program Running", client);
@@ -315,6 +325,8 @@ void TMainForm::buildMenus() {
     addEntry(edit, "PasteMenu", "&Paste", "Paste", [this, paste] { editAction(paste); }, QKeySequence("Ctrl+V"));
     // The Find action carries the hint; the menu entry calls its handler.
     addEntry(edit, "FindMenu", "&Find", "Find", [w] { w->find.EditFind1Execute(); }, QKeySequence("Ctrl+F"));
+    addEntry(edit, "GoToLineMenu", "&Go to Line\u2026", "Go to a line of the listing",
+             [this] { askAndGoToLine(this, RichEdit1); }, QKeySequence("Ctrl+L"));
 
     QMenu* debugger = bar->addMenu("&Debugger");
     debugger->setToolTipsVisible(true);

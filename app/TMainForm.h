@@ -26,6 +26,7 @@ namespace travin {
 class ConsolePane;
 class FuncAssist;
 class ListingPane;
+struct ListingAids;
 class TComPortForm;
 class TFuncAssistEditForm;
 class TFuncAssistMenuForm;
@@ -43,6 +44,9 @@ public:
     ~TMainForm() override;
 
     Workbench& workbench() { return *wb; }
+
+    // The listing's gutter, colours, problems and completion.
+    ListingAids* listingAids() const { return aids.get(); }
 
     // Widgets, for the windows that work with them and for tests.
     ListingPane* RichEdit1 = nullptr;
@@ -139,6 +143,7 @@ private:
     std::unique_ptr<DesktopServices> desktop;
     std::unique_ptr<Workbench> wb;
     std::unique_ptr<FuncAssist> funcAssist;
+    std::unique_ptr<ListingAids> aids;
 
     std::map<QString, QAction*> entries;
     std::map<Control, QWidget*> controlWidgets;

@@ -7,6 +7,7 @@
 #include "core/SystemClock.h"
 #include "link/CommandTable.h"
 #include "link/Monitor.h"
+#include "link/PortFailure.h"
 
 namespace travin::cli {
 
@@ -37,7 +38,11 @@ BoardSession::BoardSession(Terminal& term, const std::string& port, bool prefixe
     : screens(std::make_unique<TerminalScreens>(term, port, prefixed)),
       wb(std::make_unique<Workbench>(screens->screens(), folder)),
       portName(port),
-      terminal(term) {}
+      terminal(term) {
+    // Ctrl+C (or any signal that ends the client) ends a wait for a board
+    // that stays busy or never answers.
+    wb->link.cancelRequested = [] { return Terminal::interrupted(); };
+}
 
 BoardSession::~BoardSession() {
     // Hands the device its own settings back.
@@ -59,7 +64,8 @@ int BoardSession::open() {
             screens->ShowNotice("Cannot open " + describeOpenFailure(wb->serial.lastOpenFailure()));
             return kNoBoard;
         }
-        screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : ""));
+        screens->ShowNotice("Cannot open " + portName + (device != portName ? " (" + device + ")" : "") + ": " +
+                            openFailureCause(wb->serial.lastOpenFailure()));
         return kNoBoard;
     }
     // As the monitor's port tick leaves it, so the monitor goes on from here.
@@ -110,9 +116,21 @@ int BoardSession::stopForOperation(const std::string& operation) {
 
 int BoardSession::linkResult() {
     if (wb->state.detected) return kDone;
+    // The link said why it let go; "not detected" would only mislead.
+    if (Terminal::interrupted()) return Terminal::stopExitCode();
+    if (reportLostDevice()) return kNoBoard;
     // The workbench's own words for a command that found no board.
     wb->controls.RequireDetected();
     return kNoBoard;
+}
+
+bool BoardSession::reportLostDevice() {
+    if (wb->serial.SioDevicePresent(portName)) return false;
+    if (lostReported) return true;
+    lostReported = true;
+    const std::string device = comNumber(portName) > 0 ? wb->serial.devicePath(portName) : portName;
+    screens->ShowNotice(describeLostDevice(portName, device));
+    return true;
 }
 
 bool BoardSession::refusedSince(std::size_t noticesBefore) const {
@@ -222,7 +240,10 @@ WaitEnd BoardSession::tickUntil(const std::function<bool()>& reached, std::int64
     for (;;) {
         if (reached()) return WaitEnd::Reached;
         if (Terminal::interrupted()) return WaitEnd::Interrupted;
-        if (wb->state.portHandle == kInvalidHandle) return WaitEnd::LinkLost;
+        if (wb->state.portHandle == kInvalidHandle) {
+            reportLostDevice();
+            return WaitEnd::LinkLost;
+        }
         const std::int64_t now = nowMs();
         if (deadlineMs > 0 && now >= deadlineMs) return WaitEnd::TimedOut;
         std::int64_t wake = nextTick;
@@ -239,6 +260,7 @@ WaitEnd BoardSession::tickUntil(const std::function<bool()>& reached, std::int64
         if (++ticksToStatus < Monitor::kStatusPeriod) continue;
         ticksToStatus = 0;
         const WaitEnd polled = pollStatus(deadlineMs);
+        if (polled == WaitEnd::LinkLost) reportLostDevice();
         if (polled != WaitEnd::Reached) return polled;
     }
 }

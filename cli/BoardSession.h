@@ -87,9 +87,14 @@ private:
     WaitEnd answerInputRequest(std::int64_t deadlineMs);
     bool sendAnswer(const std::string& answer);
 
+    // Says so when the port's device is gone (an adapter pulled out); true
+    // then.
+    bool reportLostDevice();
+
     std::string portName;
     Terminal& terminal;
     int ticksToStatus = 0;
+    bool lostReported = false;
 };
 
 }  // namespace travin::cli

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/Check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -486,6 +487,7 @@ std::string rememberedPort(const Locations& folder) {
 int runCommand(const Options& o, Terminal& terminal, const Locations& folder) {
     terminal.setQuiet(o.quiet);
     if (o.command == "ports") return listPorts(terminal, folder, o.json);
+    if (o.command == "check") return checkFiles(o.args, o.json, terminal);
     Prepared prepared;
     if (const int code = prepare(o, terminal, folder, prepared); code != kDone) return code;
     const auto found = handlers().find(o.command);

@@ -28,6 +28,7 @@ constexpr CommandRule kCommands[] = {
     {"stop", 0, 0, true},          {"reset", 0, 0, true},   {"step", 0, 1, false},    {"vars", 0, 26, false},
     {"upload", 0, 0, false},       {"erase", 0, 0, false},  {"startup-time", 0, 1, false},
     {"send", 1, 1, false},         {"aci", 1, 1, false},    {"console", 0, 0, false},
+    {"check", 1, 10000, false},
 };
 
 const CommandRule* findCommand(const std::string& name) {
@@ -83,7 +84,7 @@ const std::vector<OptionRule>& optionRules() {
          }},
         {"--detach", false, {"run"}, [](Options& o, const std::string&) { o.detach = true; return std::string(); }},
         {"--reset", false, {"run"}, [](Options& o, const std::string&) { o.reset = true; return std::string(); }},
-        {"--json", false, {"vars", "ports", "detect", "step", "startup-time"},
+        {"--json", false, {"vars", "ports", "detect", "step", "startup-time", "check"},
          [](Options& o, const std::string&) { o.json = true; return std::string(); }},
         {"--yes", false, {"erase"}, [](Options& o, const std::string&) { o.yes = true; return std::string(); }},
         {"--quiet", false, {}, [](Options& o, const std::string&) { o.quiet = true; return std::string(); }},

@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 
+#include "cli/Check.h"
 #include "cli/ExitCodes.h"
 #include "cli/ProgramLines.h"
 #include "cli/TerminalDevice.h"
@@ -103,6 +104,7 @@ int prepare(const Options& o, Terminal& terminal, const Locations& folder, Prepa
     };
     if ((o.command == "run" || o.command == "download") && !o.args.empty()) {
         if (const int code = loadProgram(terminal, folder, o.args[0], p); code != kDone) return code;
+        warnAboutProblems(p.programName, p.program, terminal);
         const int lines = static_cast<int>(p.program.size());
         for (int line : o.breaks) {
             if (line > lines || !holdsStatement(p.program[static_cast<std::size_t>(line - 1)]))

@@ -82,7 +82,8 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
     DepthGuard guard(depth);
     lastStatus = 0;
 
-    std::int64_t start = wb.screens.clock.nowMs();
+    ExchangeTime time;
+    time.began = time.start = time.heard = wb.screens.clock.nowMs();
     std::uint8_t checksum = static_cast<std::uint8_t>(code + length);
     for (int i = 0; i < length; ++i) checksum = static_cast<std::uint8_t>(checksum + payload[i]);
 
@@ -96,15 +97,25 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
     for (;;) {
         if (next == have) {
             if (outputAhead) wb.screens.clock.sleepMs(kGatherMs);
-            have = ReadReplyBytes(start, arrived, static_cast<int>(sizeof arrived));
+            have = ReadReplyBytes(time, arrived, static_cast<int>(sizeof arrived));
             if (have == 0) return;
             next = 0;
         }
         const std::uint8_t handshake = arrived[next++];
         if (handshake == kSync) break;
         if (handshake == kBusy) {
+            // Busy is a page write or an erase, a fraction of a second; a
+            // board busy for longer than that is stuck, and the user must
+            // get the line back.
+            const std::int64_t now = wb.screens.clock.nowMs();
+            if (time.busySince < 0) time.busySince = now;
+            if (now - time.busySince > kBusyLimitMs) {
+                LinkFailure("board stayed busy");
+                return;
+            }
             wb.screens.clock.sleepMs(kBusyWaitMs);
-            start = wb.screens.clock.nowMs();
+            if (cancelled(time, true)) return;
+            time.start = time.heard = wb.screens.clock.nowMs();
             write(&kSync, 1);
             continue;
         }
@@ -123,19 +134,19 @@ void CommandLink::ExchangeCommand(std::uint8_t code, const std::uint8_t* payload
     write(&checksum, 1);
 
     std::uint8_t status = 0, second = 0;
-    if (!ReadReplyByte(start, status)) return;
-    if (!ReadReplyByte(start, second)) return;
+    if (!ReadReplyByte(time, status)) return;
+    if (!ReadReplyByte(time, second)) return;
 
     if (status & kReplyHasData) {
         const int count = second;
         std::uint8_t sum = static_cast<std::uint8_t>(status + count);
         std::uint8_t data[256] = {};
         for (int i = 0; i < count; ++i) {
-            if (!ReadReplyByte(start, data[i])) return;
+            if (!ReadReplyByte(time, data[i])) return;
             sum = static_cast<std::uint8_t>(sum + data[i]);
         }
         std::uint8_t received = 0;
-        if (!ReadReplyByte(start, received)) return;
+        if (!ReadReplyByte(time, received)) return;
         if (received != sum) {
             LinkFailure("checksum error");
             return;
@@ -191,21 +202,34 @@ void CommandLink::updateStatusFlags(std::uint8_t status) {
     wb.state.inputRequested = (status & kInputBit) != 0;
 }
 
-bool CommandLink::ReadReplyByte(std::int64_t start, std::uint8_t& byte) { return ReadReplyBytes(start, &byte, 1) == 1; }
+bool CommandLink::ReadReplyByte(ExchangeTime& time, std::uint8_t& byte) {
+    return ReadReplyBytes(time, &byte, 1) == 1;
+}
 
-int CommandLink::ReadReplyBytes(std::int64_t start, std::uint8_t* bytes, int most) {
+bool CommandLink::cancelled(const ExchangeTime& time, bool busy) {
+    if (!cancelRequested || !cancelRequested()) return false;
+    // A board that answers, or prints, is let finish the exchange.
+    if (!busy && wb.screens.clock.nowMs() - time.heard < kCancelGraceMs) return false;
+    LinkFailure("interrupted");
+    return true;
+}
+
+int CommandLink::ReadReplyBytes(ExchangeTime& time, std::uint8_t* bytes, int most) {
     // Set when the driver's wait reported the line hung up or broken; if
     // the driver still counts no byte after that, the port is gone, and
     // waiting on it would only end again at once.
     bool lineBroken = false;
     for (;;) {
         const bool detected = wb.state.detected;
-        const int budget = detected ? kDetectedBudgetMs : kSearchBudgetMs;
-        const std::int64_t elapsed = wb.screens.clock.nowMs() - start;
-        if (elapsed > budget) {
+        const int quietBudget = detected ? kDetectedBudgetMs : kSearchBudgetMs;
+        // Quiet for the budget, or the whole exchange's time spent.
+        const std::int64_t deadline = std::min(time.heard + quietBudget, time.start + kWholeExchangeMs);
+        const std::int64_t now = wb.screens.clock.nowMs();
+        if (now > deadline) {
             if (detected) LinkFailure("timeout");
             return 0;
         }
+        if (cancelled(time, false)) return 0;
 
         const int handle = wb.state.portHandle;
         const int waiting = wb.serial.SioTest(handle);
@@ -215,23 +239,30 @@ int CommandLink::ReadReplyBytes(std::int64_t start, std::uint8_t* bytes, int mos
         }
         if (waiting > 0) {
             const int got = wb.serial.SioGetChars(handle, bytes, std::min(waiting, most));
-            if (got > 0) return got;
+            if (got > 0) {
+                time.heard = wb.screens.clock.nowMs();
+                return got;
+            }
             // Counted but not readable: the driver's wait would end again at
-            // once, so wait a moment instead; the budget still bounds it.
+            // once, so wait a moment instead; the deadline still bounds it.
             wb.screens.clock.sleepMs(1);
             continue;
         }
 
         // Nothing waits: sleep in the driver until a byte comes or the
-        // budget is spent. One millisecond past the budget, so that "more
-        // than the budget" has passed when the wait times out.
-        const int left = static_cast<int>(budget - elapsed) + 1;
-        switch (wb.serial.SioWaitReadable(handle, left)) {
+        // deadline passes. One millisecond past it, so that "more than the
+        // budget" has passed when the wait times out. With a cancel check
+        // the sleep is cut into slices, so the check is asked now and then.
+        const int left = static_cast<int>(deadline - now) + 1;
+        const bool sliced = static_cast<bool>(cancelRequested) && left > kCancelSliceMs;
+        switch (wb.serial.SioWaitReadable(handle, sliced ? kCancelSliceMs : left)) {
         case SerialDriver::Wait::Readable:
             break;
         case SerialDriver::Wait::TimedOut:
-            // The whole budget passed without a byte; the clock need not be
-            // consulted again (a test clock may not move).
+            // A slice ends, and the loop looks at the clock again. The whole
+            // wait passing without a byte ends the exchange without asking
+            // the clock (a test clock may not move).
+            if (sliced) break;
             if (detected) LinkFailure("timeout");
             return 0;
         case SerialDriver::Wait::LineBroken:
@@ -245,7 +276,12 @@ int CommandLink::ReadReplyBytes(std::int64_t start, std::uint8_t* bytes, int mos
 }
 
 void CommandLink::LinkFailure(const std::string& reason) {
-    if (wb.state.portHandle != kInvalidHandle) wb.serial.SioClose(wb.state.portHandle);
+    if (wb.state.portHandle != kInvalidHandle) {
+        // What the board sent for the exchange that failed must not reach
+        // the next one, whichever way the port comes back.
+        wb.serial.SioPurge(wb.state.portHandle);
+        wb.serial.SioClose(wb.state.portHandle);
+    }
     wb.state.portHandle = kInvalidHandle;
     wb.state.detected = false;
     wb.controls.UpdateControls();

@@ -98,7 +98,7 @@ std::string Monitor::portProblemText() const {
     if (!failure.failed()) return {};
     std::string hint;
     const PortFault fault = portFaultFor(failure.error, !failure.linkTarget.empty());
-    if (fault == PortFault::NoSuchDevice || fault == PortFault::LinkPointsNowhere) {
+    if (fault == PortFault::NoSuchDevice || fault == PortFault::NoHardware || fault == PortFault::LinkPointsNowhere) {
         if (const auto adapter = wb.catalogue.soleUsbAdapter()) {
             const std::string name = adapter->description.empty() ? adapter->path
                                                                   : adapter->description + ", " + adapter->path;
@@ -132,7 +132,13 @@ bool Monitor::followPortName() {
 bool Monitor::detect() {
     WorkbenchState& s = wb.state;
     if (!countedTickRuns(s.probeTickCount, kProbePeriod)) return false;
+    // Whatever waits is late bytes of an exchange that timed out, or output
+    // of a board nobody has found yet: neither is an echo or a reply.
+    wb.serial.SioPurge(s.portHandle);
     wb.link.ExchangeCommand(command::StopProgram, fixedPayload(command::StopProgram));
+    // A probe that gave up may have left part of its answer on the line;
+    // the rest of this tick must not show it as output.
+    if (!s.detected && s.portHandle != kInvalidHandle) wb.serial.SioPurge(s.portHandle);
     if (s.detected) wb.link.ExchangeCommand(command::ResetProgram);
     if (s.detected) {
         s.versionText.fill('\0');
@@ -148,7 +154,10 @@ bool Monitor::detect() {
 
 bool Monitor::readConsoleBytes() {
     const int handle = wb.state.portHandle;
-    for (;;) {
+    // A board that prints faster than the pane takes it (an unpaced line)
+    // must not hold the tick for ever: the rest waits for the next tick.
+    int taken = 0;
+    for (; taken < kConsoleBytesPerTick;) {
         const int waiting = wb.serial.SioTest(handle);
         if (waiting < 0) {
             wb.link.LinkFailure("SioTest Failed");
@@ -160,11 +169,15 @@ bool Monitor::readConsoleBytes() {
         std::uint8_t bytes[4096];
         const int wanted = std::min<int>(waiting, static_cast<int>(sizeof bytes));
         const int got = wb.serial.SioGetChars(handle, bytes, wanted);
-        if (got > 0) wb.console.ConsoleWriteBytes(bytes, static_cast<std::size_t>(got));
+        if (got > 0) {
+            wb.console.ConsoleWriteBytes(bytes, static_cast<std::size_t>(got));
+            taken += got;
+        }
         // A count that promised bytes the read did not give: leave the
         // rest for the next tick rather than ask again at once.
         if (got != wanted) return true;
     }
+    return true;
 }
 
 void Monitor::statusPoll() {
@@ -187,6 +200,7 @@ bool Monitor::DetectWithoutStopping() {
     WorkbenchState& s = wb.state;
     if (s.portHandle == kInvalidHandle) return false;
     if (!s.detected) {
+        wb.serial.SioPurge(s.portHandle);
         const int before = wb.link.answeredExchanges();
         wb.link.ExchangeCommand(command::GetStatus, fixedPayload(command::GetStatus));
         if (wb.link.answeredExchanges() == before || s.portHandle == kInvalidHandle) return false;

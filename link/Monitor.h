@@ -41,6 +41,9 @@ public:
     static constexpr int kProbePeriod = 5;
     static constexpr int kStatusPeriod = 5;
     static constexpr int kNormalBaud = 19200;
+    // Console bytes one tick reads at most: a second of output at 115200
+    // bit/s, far more than a paced line brings in 100 ms.
+    static constexpr int kConsoleBytesPerTick = 16384;
 
     // The listing's modified mark taken into the unsaved and download flags
     // (an edit clears the breakpoints), as each tick does first; also for

@@ -9,12 +9,14 @@ PortFault portFaultFor(int error, bool throughLink) {
     switch (error) {
         case ENOENT:
             return throughLink ? PortFault::LinkPointsNowhere : PortFault::NoSuchDevice;
-        // A device node without hardware behind it (a built-in ttyS<n> the
-        // machine lacks, an adapter pulled while its name lingers).
         case ENXIO:
         case ENODEV:
-        case EIO:
             return PortFault::NoSuchDevice;
+        // The node is there but the driver finds no hardware behind it: a
+        // built-in ttyS<n> the machine lacks (every PC has ttyS0 to ttyS3),
+        // or an adapter pulled while its name lingers.
+        case EIO:
+            return PortFault::NoHardware;
         case EACCES:
         case EPERM:
         case EROFS:
@@ -50,10 +52,13 @@ PortFault portFaultFor(int error, bool throughLink) {
 
 namespace {
 
-std::string reasonFor(PortFault fault, int error, int waitedMs) {
+std::string reasonFor(PortFault fault, const OpenFailure& failure) {
+    const int error = failure.error;
     switch (fault) {
         case PortFault::NoSuchDevice:
             return "no such device";
+        case PortFault::NoHardware:
+            return "no serial hardware behind " + (failure.linkTarget.empty() ? failure.path : failure.linkTarget);
         case PortFault::LinkPointsNowhere:
             return "the link points nowhere (is the adapter unplugged?)";
         case PortFault::PermissionDenied:
@@ -70,10 +75,10 @@ std::string reasonFor(PortFault fault, int error, int waitedMs) {
             return "connection refused (is the serial server running, and is this its port?)";
         case PortFault::NoAnswer:
             if (error == kErrorNoTelnetAnswer) {
-                return "the server did not answer the COM-PORT request within " + std::to_string(waitedMs) +
+                return "the server did not answer the COM-PORT request within " + std::to_string(failure.waitedMs) +
                        " ms (is it an RFC 2217 server? socket:// reaches a raw one)";
             }
-            return "no answer from the host within " + std::to_string(waitedMs) + " ms";
+            return "no answer from the host within " + std::to_string(failure.waitedMs) + " ms";
         case PortFault::ComPortRefused:
             return "the server refused the COM-PORT option: the port is served raw and speed changes will not "
                    "reach the board (serve it with telnet(rfc2217), or use socket:// for a bridge that sets the "
@@ -93,9 +98,19 @@ std::string describeOpenFailure(const OpenFailure& failure, const std::string& h
     // A port opened by its path or address is named once.
     std::string text = failure.port == failure.path ? failure.port : failure.port + ": " + failure.path;
     if (throughLink) text += " -> " + failure.linkTarget;
-    text += ": " + reasonFor(portFaultFor(failure.error, throughLink), failure.error, failure.waitedMs);
+    text += ": " + openFailureCause(failure);
     if (!hint.empty()) text += "; " + hint;
     return text;
+}
+
+std::string openFailureCause(const OpenFailure& failure) {
+    return reasonFor(portFaultFor(failure.error, !failure.linkTarget.empty()), failure);
+}
+
+std::string describeLostDevice(const std::string& port, const std::string& path) {
+    std::string text = port;
+    if (path != port) text += " (" + path + ")";
+    return text + ": the device went away (unplugged?)";
 }
 
 }  // namespace travin

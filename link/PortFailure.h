@@ -6,6 +6,8 @@
 //   portFaultFor        the error number read as one of a few causes
 //   describeOpenFailure one line for the status bar or stderr: the COM
 //                       name, the device, the cause and its fix
+//   openFailureCause    the cause and its fix alone
+//   describeLostDevice  the line for an open port whose device went away
 //
 // A network port (rfc2217:// or socket://) fails for its own causes: the
 // host is not found, refuses or does not answer, the server refuses the
@@ -36,6 +38,7 @@ inline constexpr int kErrorBadAddress = -1004;
 
 enum class PortFault {
     NoSuchDevice,       // nothing at that name, or no device answers behind it
+    NoHardware,         // a device node with no hardware behind it (EIO)
     LinkPointsNowhere,  // a com<n> link whose target is gone
     PermissionDenied,   // the user may not open it (not in the dialout group)
     InUse,              // another program holds it
@@ -56,5 +59,9 @@ PortFault portFaultFor(int error, bool throughLink);
 // `hint` is appended after the cause when not empty (e.g. which adapter to
 // assign).
 std::string describeOpenFailure(const OpenFailure& failure, const std::string& hint = {});
+std::string openFailureCause(const OpenFailure& failure);
+
+// `port` "COM2" or a device path, `path` the device it opened.
+std::string describeLostDevice(const std::string& port, const std::string& path);
 
 }  // namespace travin

@@ -49,6 +49,8 @@ std::string ComTarget::text() const {
             return target + " (not there)";
         case Kind::BuiltIn:
             return path;
+        case Kind::BuiltInEmpty:
+            return path + " (no serial hardware)";
         case Kind::Network:
             return target + " (network)";
         case Kind::Nothing:
@@ -102,6 +104,12 @@ ComTarget SerialCatalogue::comTarget(int port) const {
         t.kind = fs::exists(device, ec) ? ComTarget::Kind::Link : ComTarget::Kind::LinkNowhere;
     } else {
         t.kind = fs::exists(device, ec) ? ComTarget::Kind::BuiltIn : ComTarget::Kind::Nothing;
+        if (t.kind == ComTarget::Kind::BuiltIn && source->knowsBuiltInHardware()) {
+            const std::string real = resolved(t.path);
+            bool listed = false;
+            for (const SerialDevice& d : source->listDevices()) listed = listed || resolved(d.path) == real;
+            if (!listed) t.kind = ComTarget::Kind::BuiltInEmpty;
+        }
     }
     return t;
 }

@@ -50,6 +50,9 @@ class SerialDeviceSource {
 public:
     virtual ~SerialDeviceSource() = default;
     virtual std::vector<SerialDevice> listDevices() = 0;
+    // True when the list holds a built-in port (/dev/ttyS<n>) only where a
+    // UART answers behind it, so a node it leaves out has no hardware.
+    virtual bool knowsBuiltInHardware() const { return false; }
 };
 
 std::unique_ptr<SerialDeviceSource> systemSerialDevices();
@@ -64,6 +67,7 @@ struct ComTarget {
         Link,          // the com<n> link, to a target that exists
         LinkNowhere,   // the com<n> link, to a target that is gone
         BuiltIn,       // no link: /dev/ttyS<n-1>, which exists
+        BuiltInEmpty,  // no link: /dev/ttyS<n-1>, a node with no UART behind it
         Nothing,       // no link and no /dev/ttyS<n-1>
         Network,       // the com<n> entry is a file holding a network address
     };
@@ -71,7 +75,7 @@ struct ComTarget {
     std::string path;     // the link, or /dev/ttyS<n-1>
     std::string target;   // the link's target as written, or the network address
     // For the dialog: "/dev/serial/by-id/... (link)", "/dev/ttyS1",
-    // "nothing there", ...
+    // "/dev/ttyS2 (no serial hardware)", "nothing there", ...
     std::string text() const;
 };
 

@@ -59,6 +59,11 @@ public:
         sp_free_port_list(ports);
         return devices;
     }
+#if defined(__linux__)
+    // On Linux the list leaves out every ttyS<n> whose UART type reads
+    // unknown, i.e. the nodes with no hardware behind them.
+    bool knowsBuiltInHardware() const override { return true; }
+#endif
 };
 
 }  // namespace

@@ -7,6 +7,7 @@
 //   SioTest      bytes waiting, or -1 when the port cannot be queried or is gone
 //   SioWaitReadable  sleeps until a byte can be read, the line breaks, or the
 //                given milliseconds pass; never spins
+//   SioPurge     discard every byte received and not yet read
 //   SioClose     close the port
 //
 // The handle is the operating system's handle of the open port (a file
@@ -46,12 +47,26 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "link/PortFailure.h"
 
 namespace travin {
+
+// The low-latency switch of a UART's driver (Linux's ASYNC_LOW_LATENCY,
+// which makes a USB adapter hand each byte on at once instead of after its
+// latency timer). The POSIX half fills it with the real calls; tests put a
+// recording fake in its place. Empty members: the platform has no switch.
+struct LowLatencyCalls {
+    // The flag as the driver has it; nullopt when the device has no such
+    // setting.
+    std::function<std::optional<bool>(int handle)> read;
+    // Sets it; false when refused.
+    std::function<bool(int handle, bool on)> write;
+};
 
 class SerialDriver {
 public:
@@ -75,6 +90,10 @@ public:
     // sleep. A byte the platform had to take in to learn that it came is
     // kept and handed out first by SioGetChars, and counted by SioTest.
     Wait SioWaitReadable(int handle, int milliseconds);
+    // Discards what was received and not read (the system's input queue and
+    // any byte SioWaitReadable held), so that the next exchange starts on a
+    // clean line. Bytes still on their way arrive afterwards as usual.
+    void SioPurge(int handle);
     void SioClose(int handle);
 
     // The device path a COM name opens ("" for a name that is not COM1..COM8).
@@ -84,6 +103,11 @@ public:
     // the port must be opened again to follow it. Never on Windows, where
     // names are opened as given.
     bool SioNameMoved(int handle, const std::string& name) const;
+
+    // False when nothing is at the device a port name (COM<n> or a path)
+    // opens any more: an adapter that was pulled out. True where the
+    // platform cannot tell.
+    bool SioDevicePresent(const std::string& name) const;
 
     // The network address `name` reaches: the name itself when it is one,
     // the one line of a com<n> entry that is a file holding one, else "".
@@ -96,6 +120,10 @@ public:
 
     static bool isSupportedRate(int baud);
 
+    // The open asks for low latency where the device has the switch, and
+    // the close puts back what it found.
+    LowLatencyCalls lowLatency;
+
 private:
     static constexpr int kInvalidHandle = -1;
 
@@ -104,6 +132,9 @@ private:
     int openResolved(const std::string& name, const std::string& path, int baud);
     // Records the failure of an open of `name` at `path` with `error`.
     void openFailed(const std::string& name, const std::string& path, int error);
+    // The line settings could not be read or set: recorded, and shown
+    // unless the device has no hardware behind it.
+    void settingsRefused(const std::string& name, const std::string& path, int error);
 
     // The network half (SerialDriverNet.cpp): the open of `name`, reached
     // through `path`, as the address `url`, and the calls on its handle.
@@ -128,6 +159,8 @@ private:
     // Bytes taken in by SioWaitReadable and not yet read, by handle (only
     // where the platform cannot wait without reading).
     std::map<int, std::vector<std::uint8_t>> heldBytes;
+    // Open ports whose low-latency flag the open switched on.
+    std::set<int> lowLatencySwitchedOn;
     // The open network ports, by handle (their socket).
     std::map<int, std::shared_ptr<NetPort>> netPorts;
     // Handshakes with a silent host still under way, by address: the next

@@ -70,19 +70,26 @@ bool holdModemLinesOff(int fd) {
     return deviceLacksIoctl(errno);
 }
 
-// Ask the UART driver (notably USB serial adapters) not to hold received
-// bytes back for its latency timer; each exchange waits for a short reply.
-void requestLowLatency(int fd) {
+// The real switch: TIOCGSERIAL / TIOCSSERIAL where Linux has them.
+LowLatencyCalls systemLowLatencyCalls() {
+    LowLatencyCalls calls;
 #if defined(__linux__) && defined(TIOCGSERIAL) && defined(TIOCSSERIAL)
-    serial_struct info;
-    std::memset(&info, 0, sizeof info);
-    if (ioctl(fd, TIOCGSERIAL, &info) != 0) return;
-    if (info.flags & ASYNC_LOW_LATENCY) return;
-    info.flags |= ASYNC_LOW_LATENCY;
-    (void)ioctl(fd, TIOCSSERIAL, &info);
-#else
-    (void)fd;
+    calls.read = [](int fd) -> std::optional<bool> {
+        serial_struct info;
+        std::memset(&info, 0, sizeof info);
+        if (ioctl(fd, TIOCGSERIAL, &info) != 0) return std::nullopt;
+        return (info.flags & ASYNC_LOW_LATENCY) != 0;
+    };
+    calls.write = [](int fd, bool on) {
+        serial_struct info;
+        std::memset(&info, 0, sizeof info);
+        if (ioctl(fd, TIOCGSERIAL, &info) != 0) return false;
+        if (on) info.flags |= ASYNC_LOW_LATENCY;
+        else info.flags &= ~ASYNC_LOW_LATENCY;
+        return ioctl(fd, TIOCSSERIAL, &info) == 0;
+    };
 #endif
+    return calls;
 }
 
 // The link's line settings on top of whatever the device had.
@@ -146,7 +153,7 @@ void closeQuietly(int fd) {
 }  // namespace
 
 SerialDriver::SerialDriver(NoticeFn notice, std::string folder)
-    : showNotice(std::move(notice)), deviceFolder(std::move(folder)) {
+    : lowLatency(systemLowLatencyCalls()), showNotice(std::move(notice)), deviceFolder(std::move(folder)) {
     if (!deviceFolder.empty() && deviceFolder.back() != '/') deviceFolder += '/';
 }
 
@@ -161,6 +168,14 @@ void SerialDriver::openFailed(const std::string& name, const std::string& path, 
     char target[4096];
     const ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
     if (n > 0) openFailure.linkTarget.assign(target, static_cast<std::size_t>(n));
+}
+
+void SerialDriver::settingsRefused(const std::string& name, const std::string& path, int error) {
+    openFailed(name, path, error);
+    // EIO: a device node with no UART behind it (ttyS1 to ttyS3 exist on
+    // every PC). That is no refused configuration, and the open failure
+    // names it; a box would come back with every retry of the monitor.
+    if (error != EIO) notify("Failed to set COMM configuration");
 }
 
 bool SerialDriver::isSupportedRate(int baud) {
@@ -191,6 +206,14 @@ bool SerialDriver::SioNameMoved(int handle, const std::string& name) const {
     struct stat named;
     if (stat(path.c_str(), &named) != 0) return true;   // it names nothing now
     return open.st_dev != named.st_dev || open.st_ino != named.st_ino || open.st_rdev != named.st_rdev;
+}
+
+bool SerialDriver::SioDevicePresent(const std::string& name) const {
+    // A network port has no device here to look at.
+    if (!networkAddress(name).empty()) return true;
+    const std::string com = devicePath(name);
+    struct stat st;
+    return stat((com.empty() ? name : com).c_str(), &st) == 0;
 }
 
 int SerialDriver::SioOpen(const std::string& name, int baud) {
@@ -235,18 +258,18 @@ int SerialDriver::openResolved(const std::string& name, const std::string& path,
 
     termios original{};
     if (tcgetattr(fd, &original) != 0) {
-        openFailed(name, path, errno);
-        notify("Failed to set COMM configuration");
+        settingsRefused(name, path, errno);
         closeQuietly(fd);
         return kInvalidHandle;
     }
     termios tio = original;
     applyLineSettings(tio, speed);
+    errno = 0;
     if (tcsetattr(fd, TCSANOW, &tio) != 0 || !settingsTaken(fd, speed) ||
         !holdModemLinesOff(fd)) {
-        openFailed(name, path, errno != 0 ? errno : EIO);
+        const int error = errno != 0 ? errno : EINVAL;
         (void)tcsetattr(fd, TCSANOW, &original);
-        notify("Failed to set COMM configuration");
+        settingsRefused(name, path, error);
         closeQuietly(fd);
         return kInvalidHandle;
     }
@@ -261,7 +284,14 @@ int SerialDriver::openResolved(const std::string& name, const std::string& path,
         return kInvalidHandle;
     }
 
-    requestLowLatency(fd);
+    // Each exchange waits for a short reply: ask the driver not to hold
+    // received bytes back for its latency timer, and remember to put the
+    // flag back, as the line settings are.
+    lowLatencySwitchedOn.erase(fd);
+    if (lowLatency.read && lowLatency.write) {
+        const std::optional<bool> was = lowLatency.read(fd);
+        if (was && !*was && lowLatency.write(fd, true)) lowLatencySwitchedOn.insert(fd);
+    }
     openFailure = OpenFailure{};
 
     // Kept so that closing hands the device back as it was found.
@@ -387,6 +417,13 @@ SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
     }
 }
 
+void SerialDriver::SioPurge(int handle) {
+    if (handle < 0) return;
+    if (isNetwork(handle)) return netPurge(handle);
+    heldBytes.erase(handle);
+    (void)tcflush(handle, TCIFLUSH);
+}
+
 void SerialDriver::SioClose(int handle) {
     if (handle < 0) return;
     if (isNetwork(handle)) return netClose(handle);
@@ -402,6 +439,7 @@ void SerialDriver::SioClose(int handle) {
         }
         originalSettings.erase(kept);
     }
+    if (lowLatencySwitchedOn.erase(handle) > 0 && lowLatency.write) (void)lowLatency.write(handle, false);
     closeQuietly(handle);
 }
 

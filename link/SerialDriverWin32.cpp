@@ -253,6 +253,17 @@ SerialDriver::Wait SerialDriver::SioWaitReadable(int handle, int milliseconds) {
     return Wait::Readable;
 }
 
+// Windows names no device file a program could look at; an open port that
+// went away is reported by the failure that found it.
+bool SerialDriver::SioDevicePresent(const std::string&) const { return true; }
+
+void SerialDriver::SioPurge(int handle) {
+    if (handle < 0) return;
+    if (isNetwork(handle)) return netPurge(handle);
+    heldBytes.erase(handle);
+    PurgeComm(toHandle(handle), PURGE_RXABORT | PURGE_RXCLEAR);
+}
+
 void SerialDriver::SioClose(int handle) {
     if (handle == kInvalidHandle) return;
     if (isNetwork(handle)) return netClose(handle);

@@ -7,7 +7,7 @@ _travin_cli() {
         words=("${COMP_WORDS[@]}")
         cword=$COMP_CWORD
     }
-    local commands="ports detect download run stop reset step vars upload erase startup-time send aci console"
+    local commands="ports detect download run stop reset step vars upload erase startup-time send aci console check"
     case "$prev" in
         --port)
             COMPREPLY=($(compgen -W "COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8" -- "$cur"))
@@ -42,11 +42,11 @@ _travin_cli() {
         upload) options+=" -o" ;;
         erase) options+=" --yes" ;;
         step) options+=" --source --json" ;;
-        vars|detect|startup-time|ports) options+=" --json" ;;
+        vars|detect|startup-time|ports|check) options+=" --json" ;;
     esac
     if [[ "$cur" == -* ]]; then
         COMPREPLY=($(compgen -W "$options" -- "$cur"))
-    elif [[ "$command" == run || "$command" == download ]]; then
+    elif [[ "$command" == run || "$command" == download || "$command" == check ]]; then
         COMPREPLY=($(compgen -f -- "$cur"))
     fi
 }

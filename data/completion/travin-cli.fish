@@ -1,5 +1,5 @@
 # fish completion for travin-cli
-set -l commands ports detect download run stop reset step vars upload erase startup-time send aci console
+set -l commands ports detect download run stop reset step vars upload erase startup-time send aci console check
 
 complete -c travin-cli -f
 complete -c travin-cli -l port -r -a 'COM1 COM2 COM3 COM4 COM5 COM6 COM7 COM8' -d 'COM1 to COM8 or a device path'
@@ -22,8 +22,9 @@ complete -c travin-cli -n "not __fish_seen_subcommand_from $commands" -a startup
 complete -c travin-cli -n "not __fish_seen_subcommand_from $commands" -a send -d 'send a character'
 complete -c travin-cli -n "not __fish_seen_subcommand_from $commands" -a aci -d 'send an ACI command line'
 complete -c travin-cli -n "not __fish_seen_subcommand_from $commands" -a console -d 'show a running program'
+complete -c travin-cli -n "not __fish_seen_subcommand_from $commands" -a check -d 'find the problems of program files'
 
-complete -c travin-cli -n "__fish_seen_subcommand_from download run" -F
+complete -c travin-cli -n "__fish_seen_subcommand_from download run check" -F
 complete -c travin-cli -n "__fish_seen_subcommand_from run" -l break -r -d 'stop at this line'
 complete -c travin-cli -n "__fish_seen_subcommand_from run" -l timeout -r -d 'stop after SEC seconds'
 complete -c travin-cli -n "__fish_seen_subcommand_from run" -l detach -d 'return once the program runs'

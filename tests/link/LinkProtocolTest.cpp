@@ -323,33 +323,6 @@ TEST(Exchange, LinkFailureSettlesTheStateBeforeItsBoxes) {
     EXPECT_TRUE(pb.state().running);
 }
 
-// Console output before the echo does not restart the exchange's budget:
-// a searching probe that only ever gets console bytes ends after 250 ms.
-TEST(Handshake, ConsoleBytesBeforeTheEchoDoNotRestartTheBudget) {
-    PeerBench pb;
-    pb.peer.onSync = [](int) { return Bytes{}; };
-    pb.peer.start();
-    ASSERT_TRUE(pb.openNow());
-    std::atomic<bool> stop{false};
-    std::thread chatter([&] {
-        for (int i = 0; i < 25 && !stop; ++i) {
-            pb.peer.send({'x'});
-            std::this_thread::sleep_for(40ms);
-        }
-    });
-    const auto t0 = std::chrono::steady_clock::now();
-    pb.wb().link.ExchangeCommand(command::StopProgram, fixedPayload(command::StopProgram));
-    const auto took = std::chrono::steady_clock::now() - t0;
-    stop = true;
-    chatter.join();
-    EXPECT_GE(took, 245ms);
-    EXPECT_LT(took, 450ms);
-    EXPECT_FALSE(pb.state().detected);
-    EXPECT_TRUE(pb.bench.notices.notices.empty());
-    // Some of the chatter was shown while waiting for the echo.
-    EXPECT_NE(pb.consoleText().find("xx"), std::string::npos);
-}
-
 // Choosing the port that is already open: the ticks before the next port
 // tick do nothing past the listing check, and the port tick itself only
 // clears the request and lets the tick go on.

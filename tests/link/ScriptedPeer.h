@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -48,6 +49,10 @@ public:
     std::function<std::vector<std::uint8_t>(const Frame&)> onFrame = [](const Frame&) {
         return std::vector<std::uint8_t>{0x00, 0x00};
     };
+
+    // Bytes a second the peer sends at most (1920 is 19200 bit/s); 0: as
+    // fast as the pseudo-terminal takes them.
+    std::atomic<int> bytesPerSecond{0};
 
     ScriptedPeer(const std::string& folder, int com) {
         int slave = -1;
@@ -189,8 +194,12 @@ private:
     }
     void writeAll(const std::vector<std::uint8_t>& bytes) {
         std::size_t off = 0;
+        const int rate = bytesPerSecond;
+        // Paced: a slice of 10 ms worth of bytes at a time.
+        const std::size_t slice = rate > 0 ? std::max<std::size_t>(1, static_cast<std::size_t>(rate) / 100) : bytes.size();
         while (off < bytes.size() && !quit) {
-            const ssize_t w = ::write(master, bytes.data() + off, bytes.size() - off);
+            if (rate > 0 && off > 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            const ssize_t w = ::write(master, bytes.data() + off, std::min(slice, bytes.size() - off));
             if (w > 0) {
                 off += static_cast<std::size_t>(w);
             } else {

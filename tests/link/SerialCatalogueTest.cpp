@@ -25,7 +25,9 @@ namespace fs = std::filesystem;
 class FixedDevices : public SerialDeviceSource {
 public:
     std::vector<SerialDevice> list;
+    bool knowsHardware = false;
     std::vector<SerialDevice> listDevices() override { return list; }
+    bool knowsBuiltInHardware() const override { return knowsHardware; }
 };
 
 SerialDevice ftdi() {
@@ -128,6 +130,35 @@ TEST_F(Assigning, APseudoTerminalShowsThroughItsLinkOnce) {
     // Not counted as a USB adapter: the hint names only real ones.
     EXPECT_EQ(catalogue.soleUsbAdapter()->path, "/dev/ttyUSB1");
 }
+
+// A built-in port node the system's list leaves out has no UART behind it;
+// the COM number's target says so where the list can tell.
+struct HardwareRow {
+    const char* name;
+    bool knowsHardware;
+    bool listed;
+    const char* suffix;
+};
+
+class BuiltInHardware : public ::testing::TestWithParam<HardwareRow> {};
+
+TEST_P(BuiltInHardware, IsMarkedWhenTheListLeavesItOut) {
+    if (!fs::exists("/dev/ttyS0")) GTEST_SKIP() << "no /dev/ttyS0 node on this machine";
+    const fs::path folder = freshTestFolder("travin-catalogue");
+    SerialDriver driver{nullptr, folder.string() + "/"};
+    FixedDevices source;
+    source.knowsHardware = GetParam().knowsHardware;
+    if (GetParam().listed) source.list = {builtIn()};
+    SerialCatalogue catalogue{driver, source};
+    const ComTarget target = catalogue.comTarget(1);
+    EXPECT_EQ(target.kind, *GetParam().suffix ? ComTarget::Kind::BuiltInEmpty : ComTarget::Kind::BuiltIn);
+    EXPECT_EQ(target.text(), std::string("/dev/ttyS0") + GetParam().suffix);
+}
+INSTANTIATE_TEST_SUITE_P(Ports, BuiltInHardware,
+                         ::testing::Values(HardwareRow{"Listed", true, true, ""},
+                                           HardwareRow{"LeftOut", true, false, " (no serial hardware)"},
+                                           HardwareRow{"ListCannotTell", false, false, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Assigning, ANetworkPortReplacesALinkShowsAsItsAddressAndGoesAgain) {
     Pty pty;

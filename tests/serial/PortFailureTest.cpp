@@ -32,7 +32,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorRow{ENOENT, true, PortFault::LinkPointsNowhere},
                       ErrorRow{ENXIO, false, PortFault::NoSuchDevice},
                       ErrorRow{ENODEV, true, PortFault::NoSuchDevice},
-                      ErrorRow{EIO, false, PortFault::NoSuchDevice},
+                      ErrorRow{EIO, false, PortFault::NoHardware},
+                      ErrorRow{EIO, true, PortFault::NoHardware},
                       ErrorRow{EACCES, false, PortFault::PermissionDenied},
                       ErrorRow{EPERM, true, PortFault::PermissionDenied},
                       ErrorRow{EBUSY, false, PortFault::InUse},
@@ -54,6 +55,30 @@ TEST(FailureText, PermissionNamesTheGroupToJoin) {
     EXPECT_EQ(describeOpenFailure({"COM3", "/b/com3", "/dev/ttyUSB0", EACCES}),
               "COM3: /b/com3 -> /dev/ttyUSB0: permission denied; fix: sudo usermod -aG dialout $USER, then log "
               "in again");
+}
+
+// A built-in port the machine has no UART for opens, but its first line
+// settings call fails with EIO: the line says so, for the node or for the
+// link's target.
+struct TextRow {
+    OpenFailure failure;
+    std::string text;
+};
+
+class FailureLines : public ::testing::TestWithParam<TextRow> {};
+
+TEST_P(FailureLines, NameTheCause) { EXPECT_EQ(describeOpenFailure(GetParam().failure), GetParam().text); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, FailureLines,
+    ::testing::Values(TextRow{{"COM3", "/dev/ttyS2", "", EIO}, "COM3: /dev/ttyS2: no serial hardware behind /dev/ttyS2"},
+                      TextRow{{"COM2", "/b/com2", "/dev/ttyS5", EIO},
+                              "COM2: /b/com2 -> /dev/ttyS5: no serial hardware behind /dev/ttyS5"},
+                      TextRow{{"COM1", "/dev/ttyS0", "", ENOENT}, "COM1: /dev/ttyS0: no such device"}));
+
+TEST(FailureText, ALostDeviceSaysItWentAway) {
+    EXPECT_EQ(describeLostDevice("COM1", "/b/com1"), "COM1 (/b/com1): the device went away (unplugged?)");
+    EXPECT_EQ(describeLostDevice("/dev/ttyUSB0", "/dev/ttyUSB0"), "/dev/ttyUSB0: the device went away (unplugged?)");
 }
 
 // A host that stays silent is named with the time it was given; a port
