@@ -263,6 +263,23 @@ TEST_F(NetPort, WaitingSleepsThroughTelnetCommandsAndKeepsItsTime) {
     EXPECT_EQ(bytes[0], 0x11);
 }
 
+TEST_F(NetPort, APurgeDropsWhatWaitsAndAsksTheServerToDropWhatItHolds) {
+    FakeServer server(Serves::ComPort);
+    const int h = open(server.url());
+    ASSERT_GE(h, 0) << describeOpenFailure(driver.lastOpenFailure());
+    server.send({0x01, 0x02});
+    ASSERT_TRUE(eventually([&] { return driver.SioTest(h) == 2; }));
+    driver.SioPurge(h);
+    EXPECT_EQ(driver.SioTest(h), 0);
+    ASSERT_TRUE(eventually([&] { return server.commands().size() == 8; }));
+    EXPECT_EQ(server.commands().back().body, (Bytes{comport::PurgeData, comport::kPurgeReceive}));
+    // The server's confirmation came back; what it sends after it counts.
+    std::this_thread::sleep_for(milliseconds(50));
+    server.send({0x33});
+    ASSERT_TRUE(eventually([&] { return driver.SioTest(h) == 1; }));
+    EXPECT_EQ(readWaiting(h), Bytes{0x33});
+}
+
 TEST_F(NetPort, ADroppedConnectionIsAHangUpAfterTheBytesBeforeIt) {
     FakeServer server(Serves::ComPort);
     const int h = open(server.url());
