@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "app/ConsolePane.h"
+#include "app/ConsoleTools.h"
 #include "app/DesktopServicesQt.h"
 #include "app/FindDialog.h"
 #include "app/HandlerBarrier.h"
@@ -117,6 +118,7 @@ TMainForm::TMainForm(QWidget* parent, const std::string& folder) : QMainWindow(p
     setRefusalNoteSink([this](const QString& note) { StatusBar1->showMessage(note, kRefusalNoteMs); });
 
     buildMenus();
+    new ConsoleTools(*this);
 
     // Wiring: every control forwards to the handler of its name.
     connect(RunButton, &QPushButton::clicked, this, guarded([this] { wb->execution.DebuggerRunExecute(); }));
@@ -385,7 +387,7 @@ void TMainForm::PlotMenuClick() {
     if (!PlotForm) {
         // From now on the plot reads the board's console bytes, shown or not.
         PlotForm = new TPlotForm(this, wb->screens.clock, fromCorePath(wb->locations.configFolder));
-        wb->console.setBytesListener(&PlotForm->recorder());
+        wb->console.addBytesListener(&PlotForm->recorder());
     }
     PlotForm->showBeside(this);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <thread>
+#include <utility>
 
 #include "cli/BoardSession.h"
 #include "cli/Json.h"
@@ -52,6 +53,16 @@ int stoppableTransfer(Session& b, const std::function<void()>& transfer, const s
     b.screens->onProgressDot = [] {
         if (Terminal::interrupted()) throw TransferStopped{};
     };
+    // Between pages, not inside one: the link's own cancelling would end a
+    // page's exchange (a board busy writing the last page) as a link
+    // failure, leaving the board at the transfer rate. The link's busy wait
+    // is bounded, and the next dot is at most four pages away.
+    auto cancel = std::exchange(b.wb->link.cancelRequested, nullptr);
+    struct Restore {
+        Session& session;
+        std::function<bool()>& saved;
+        ~Restore() { session.wb->link.cancelRequested = std::move(saved); }
+    } restore{b, cancel};
     try {
         transfer();
     } catch (const TransferStopped&) {

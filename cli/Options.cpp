@@ -95,6 +95,13 @@ const std::vector<OptionRule>& optionRules() {
              o.outFile = v;
              return {};
          }},
+        {"--timestamps", false, {"run", "console"},
+         [](Options& o, const std::string&) { o.timestamps = true; return std::string(); }},
+        {"--log", true, {"run", "console"}, [](Options& o, const std::string& v) -> std::string {
+             if (v.empty()) return "--log needs a file name";
+             o.logFile = v;
+             return {};
+         }},
         {"--input", true, {"run", "console"}, [](Options& o, const std::string& v) -> std::string {
              const auto equals = v.find('=');
              if (equals == std::string::npos || equals + 1 == v.size()) return "--input needs PORT=FILE";

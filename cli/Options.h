@@ -26,6 +26,8 @@ struct Options {
     bool outFileGiven = false;
     std::string outFile;              // upload -o; "-" is stdout
     std::string sourceFile;           // step --source
+    bool timestamps = false;          // run, console: each line behind its time
+    std::string logFile;              // run, console: --log FILE
     // --input PORT=FILE: that board's answers, one line each, from FILE.
     std::vector<std::pair<std::string, std::string>> inputFiles;
 

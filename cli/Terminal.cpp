@@ -55,6 +55,8 @@ void Terminal::noteWriteError(int error) {
 void Terminal::writeOutput(std::string_view bytes) {
     std::lock_guard guard(lock);
     if (!outputError.empty() || caughtSignal == kSigPipe) return;
+    const std::string filtered = outputFilter ? outputFilter(bytes) : std::string();
+    if (outputFilter) bytes = filtered;
     if (const int error = device::writeAll(device::Stream::Output, bytes); error != 0) noteWriteError(error);
 }
 

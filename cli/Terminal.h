@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -22,6 +23,9 @@ public:
     // writeFailure) and ends every wait: a reader that went away counts as
     // SIGPIPE, any other error as a failed write.
     void writeOutput(std::string_view bytes);
+    // What stdout gets instead of the bytes given to writeOutput (run and
+    // console's --timestamps and --log); called under the terminal's lock.
+    void setOutputFilter(std::function<std::string(std::string_view)> filter) { outputFilter = std::move(filter); }
     // One message line to stderr, behind "travin-cli: " (the line break is
     // added).
     void writeMessage(std::string_view line);
@@ -62,6 +66,7 @@ private:
     void noteWriteError(int error);
 
     mutable std::mutex lock;
+    std::function<std::string(std::string_view)> outputFilter;
     // Apart from the output's lock: a board waiting for its answer must not
     // hold up the other boards' output.
     std::mutex inputLock;

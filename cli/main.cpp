@@ -8,6 +8,7 @@
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Options.h"
+#include "cli/StampedOutput.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalDevice.h"
 #include "core/Locations.h"
@@ -68,6 +69,11 @@ constexpr const char* kUsageText =
     "                              FILE:LINE:COLUMN: error: MESSAGE (--json: a list);\n"
     "                              exit 0 when clean, 3 when not. download and run\n"
     "                              print the same problems as warnings and go on\n"
+    "  run and console also take:\n"
+    "    --timestamps              each output line behind its arrival time\n"
+    "                              (HH:MM:SS.mmm and a blank)\n"
+    "    --log FILE                appends the output to FILE, each line behind\n"
+    "                              its arrival time\n"
     "\n"
     "No command resets the board but download, run FILE, run --reset and reset.\n"
     "detect, console, stop, step, vars and send leave a running program running;\n"
@@ -127,6 +133,8 @@ int main(int argc, char** argv) {
         environmentPort ? std::optional<std::string>(environmentPort) : std::nullopt);
 
     Terminal terminal;
+    StampedOutput stamped;
+    std::string logProblem;
     int result = kDone;
     if (parsed.showHelp) {
         terminal.writeOutput(std::string("travin-cli " TRAVIN_VERSION "\n\n") + kUsageText +
@@ -135,7 +143,12 @@ int main(int argc, char** argv) {
         terminal.writeOutput("travin-cli " TRAVIN_VERSION "\n");
     } else if (!parsed.usageProblem.empty()) {
         return usageError(parsed.usageProblem);
+    } else if (!stamped.start(parsed.options.timestamps, parsed.options.logFile, logProblem)) {
+        terminal.writeMessage(logProblem);
+        return kUsage;
     } else {
+        if (parsed.options.timestamps || !parsed.options.logFile.empty())
+            terminal.setOutputFilter([&stamped](std::string_view bytes) { return stamped.filter(bytes); });
         result = runCommand(parsed.options, terminal, travin::locateFilesOfThisProgram());
     }
     if (!terminal.closeOutput() && !Terminal::interrupted()) result = worseResult(result, kWriteFailed);

@@ -83,6 +83,12 @@ struct ConsoleLinesChange {
     std::size_t dropped = 0;
     std::size_t kept = 0;
     std::vector<std::string> tail;
+    // The arrival time of each line of `tail` (wall-clock milliseconds since
+    // the epoch; 0 for a line nothing arrived in, or typed by the user).
+    std::vector<std::int64_t> tailTimes;
+    // Lines the console has let go from its front since it was last
+    // cleared, older than any it holds.
+    std::uint64_t droppedSinceClear = 0;
 
     // The change applied to the lines it was taken against.
     void applyTo(std::vector<std::string>& lines) const {
@@ -100,6 +106,10 @@ public:
     virtual std::vector<std::string> consoleLines() const = 0;
     // Replace the pane's lines.
     virtual void setConsoleLines(const std::vector<std::string>& lines) = 0;
+    // Replace the pane's lines by `whole.tail`, with their arrival times
+    // (what the console hands over; a pane that shows no times need not
+    // override it).
+    virtual void setTimedConsoleLines(const ConsoleLinesChange& whole) { setConsoleLines(whole.tail); }
     // Every byte the board sent, as it came, and every text the workbench
     // wrote itself, at the moment each is added to the lines. A terminal
     // keeps the two apart (program output and messages); the window shows

@@ -1,11 +1,12 @@
 #include "link/Console.h"
 
+#include <algorithm>
+
+#include "core/LineTimes.h"
 
 namespace travin {
 
 namespace {
-// More lines than this before a byte, and the oldest line goes.
-constexpr std::size_t kKeptLines = 101;
 // The pane shows at most this many characters, the newest. A line that
 // never ends (a program redrawing a status line with CR) would otherwise grow
 // for as long as the program runs, and be copied to the pane on every tick.
@@ -22,7 +23,8 @@ void keepLineTail(std::string& line) {
 
 void Console::ConsoleWriteChar(std::uint8_t byte) {
     wb.screens.console.programByte(byte);
-    if (bytesListener) receivedBytes.push_back(static_cast<char>(byte));
+    if (handOverMs == 0) handOverMs = wallClockMs();
+    if (!bytesListeners.empty()) receivedBytes.push_back(static_cast<char>(byte));
     addByte(byte);
 }
 
@@ -44,10 +46,15 @@ void Console::applyByte(std::uint8_t byte) {
             consoleLines.back().push_back(static_cast<char>(byte));
             keepLineTail(consoleLines.back());
         }
+        // A line's time is when its first byte came (not the LF before it).
+        if (consoleLines.backTime() == 0) {
+            if (handOverMs == 0) handOverMs = wallClockMs();
+            consoleLines.setBackTime(handOverMs);
+        }
     }
     // Trimmed by the count taken before the byte, so the pane settles at
-    // 101 or 102 lines.
-    if (linesBefore > kKeptLines) consoleLines.pop_front();
+    // the limit or one line more.
+    if (linesBefore > keptLines) consoleLines.pop_front();
     dirty = true;
 }
 
@@ -69,20 +76,40 @@ void Console::DebuggerClearWindowExecute() {
     flush();
 }
 
+void Console::setBytesListener(ConsoleBytesListener* listener) {
+    bytesListeners.clear();
+    if (listener) bytesListeners.push_back(listener);
+}
+
+void Console::addBytesListener(ConsoleBytesListener* listener) {
+    if (listener && std::find(bytesListeners.begin(), bytesListeners.end(), listener) == bytesListeners.end())
+        bytesListeners.push_back(listener);
+}
+
+void Console::removeBytesListener(ConsoleBytesListener* listener) {
+    std::erase(bytesListeners, listener);
+}
+
+void Console::setLineLimit(std::size_t lines) { keptLines = std::max<std::size_t>(lines, 1); }
+
 void Console::flush() {
+    const std::int64_t handedOverAt = handOverMs;
+    handOverMs = 0;
     if (!receivedBytes.empty()) {
-        // Swapped out first: the listener may run anything, even a flush.
+        // Swapped out first: a listener may run anything, even a flush.
         std::string chunk;
         chunk.swap(receivedBytes);
-        if (bytesListener) bytesListener->consoleBytesReceived(chunk);
+        const std::vector<ConsoleBytesListener*> listeners = bytesListeners;
+        for (ConsoleBytesListener* listener : listeners)
+            listener->consoleBytesReceivedAt(chunk, handedOverAt ? handedOverAt : wallClockMs());
     }
     if (!dirty) return;
     dirty = false;
     unflushed.clear();
     if (consoleLines.wholeChanged()) {
-        const auto& all = consoleLines.all();
+        const ConsoleLinesChange whole = consoleLines.whole();
         consoleLines.handedOver();
-        wb.screens.console.setConsoleLines({all.begin(), all.end()});
+        wb.screens.console.setTimedConsoleLines(whole);
     } else {
         wb.screens.console.changeConsoleLines(consoleLines.takeChange());
     }

@@ -22,7 +22,8 @@ public:
     explicit Console(LinkParts& parts) : wb(parts) {}
 
     // Appends one byte the board sent to the last line; LF starts a new
-    // line " ". The most recent 101 or 102 lines are kept; a line longer than
+    // line " ". The most recent lineLimit() lines are kept, or one more
+    // after an LF (101 or 102 unless set otherwise); a line longer than
     // twice the pane's 65536 characters keeps only its newest 65536. The
     // byte also goes to the listener, if any, at the next flush.
     void ConsoleWriteChar(std::uint8_t byte);
@@ -38,8 +39,21 @@ public:
     // pane what changed in the lines since then, as one change, if anything
     // did.
     void flush();
-    // The one reader of the board's bytes besides the pane; null for none.
-    void setBytesListener(ConsoleBytesListener* listener) { bytesListener = listener; }
+    // Readers of the board's bytes besides the pane (the plot, the log).
+    // setBytesListener leaves only `listener` (none for null).
+    void setBytesListener(ConsoleBytesListener* listener);
+    void addBytesListener(ConsoleBytesListener* listener);
+    void removeBytesListener(ConsoleBytesListener* listener);
+
+    // How many lines are kept before the oldest go (the history's length);
+    // at least 1.
+    void setLineLimit(std::size_t lines);
+    std::size_t lineLimit() const { return keptLines; }
+    // Lines let go from the front since the console was last cleared.
+    std::uint64_t droppedLines() const { return consoleLines.droppedSinceClear(); }
+    // The arrival time of each line (wall-clock milliseconds; 0 where
+    // nothing arrived), the time the first byte of its hand-over was read.
+    std::vector<std::int64_t> lineTimes() const { return consoleLines.whole().tailTimes; }
     // The user typed into the pane: take its lines as they now stand, with
     // the output written since the last flush added after them.
     void paneEdited();
@@ -57,9 +71,12 @@ private:
     bool dirty = false;
     // Bytes written since the last flush, in order.
     std::string unflushed;
-    ConsoleBytesListener* bytesListener = nullptr;
-    // The board's bytes since the last flush, for the listener.
+    std::vector<ConsoleBytesListener*> bytesListeners;
+    // The board's bytes since the last flush, for the listeners.
     std::string receivedBytes;
+    std::size_t keptLines = 101;
+    // When the first byte since the last flush came; 0 before it.
+    std::int64_t handOverMs = 0;
 };
 
 }  // namespace travin

@@ -8,9 +8,15 @@
 //   csv()                the history as comma-separated text
 //
 // A series is made by the first sample that names it and keeps its name and
-// colour index (the order of its first appearance) until clear(). Sample
-// numbers count from 1 after clear() and go on while old samples are
-// trimmed, so a sample keeps its number.
+// colour index (the order of its first appearance, names of one line in
+// their order) until clear(). Once kMaxSeries series exist, values naming
+// another are not kept, and counted (droppedValues) so the window can say
+// so. Sample numbers count from 1 after clear() and go on while old samples
+// are trimmed, so a sample keeps its number.
+//
+// The line breaks before a sample that starts a new run (both axes) and,
+// on the time axis, before one that follows a pause: more than four times
+// the usual interval between samples and at least 0.3 s.
 #pragma once
 
 #include <cstddef>
@@ -53,7 +59,8 @@ public:
 
     // `arrivalMs` is any clock's milliseconds; times are kept relative to
     // the first sample since clear().
-    void add(const std::vector<PlotValue>& values, std::int64_t arrivalMs);
+    // `newRun`: the first sample of a new run of the program.
+    void add(const std::vector<PlotValue>& values, std::int64_t arrivalMs, bool newRun = false);
     // Drops every sample and series; numbering starts again at 1.
     void clear();
 
@@ -71,8 +78,24 @@ public:
     // Series `index` over the kept samples, x by `axis`, reduced to at most
     // about 2 * `columns` points: each column of samples gives its lowest
     // and highest value in the order they came, so peaks survive. A column
-    // with no value gives one NaN point.
+    // with no value gives one NaN point. The columns are fixed runs of
+    // sample numbers (a power of two long, at least size() / columns), so a
+    // column once full is summed up once and kept: a drawing then costs the
+    // columns, not the samples.
     std::vector<PlotPoint> points(std::size_t index, PlotAxis axis, std::size_t columns) const;
+
+    // Series `ySeries` against series `xSeries`, one point per sample that
+    // holds both, in the order they came; the line breaks at a new run and
+    // at a pause. A point that falls in the same cell of a `cells` x `cells`
+    // grid over the whole range as the point before it is left out.
+    std::vector<PlotPoint> xyPoints(std::size_t xSeries, std::size_t ySeries, std::size_t cells) const;
+
+    // Whether the line breaks before sample `index` (0 is the oldest kept).
+    bool breaksBefore(std::size_t index, PlotAxis axis) const;
+
+    // Values not kept because they named a series beyond kMaxSeries, since
+    // clear().
+    std::uint64_t droppedValues() const { return dropped; }
 
     // Header "sample,time,<series names>", then one row per sample: its
     // number, its arrival in seconds, and each series' value (empty for a
@@ -84,15 +107,33 @@ public:
     std::uint64_t revision() const { return changes; }
 
 private:
+    // The lowest and highest value of one full column, by sample number.
+    struct ColumnSummary {
+        std::uint64_t lowNumber = 0, highNumber = 0;  // 0: no value in it
+        std::uint8_t marks = 0;                        // of its samples after the first
+    };
+    struct ColumnCache {
+        std::uint64_t length = 0;   // samples a column holds
+        std::uint64_t first = 0;    // the column of summaries.front()
+        std::deque<ColumnSummary> summaries;
+    };
+    ColumnSummary summarise(const std::deque<double>& values, std::size_t from, std::size_t to) const;
     void trim();
     double xOf(std::size_t index, PlotAxis axis) const;
 
     std::size_t windowSize;
     std::vector<PlotSeries> seriesList;
     std::deque<std::int64_t> arrivalsMs;
+    // Per sample: kNewRun, kAfterPause.
+    std::deque<std::uint8_t> marks;
+    // The usual interval between samples; 0 while unknown.
+    double periodMs = 0;
+    std::uint64_t dropped = 0;
     std::int64_t startMs = 0;
     std::uint64_t firstNumber = 1;
     std::uint64_t changes = 0;
+    // One per series, filled as drawings ask.
+    mutable std::vector<ColumnCache> columnCaches;
 };
 
 }  // namespace travin

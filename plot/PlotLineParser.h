@@ -5,15 +5,27 @@
 //   PlotLineParser         feeds bytes as they arrive, keeps the unfinished
 //                          line, and reports each finished line's numbers
 //
-// A line ends at LF; CR ends no line and only separates, as spaces, tabs and
-// commas do. A token "name:value" names its series ("pos:120"); a token "name:"
-// names the number that follows it ("pos: 120"). Any other number belongs to
-// the series named by its place among the line's unnamed numbers, "1", "2",
-// "3" ..., so words between the numbers ("I = 4  sum = 10") do not move
-// them. Numbers may be negative, decimal and carry an exponent ("-1.5e3");
-// a token that is not a number is skipped and nothing else with it.
+// A line ends at LF. Blanks, tabs, commas, semicolons and CR separate. What
+// a line may hold:
+//
+//   name=value, name = value, name:value, name: value   a named number
+//                          ("x=5" from print "x=", A; "temp: 25"). The name
+//                          is the word before the '=' or ':'; a word that is
+//                          itself a number names nothing.
+//   a plain number         belongs to the series named by its place among
+//                          the line's unnamed numbers, "1", "2", "3" ..., so
+//                          words between the numbers do not move them.
+//   a number with a unit   counts as the number: "25C", "3.3V", "12mm",
+//                          "50%" (the unit is letters, '%', '°' or 'µ' and
+//                          nothing else; "3x4" or "0x10" count as nothing).
+//   a time of day          "12:30:45" or "12:30" is no sample and names
+//                          nothing.
+//
+// Numbers may be negative, decimal and carry an exponent ("-1.5e3"); a
+// token that is not a number is skipped and nothing else with it.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,10 +46,13 @@ std::vector<PlotValue> parsePlotLine(std::string_view line);
 class PlotLineParser {
 public:
     using SampleSink = std::function<void(const std::vector<PlotValue>&)>;
+    // Also told where in the fed bytes the line's LF stood.
+    using PlacedSampleSink = std::function<void(const std::vector<PlotValue>&, std::size_t lineFeedAt)>;
 
     // Calls `sink` once for every line completed by these bytes that holds
     // numbers; the part after the last LF waits for the next feed.
     void feed(std::string_view bytes, const SampleSink& sink);
+    void feedPlaced(std::string_view bytes, const PlacedSampleSink& sink);
     // Forgets the unfinished line: its rest, up to the next LF, is no sample.
     void reset();
 

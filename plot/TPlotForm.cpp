@@ -70,6 +70,18 @@ void setNiceRange(QValueAxis* axis, double from, double to) {
     }
 }
 
+// The range widened outward to whole fifths of its tick step: as samples
+// come, the axes then keep their range (and the chart its layout and labels)
+// until the data crosses such a step, instead of moving at every drawing.
+void setSettledRange(QValueAxis* axis, double from, double to) {
+    const double grain = niceStep(to - from) / 5;
+    if (grain > 0 && std::isfinite(grain)) {
+        from = std::floor(from / grain) * grain;
+        to = std::ceil(to / grain) * grain;
+    }
+    if (axis->min() != from || axis->max() != to) setNiceRange(axis, from, to);
+}
+
 QString fromLatin1(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
@@ -83,12 +95,20 @@ TPlotForm::TPlotForm(QWidget* parent, Clock& clock, const QString& settingsFolde
     const int length = settings.value(kHistoryKey, static_cast<int>(PlotHistory::kDefaultWindow)).toInt();
     samples.history().setWindow(static_cast<std::size_t>(std::max(length, 0)));
     HistoryBox->setValue(static_cast<int>(samples.history().window()));
-    if (settings.value(kAxisKey).toString() == "time") AxisBox->setCurrentIndex(1);
+    const QString savedAxis = settings.value(kAxisKey).toString();
+    if (savedAxis == "time") AxisBox->setCurrentIndex(1);
 
     connect(PauseButton, &QPushButton::toggled, this, [this](bool on) { setPaused(on); });
     connect(ClearButton, &QPushButton::clicked, this, [this] { clear(); });
-    connect(AxisBox, &QComboBox::currentIndexChanged, this,
-            [this](int i) { setAxis(i == 1 ? PlotAxis::ArrivalSeconds : PlotAxis::SampleNumber); });
+    connect(AxisBox, &QComboBox::currentIndexChanged, this, [this](int i) { axisChosen(i); });
+    for (QComboBox* box : {XSeriesBox, YSeriesBox}) {
+        connect(box, &QComboBox::activated, this, [this] {
+            if (xyMode) showXy(static_cast<std::size_t>(std::max(0, XSeriesBox->currentIndex())),
+                               static_cast<std::size_t>(std::max(0, YSeriesBox->currentIndex())));
+        });
+    }
+    connect(HelpButton, &QPushButton::clicked, this,
+            [this] { QMessageBox::information(this, "Plot", helpText()); });
     connect(HistoryBox, &QSpinBox::valueChanged, this, [this](int n) { setHistoryLength(n); });
     connect(ExportCsvButton, &QPushButton::clicked, this, [this] { exportWithDialog(false); });
     connect(ExportPngButton, &QPushButton::clicked, this, [this] { exportWithDialog(true); });
@@ -101,6 +121,27 @@ TPlotForm::TPlotForm(QWidget* parent, Clock& clock, const QString& settingsFolde
     redrawTimer->setInterval(kRedrawMs);
     connect(redrawTimer, &QTimer::timeout, this, [this] { refresh(); });
     setAxis(AxisBox->currentIndex() == 1 ? PlotAxis::ArrivalSeconds : PlotAxis::SampleNumber);
+    // The series are not known yet: X-Y shows the first two once they come.
+    if (savedAxis == "xy") showXy(0, 1);
+}
+
+QString TPlotForm::helpText() {
+    return "The plot reads every line the program prints. A line gives numbers as name=value, "
+           "name = value, name:value or name: value (\"x=5\", \"temp: 25\"); plain numbers, "
+           "separated by blanks, tabs, commas or semicolons, are series 1, 2, 3 ... by their place. "
+           "A number with a unit right after it (25C, 3.3V, 50%) counts as the number; a time of "
+           "day (12:30:45) is no sample.\n\n"
+           "Series keep the order they first came in, up to 32; values of further names are not "
+           "kept, and the line below the chart counts them (Clear starts afresh).\n\n"
+           "Arrival time: the workbench reads the board about ten times a second. The lines read "
+           "together get times spread over the interval since the read before, by where each "
+           "line ends among the bytes, so a steady stream draws as a slope, not a staircase. "
+           "After a quiet spell a read is spread over at most a quarter second (or what its bytes "
+           "take at 19200 bit/s).\n\n"
+           "The line breaks where a new run of the program starts, and on the time axis where "
+           "the samples pause for more than four of their usual intervals (and at least 0.3 s).\n\n"
+           "X-Y: one series across, another up, one point per line that holds both, in the "
+           "order they came.";
 }
 
 TPlotForm::~TPlotForm() = default;
@@ -115,8 +156,22 @@ void TPlotForm::buildWidgets() {
     ClearButton->setToolTip("Forget every sample and series");
     AxisBox = new QComboBox(this);
     AxisBox->setObjectName("AxisBox");
-    AxisBox->addItems({"Sample number", "Arrival time"});
-    AxisBox->setToolTip("What the horizontal axis counts");
+    AxisBox->addItems({"Sample number", "Arrival time", "X-Y"});
+    AxisBox->setToolTip("What the horizontal axis counts, or X-Y: one series against another");
+    XSeriesBox = new QComboBox(this);
+    XSeriesBox->setObjectName("XSeriesBox");
+    XSeriesBox->setToolTip("The series across");
+    YSeriesBox = new QComboBox(this);
+    YSeriesBox->setObjectName("YSeriesBox");
+    YSeriesBox->setToolTip("The series up");
+    for (QComboBox* box : {XSeriesBox, YSeriesBox}) {
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        box->hide();
+    }
+    HelpButton = new QPushButton("?", this);
+    HelpButton->setObjectName("HelpButton");
+    HelpButton->setToolTip("How the plot reads and times the lines");
+    HelpButton->setFixedWidth(HelpButton->fontMetrics().horizontalAdvance("??") + 16);
     HistoryBox = new QSpinBox(this);
     HistoryBox->setObjectName("HistoryBox");
     HistoryBox->setRange(static_cast<int>(PlotHistory::kMinWindow), static_cast<int>(PlotHistory::kMaxWindow));
@@ -141,6 +196,8 @@ void TPlotForm::buildWidgets() {
     axisLabel->setBuddy(AxisBox);
     bar->addWidget(axisLabel);
     bar->addWidget(AxisBox);
+    bar->addWidget(XSeriesBox);
+    bar->addWidget(YSeriesBox);
     bar->addSpacing(12);
     auto* historyLabel = new QLabel("History:", this);
     historyLabel->setBuddy(HistoryBox);
@@ -149,6 +206,7 @@ void TPlotForm::buildWidgets() {
     bar->addStretch(1);
     bar->addWidget(ExportCsvButton);
     bar->addWidget(ExportPngButton);
+    bar->addWidget(HelpButton);
 
     chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);
@@ -226,13 +284,67 @@ void TPlotForm::clear() {
     refresh(true);
 }
 
+void TPlotForm::axisChosen(int index) {
+    if (index == 2) {
+        if (!xyMode) showXy(0, 1);
+        return;
+    }
+    setAxis(index == 1 ? PlotAxis::ArrivalSeconds : PlotAxis::SampleNumber);
+}
+
 void TPlotForm::setAxis(PlotAxis chosen) {
     axis = chosen;
+    xyMode = false;
+    XSeriesBox->hide();
+    YSeriesBox->hide();
+    for (QLineSeries* piece : xyCurve.pieces) piece->setVisible(false);
+    for (Curve& curve : curves)
+        for (QLineSeries* piece : curve.pieces) piece->setVisible(curve.shown);
     const bool time = chosen == PlotAxis::ArrivalSeconds;
     if (AxisBox->currentIndex() != (time ? 1 : 0)) AxisBox->setCurrentIndex(time ? 1 : 0);
     xAxis->setTitleText(time ? "Arrival time (s)" : "Sample number");
+    yAxis->setTitleText(QString());
     QSettings(settingsPath, QSettings::IniFormat).setValue(kAxisKey, time ? "time" : "sample");
     refresh(true);
+}
+
+void TPlotForm::showXy(std::size_t xSeries, std::size_t ySeries) {
+    xyMode = true;
+    if (AxisBox->currentIndex() != 2) AxisBox->setCurrentIndex(2);
+    XSeriesBox->show();
+    YSeriesBox->show();
+    fillSeriesLists();
+    const int count = XSeriesBox->count();
+    if (count > 0) {
+        XSeriesBox->setCurrentIndex(std::min(static_cast<int>(xSeries), count - 1));
+        YSeriesBox->setCurrentIndex(std::min(static_cast<int>(ySeries), count - 1));
+    }
+    QSettings(settingsPath, QSettings::IniFormat).setValue(kAxisKey, "xy");
+    refresh(true);
+}
+
+void TPlotForm::fillSeriesLists() {
+    const PlotHistory& h = samples.history();
+    if (listedSeries == h.seriesCount() && XSeriesBox->count() == static_cast<int>(listedSeries)) return;
+    // New series join the lists; the choices stand (a cleared history
+    // starts the lists again).
+    if (h.seriesCount() < listedSeries) {
+        XSeriesBox->clear();
+        YSeriesBox->clear();
+    }
+    const bool wasEmpty = XSeriesBox->count() == 0;
+    for (std::size_t i = static_cast<std::size_t>(XSeriesBox->count()); i < h.seriesCount(); ++i) {
+        XSeriesBox->addItem(fromLatin1(h.series(i).name));
+        YSeriesBox->addItem(fromLatin1(h.series(i).name));
+    }
+    listedSeries = h.seriesCount();
+    if (wasEmpty && listedSeries > 1) YSeriesBox->setCurrentIndex(1);
+}
+
+QList<QPointF> TPlotForm::xyDrawn() const {
+    QList<QPointF> all;
+    for (const QLineSeries* piece : xyCurve.pieces) all += piece->points();
+    return all;
 }
 
 void TPlotForm::setHistoryLength(int length) {
@@ -297,6 +409,7 @@ void TPlotForm::matchCurves() {
     if (!same) {
         chart->removeAllSeries();
         curves.clear();
+        xyCurve.pieces.clear();
     }
     while (curves.size() < h.seriesCount()) curves.push_back(makeCurve(h.series(curves.size())));
 }
@@ -322,18 +435,21 @@ void TPlotForm::toggleCurve(QLineSeries* legendOwner) {
 }
 
 void TPlotForm::drawCurve(std::size_t index, Curve& curve, double& low, double& high) {
-    const PlotSeries& series = samples.history().series(index);
     // One column per three pixels, two points each: peaks and troughs all
     // survive, and the chart strokes a third fewer segments at every drawing.
     const auto columns = static_cast<std::size_t>(std::max(100.0, chart->plotArea().width() / 3));
-    const std::vector<PlotPoint> points = samples.history().points(index, axis, columns);
+    drawPieces(curve, samples.history().series(index), samples.history().points(index, axis, columns), low, high);
+}
+
+void TPlotForm::drawPieces(Curve& curve, const PlotSeries& look, const std::vector<PlotPoint>& points, double& low,
+                           double& high, double* xLow, double* xHigh) {
     // Qt's lines cannot break, so each run of points between gaps is a
     // piece of its own, all in the series' colour.
     std::size_t used = 0;
     QList<QPointF> run;
     auto flush = [&] {
         if (run.isEmpty()) return;
-        if (used == curve.pieces.size()) addPiece(curve, series);
+        if (used == curve.pieces.size()) addPiece(curve, look);
         curve.pieces[used++]->replace(run);
         run.clear();
     };
@@ -347,12 +463,62 @@ void TPlotForm::drawCurve(std::size_t index, Curve& curve, double& low, double& 
         if (curve.shown) {
             low = std::min(low, p.y);
             high = std::max(high, p.y);
+            if (xLow) *xLow = std::min(*xLow, p.x);
+            if (xHigh) *xHigh = std::max(*xHigh, p.x);
         }
     }
     flush();
     for (std::size_t i = used; i < curve.pieces.size(); ++i) {
         if (curve.pieces[i]->count() > 0) curve.pieces[i]->clear();
     }
+}
+
+void TPlotForm::drawXy() {
+    const PlotHistory& h = samples.history();
+    for (Curve& curve : curves)
+        for (QLineSeries* piece : curve.pieces) piece->setVisible(false);
+    fillSeriesLists();
+    const int xi = XSeriesBox->currentIndex(), yi = YSeriesBox->currentIndex();
+    double low = INFINITY, high = -INFINITY, left = INFINITY, right = -INFINITY;
+    if (xi >= 0 && yi >= 0 && static_cast<std::size_t>(std::max(xi, yi)) < h.seriesCount()) {
+        const PlotSeries& ys = h.series(static_cast<std::size_t>(yi));
+        PlotSeries look;
+        look.name = ys.name + " against " + h.series(static_cast<std::size_t>(xi)).name;
+        look.colourIndex = ys.colourIndex;
+        // The pieces are the colour and name of the pair first drawn; a new
+        // pair makes them anew.
+        if (!xyCurve.pieces.empty() && xyCurve.pieces.front()->name() != fromLatin1(look.name)) {
+            for (QLineSeries* piece : xyCurve.pieces) {
+                chart->removeSeries(piece);
+                delete piece;
+            }
+            xyCurve.pieces.clear();
+        }
+        // About one point per pixel of the larger side.
+        const auto cells = static_cast<std::size_t>(std::max(100.0, std::max(chart->plotArea().width(),
+                                                                             chart->plotArea().height())));
+        drawPieces(xyCurve, look, h.xyPoints(static_cast<std::size_t>(xi), static_cast<std::size_t>(yi), cells), low,
+                   high, &left, &right);
+        for (QLineSeries* piece : xyCurve.pieces) piece->setVisible(true);
+        xAxis->setTitleText(fromLatin1(h.series(static_cast<std::size_t>(xi)).name));
+        yAxis->setTitleText(fromLatin1(ys.name));
+    } else {
+        for (QLineSeries* piece : xyCurve.pieces) piece->setVisible(false);
+        xAxis->setTitleText("X-Y: two series are needed");
+        yAxis->setTitleText(QString());
+    }
+    auto pad = [](double& from, double& to) {
+        if (from > to) {
+            from = 0, to = 1;
+            return;
+        }
+        const double room = to > from ? (to - from) * 0.05 : std::max(1.0, std::fabs(to) * 0.05);
+        from -= room, to += room;
+    };
+    pad(left, right);
+    pad(low, high);
+    setNiceRange(xAxis, left, right);
+    setNiceRange(yAxis, low, high);
 }
 
 void TPlotForm::refresh(bool force) {
@@ -363,6 +529,10 @@ void TPlotForm::refresh(bool force) {
     ++redraws;
 
     matchCurves();
+    if (xyMode) {
+        drawXy();
+        return;
+    }
     double low = INFINITY, high = -INFINITY;
     for (std::size_t i = 0; i < curves.size(); ++i) drawCurve(i, curves[i], low, high);
 
@@ -372,14 +542,14 @@ void TPlotForm::refresh(bool force) {
         double to = axis == PlotAxis::SampleNumber ? static_cast<double>(h.firstSampleNumber() + last)
                                                    : h.arrivalSeconds(last);
         if (to <= from) to = from + 1;
-        setNiceRange(xAxis, from, to);
+        setSettledRange(xAxis, from, to);
     } else {
         setNiceRange(xAxis, 0, 1);
     }
     if (low <= high) {
         // A little room above and below, so a line is not drawn on the frame.
         const double pad = high > low ? (high - low) * 0.05 : std::max(1.0, std::fabs(high) * 0.05);
-        setNiceRange(yAxis, low - pad, high + pad);
+        setSettledRange(yAxis, low - pad, high + pad);
     } else {
         setNiceRange(yAxis, 0, 1);
     }
@@ -388,6 +558,10 @@ void TPlotForm::refresh(bool force) {
 void TPlotForm::updateStatus() {
     const PlotHistory& h = samples.history();
     QString text = QString("%1 of %2 samples, %3 series").arg(h.size()).arg(h.window()).arg(h.seriesCount());
+    if (h.droppedValues() > 0)
+        text += QString("; %1 values of names beyond the first %2 series not kept (Clear starts afresh)")
+                    .arg(h.droppedValues())
+                    .arg(PlotHistory::kMaxSeries);
     if (paused()) text += "; paused, still recording";
     if (StatusLabel->text() != text) StatusLabel->setText(text);
 }

@@ -3,10 +3,12 @@
 // A thin view over a PlotRecorder, which the console feeds: the window
 // redraws on its own timer (not per sample), only while shown, not paused
 // and when the history moved. Its controls: pause and resume (the history
-// keeps collecting while paused), clear, the x axis (sample number or
-// arrival time), the history length (remembered in "tnplot.ini" beside the
-// port file), and export of the history as CSV and of the view as PNG. The
-// legend's entries switch their series on and off.
+// keeps collecting while paused), clear, the x axis (sample number, arrival
+// time, or X-Y: one series against another, chosen in two lists), the
+// history length (remembered in "tnplot.ini" beside the port file), and
+// export of the history as CSV and of the view as PNG. The legend's entries
+// switch their series on and off. The "?" button says how the window reads
+// lines and times them.
 #pragma once
 
 #include <QString>
@@ -51,6 +53,12 @@ public:
     void setPaused(bool paused);
     void clear();
     void setAxis(PlotAxis axis);
+    // One series against another: `xSeries` across, `ySeries` up (indexes
+    // in the history); the lists follow.
+    void showXy(std::size_t xSeries, std::size_t ySeries);
+    bool xyShown() const { return xyMode; }
+    // The window's explanation of what it reads and how it times it.
+    static QString helpText();
     void setHistoryLength(int samples);
 
     // Write the history (CSV) or the view (PNG) to `path`; false after an
@@ -69,6 +77,9 @@ public:
     QPushButton* ExportCsvButton = nullptr;
     QPushButton* ExportPngButton = nullptr;
     QLabel* StatusLabel = nullptr;
+    QComboBox* XSeriesBox = nullptr;
+    QComboBox* YSeriesBox = nullptr;
+    QPushButton* HelpButton = nullptr;
     QChartView* ChartView = nullptr;
 
     // The chart's line for history series `index` (its first piece; a series
@@ -76,6 +87,8 @@ public:
     QLineSeries* chartSeries(std::size_t index) const;
     // Points drawn for history series `index`, all its pieces together.
     qsizetype drawnPoints(std::size_t index) const;
+    // The X-Y view's points, all its pieces together, in order.
+    QList<QPointF> xyDrawn() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -92,6 +105,11 @@ private:
     Curve makeCurve(const PlotSeries& series);
     QLineSeries* addPiece(Curve& curve, const PlotSeries& series);
     void drawCurve(std::size_t index, Curve& curve, double& low, double& high);
+    void drawPieces(Curve& curve, const PlotSeries& look, const std::vector<PlotPoint>& points, double& low,
+                    double& high, double* xLow = nullptr, double* xHigh = nullptr);
+    void drawXy();
+    void fillSeriesLists();
+    void axisChosen(int index);
     void toggleCurve(QLineSeries* legendOwner);
     void updateStatus();
     void exportWithDialog(bool png);
@@ -105,6 +123,10 @@ private:
     QValueAxis* yAxis = nullptr;
     QTimer* redrawTimer = nullptr;
     std::vector<Curve> curves;
+    // The X-Y view's line (its colour is the y series').
+    Curve xyCurve;
+    bool xyMode = false;
+    std::size_t listedSeries = 0;
     std::uint64_t drawnRevision = ~std::uint64_t{0};
     int redraws = 0;
     bool placed = false;

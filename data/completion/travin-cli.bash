@@ -22,7 +22,7 @@ _travin_cli() {
     local command="" i
     for ((i = 1; i < cword; i++)); do
         case "${words[i]}" in
-            --port|--break|--timeout|-o|--source|--input) ((i++)) ;;
+            --port|--break|--timeout|-o|--source|--input|--log) ((i++)) ;;
             -*) ;;
             *) command="${words[i]}"; break ;;
         esac
@@ -37,8 +37,8 @@ _travin_cli() {
     fi
     local options="--quiet --port"
     case "$command" in
-        run) options+=" --break --timeout --detach --reset --input" ;;
-        console) options+=" --input" ;;
+        run) options+=" --break --timeout --detach --reset --input --timestamps --log" ;;
+        console) options+=" --input --timestamps --log" ;;
         upload) options+=" -o" ;;
         erase) options+=" --yes" ;;
         step) options+=" --source --json" ;;

@@ -29,6 +29,8 @@ complete -c travin-cli -n "__fish_seen_subcommand_from run" -l break -r -d 'stop
 complete -c travin-cli -n "__fish_seen_subcommand_from run" -l timeout -r -d 'stop after SEC seconds'
 complete -c travin-cli -n "__fish_seen_subcommand_from run" -l detach -d 'return once the program runs'
 complete -c travin-cli -n "__fish_seen_subcommand_from run" -l reset -d 'run the stored program afresh'
+complete -c travin-cli -n "__fish_seen_subcommand_from run console" -l timestamps -d 'each output line behind its arrival time'
+complete -c travin-cli -n "__fish_seen_subcommand_from run console" -l log -r -F -d 'append the output with times to FILE'
 complete -c travin-cli -n "__fish_seen_subcommand_from upload" -s o -r -F -d 'write to FILE'
 complete -c travin-cli -n "__fish_seen_subcommand_from step" -l source -r -F -d 'the listing the board holds'
 complete -c travin-cli -n "__fish_seen_subcommand_from erase" -l yes -d 'confirm'

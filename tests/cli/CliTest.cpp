@@ -252,6 +252,69 @@ TEST_F(CliTest, UsageErrorsExitOneWithOneLineAndTheHelpHintBeforeAnyByteIsSent) 
     EXPECT_TRUE(board->record().syncs().empty()) << "nothing reached the board";
 }
 
+// Every output line behind "HH:MM:SS.mmm ", the times in order; the lines
+// without their times.
+std::vector<std::string> unstampedLines(const std::string& text, bool& timesInOrder) {
+    std::vector<std::string> lines;
+    std::string last;
+    timesInOrder = true;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const std::size_t lf = text.find('\n', from);
+        const std::string line = text.substr(from, lf == std::string::npos ? std::string::npos : lf + 1 - from);
+        from = lf == std::string::npos ? text.size() : lf + 1;
+        const bool stamped = line.size() > 13 && line[2] == ':' && line[5] == ':' && line[8] == '.' && line[12] == ' ';
+        EXPECT_TRUE(stamped) << line;
+        if (!stamped) continue;
+        const std::string time = line.substr(0, 12);
+        if (time < last) timesInOrder = false;  // no run here crosses midnight
+        last = time;
+        lines.push_back(line.substr(13));
+    }
+    return lines;
+}
+
+TEST_F(CliTest, RunWithTimestampsAndALogStampsEveryLineOnceInOrder) {
+    const std::string program = file("count.tn", "for I = 1 to 40\r\n  print \"line \", I\r\nnext I\r\nend\r\n");
+    const std::string log = folder + "/run.log";
+    writeFile(log, "kept from before\n");
+    const Outcome o = runCli({"--port", board->slavePath(), "run", program, "--timestamps", "--log", log});
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    std::vector<std::string> expected;
+    for (int i = 1; i <= 40; ++i) expected.push_back("line " + std::to_string(i) + "\r\n");
+    bool inOrder = false;
+    EXPECT_EQ(unstampedLines(o.out, inOrder), expected);
+    EXPECT_TRUE(inOrder);
+    // The log is appended to, in the same format.
+    const std::string logged = readFile(log);
+    ASSERT_EQ(logged.rfind("kept from before\n", 0), 0u);
+    EXPECT_EQ(unstampedLines(logged.substr(17), inOrder), expected);
+    EXPECT_TRUE(inOrder);
+    // Messages are never stamped.
+    EXPECT_NE(o.err.find("Done"), std::string::npos);
+
+    // The log alone leaves stdout as it was.
+    const std::string plainLog = folder + "/plain.log";
+    const Outcome plain = runCli({"--port", board->slavePath(), "run", "--log", plainLog});
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    std::string unstampedOut;
+    for (const auto& line : expected) unstampedOut += line;
+    EXPECT_EQ(plain.out, unstampedOut);
+    EXPECT_EQ(unstampedLines(readFile(plainLog), inOrder), expected);
+}
+
+TEST_F(CliTest, TimestampsAndLogGoWithRunAndConsoleOnly) {
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"detect", "--timestamps"}, {"vars", "--log", folder + "/x.log"}, {"run", "--log"}}) {
+        const Outcome o = runCli(args);
+        EXPECT_EQ(o.exitCode, 1) << testing::PrintToString(args);
+        EXPECT_NE(o.err.find("try 'travin-cli --help'"), std::string::npos) << o.err;
+    }
+    const Outcome o = runCli({"--port", board->slavePath(), "console", "--log", folder + "/no/such/folder.log"});
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find("Cannot open the log"), std::string::npos) << o.err;
+}
+
 // --- Several boards ------------------------------------------------------------
 
 TEST_F(CliTest, TwoBoardsDownloadAtOnceInAboutTheTimeOfOne) {

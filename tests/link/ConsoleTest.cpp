@@ -3,6 +3,11 @@
 
 #include "tests/support/FakeScreens.h"
 
+#include <chrono>
+#include <thread>
+
+#include "core/LineTimes.h"
+
 namespace travin::testing {
 namespace {
 
@@ -203,6 +208,81 @@ TEST_F(ConsoleFixture, TheListenerGetsTheBoardsBytesOnlyAtTheFlush) {
     EXPECT_EQ(lines(), std::vector<std::string>{" 7"}) << "the pane is fed as before";
     console().setBytesListener(nullptr);
 }
+
+
+// --- The history: its length, what it dropped, the lines' times -------------
+
+namespace history {
+
+struct Recorded : ConsoleBytesListener {
+    std::string bytes;
+    std::vector<std::int64_t> times;
+    void consoleBytesReceived(std::string_view b) override { bytes += b; }
+    void consoleBytesReceivedAt(std::string_view b, std::int64_t wallMs) override {
+        bytes += b;
+        times.push_back(wallMs);
+    }
+};
+
+struct LengthRow {
+    std::size_t limit;
+    int lines;
+    std::uint64_t dropped;  // after `lines` lines and one more byte
+    // (the pane settles at the limit after a byte that is not LF)
+};
+class ConsoleHistory : public ConsoleFixture, public ::testing::WithParamInterface<LengthRow> {};
+
+TEST_P(ConsoleHistory, KeepsItsLengthAndCountsWhatWentUntilCleared) {
+    console().setLineLimit(GetParam().limit);
+    for (int i = 0; i < GetParam().lines; ++i) console().ConsoleWrite("line " + std::to_string(i) + "\n");
+    console().ConsoleWriteChar('x');
+    EXPECT_EQ(console().lines().size(), std::min<std::size_t>(GetParam().limit, GetParam().lines + 1u));
+    EXPECT_EQ(console().droppedLines(), GetParam().dropped);
+    EXPECT_EQ(console().lines().back(), " x");
+    console().DebuggerClearWindowExecute();
+    EXPECT_EQ(console().droppedLines(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, ConsoleHistory, ::testing::Values(
+    LengthRow{5, 3, 0}, LengthRow{5, 5, 1}, LengthRow{5, 20, 16}, LengthRow{101, 150, 50},
+    LengthRow{100000, 1000, 0}));
+
+TEST_F(ConsoleFixture, LinesCarryTheTimeTheirFirstByteWasReadAndListenersGetTheSame) {
+    Recorded plot, log;
+    console().addBytesListener(&plot);
+    console().addBytesListener(&log);
+    console().addBytesListener(&log);  // once only
+    const std::int64_t before = wallClockMs();
+    console().ConsoleWrite("Travin Detected\n");
+    for (std::uint8_t b : std::string("a=1\r\nb=2\r\n")) console().ConsoleWriteChar(b);
+    console().flush();
+    const std::int64_t after = wallClockMs();
+    const std::vector<std::int64_t> times = console().lineTimes();
+    ASSERT_EQ(times.size(), 4u);  // " Travin...", " a=1\r", " b=2\r", " "
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_GE(times[i], before);
+        EXPECT_LE(times[i], after);
+    }
+    EXPECT_EQ(times[3], 0) << "nothing arrived in the last line yet";
+    // The board's bytes only, once to each listener, with the lines' time.
+    EXPECT_EQ(plot.bytes, "a=1\r\nb=2\r\n");
+    EXPECT_EQ(log.bytes, plot.bytes);
+    ASSERT_EQ(log.times.size(), 1u);
+    EXPECT_EQ(log.times[0], times[1]);
+
+    // The next hand-over's lines get their own time; a removed listener
+    // hears nothing more.
+    console().removeBytesListener(&plot);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (std::uint8_t b : std::string("c=3\r\n")) console().ConsoleWriteChar(b);
+    console().flush();
+    EXPECT_GT(console().lineTimes()[3], times[1]);
+    EXPECT_EQ(plot.bytes, "a=1\r\nb=2\r\n");
+    EXPECT_EQ(log.bytes, "a=1\r\nb=2\r\nc=3\r\n");
+    console().setBytesListener(nullptr);
+}
+
+}  // namespace history
 
 }  // namespace
 }  // namespace travin::testing

@@ -4,7 +4,9 @@
 
 #include <cmath>
 
+#include "core/SystemClock.h"
 #include "plot/PlotHistory.h"
+#include "plot/PlotRecorder.h"
 
 namespace travin {
 namespace {
@@ -146,6 +148,137 @@ TEST(PlotHistory, PointsKeepEachColumnsPeaksAndBreakAtGaps) {
     EXPECT_EQ(all[2].x, 1.0);
     EXPECT_EQ(all[2].y, 2.0);
 }
+
+// Where the drawn line breaks: before a new run on both axes, before a
+// pause on the time axis only.
+struct BreakRow {
+    const char* name;
+    std::vector<std::int64_t> arrivals;
+    std::size_t newRunAt;  // 0: none
+    std::vector<std::size_t> timeBreaks, sampleBreaks;
+};
+void PrintTo(const BreakRow& r, std::ostream* os) { *os << r.name; }
+
+class PlotBreaks : public ::testing::TestWithParam<BreakRow> {};
+
+TEST_P(PlotBreaks, BeforeNewRunsAndPauses) {
+    PlotHistory h;
+    const BreakRow& row = GetParam();
+    for (std::size_t i = 0; i < row.arrivals.size(); ++i)
+        h.add({{"v", static_cast<double>(i)}}, row.arrivals[i], row.newRunAt != 0 && i == row.newRunAt);
+    std::vector<std::size_t> time, sample;
+    for (std::size_t i = 0; i < h.size(); ++i) {
+        if (h.breaksBefore(i, PlotAxis::ArrivalSeconds)) time.push_back(i);
+        if (h.breaksBefore(i, PlotAxis::SampleNumber)) sample.push_back(i);
+    }
+    EXPECT_EQ(time, row.timeBreaks);
+    EXPECT_EQ(sample, row.sampleBreaks);
+    // The drawn points carry a gap exactly there.
+    const std::vector<PlotPoint> points = h.points(0, PlotAxis::ArrivalSeconds, 1000);
+    EXPECT_EQ(static_cast<std::size_t>(std::count_if(points.begin(), points.end(),
+                                                     [](const PlotPoint& p) { return std::isnan(p.y); })),
+              row.timeBreaks.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlotBreaks, ::testing::Values(
+    BreakRow{"steady", {0, 50, 100, 150, 200, 250}, 0, {}, {}},
+    BreakRow{"jitter_is_no_pause", {0, 50, 130, 150, 260, 300}, 0, {}, {}},
+    BreakRow{"a_50_s_idle", {0, 50, 100, 150, 50150, 50200, 50250}, 0, {4}, {}},
+    BreakRow{"short_pause_under_the_least", {0, 10, 20, 30, 250, 260}, 0, {}, {}},
+    BreakRow{"pause_of_four_periods_and_more", {0, 100, 200, 300, 900, 1000}, 0, {4}, {}},
+    BreakRow{"new_run_without_a_pause", {0, 50, 100, 150, 200}, 3, {3}, {3}},
+    BreakRow{"the_rate_after_a_pause_is_learnt_anew", {0, 10, 20, 30, 5000, 6000, 7000, 8000}, 0, {4}, {}}
+), [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PlotHistory, BreaksSurviveTheReductionToColumns) {
+    PlotHistory h(100000);
+    for (int i = 0; i < 20000; ++i) h.add({{"v", static_cast<double>(i % 7)}}, i < 10000 ? i * 10 : 200000 + i * 10);
+    const std::vector<PlotPoint> points = h.points(0, PlotAxis::ArrivalSeconds, 100);
+    EXPECT_LE(points.size(), 210u);
+    const auto gap = std::find_if(points.begin(), points.end(), [](const PlotPoint& p) { return std::isnan(p.y); });
+    ASSERT_NE(gap, points.end());
+    EXPECT_EQ(std::count_if(points.begin(), points.end(), [](const PlotPoint& p) { return std::isnan(p.y); }), 1);
+    EXPECT_LT((gap - 1)->x, 100.0);
+    EXPECT_GT((gap + 1)->x, 300.0);
+    // On the sample axis the same history is one line.
+    const std::vector<PlotPoint> bySample = h.points(0, PlotAxis::SampleNumber, 100);
+    EXPECT_TRUE(std::none_of(bySample.begin(), bySample.end(), [](const PlotPoint& p) { return std::isnan(p.y); }));
+}
+
+TEST(PlotHistory, XyPairsTheSamplesThatHoldBothInOrderAndBreaksAtANewRun) {
+    PlotHistory h;
+    h.add({{"pos", 0}, {"vel", 5}}, 0);
+    h.add({{"pos", 10}}, 50);             // no vel: no point
+    h.add({{"pos", 20}, {"vel", 7}}, 100);
+    h.add({{"vel", 9}, {"pos", 30}}, 150);
+    h.add({{"pos", 0}, {"vel", 1}}, 200, true);
+    const std::vector<PlotPoint> xy = h.xyPoints(0, 1, 1000);
+    ASSERT_EQ(xy.size(), 5u);
+    EXPECT_EQ(xy[0].x, 0.0);
+    EXPECT_EQ(xy[0].y, 5.0);
+    EXPECT_EQ(xy[1].x, 20.0);
+    EXPECT_EQ(xy[2].x, 30.0);
+    EXPECT_EQ(xy[2].y, 9.0);
+    EXPECT_TRUE(std::isnan(xy[3].y));
+    EXPECT_EQ(xy[4].x, 0.0);
+    EXPECT_EQ(xy[4].y, 1.0);
+
+    // A long trace is thinned to one point per grid cell, its ends kept.
+    PlotHistory many(100000);
+    for (int i = 0; i < 100000; ++i) {
+        const double t = i / 1000.0;
+        many.add({{"x", std::sin(t)}, {"y", std::cos(t)}}, i);
+    }
+    const std::vector<PlotPoint> circle = many.xyPoints(0, 1, 200);
+    EXPECT_LT(circle.size(), 20000u);
+    EXPECT_GT(circle.size(), 400u);
+    EXPECT_DOUBLE_EQ(circle.back().x, std::sin(99.999));
+}
+
+TEST(PlotHistory, NamesBeyondTheSeriesLimitAreCounted) {
+    PlotHistory h;
+    for (int i = 0; i < 40; ++i) h.add({{"s" + std::to_string(i), 1.0}}, i);
+    EXPECT_EQ(h.seriesCount(), PlotHistory::kMaxSeries);
+    EXPECT_EQ(h.droppedValues(), 40 - PlotHistory::kMaxSeries);
+    h.clear();
+    EXPECT_EQ(h.droppedValues(), 0u);
+}
+
+// The lines of one hand-over get times spread over the interval since the
+// hand-over before, by where their LF stands; after a quiet spell at most a
+// quarter second (or what the bytes take at the line rate).
+struct SpreadRow {
+    const char* name;
+    std::int64_t previousAt, at;
+    std::string bytes;
+    std::vector<double> seconds;  // the samples' arrival, from the first one handed over at 1000 ms
+};
+void PrintTo(const SpreadRow& r, std::ostream* os) { *os << r.name; }
+
+class PlotSpread : public ::testing::TestWithParam<SpreadRow> {};
+
+TEST_P(PlotSpread, LinesOfOneHandOverAreSpreadNotStacked) {
+    SystemClock clock;
+    PlotRecorder recorder(clock);
+    const SpreadRow& row = GetParam();
+    recorder.bytesReceivedAt("0\n", 1000);
+    recorder.bytesReceivedAt("no number\n", row.previousAt);
+    recorder.bytesReceivedAt(row.bytes, row.at);
+    const PlotHistory& h = recorder.history();
+    ASSERT_EQ(h.size(), row.seconds.size() + 1);
+    for (std::size_t i = 0; i < row.seconds.size(); ++i)
+        EXPECT_NEAR(h.arrivalSeconds(i + 1), row.seconds[i], 0.0015) << "sample " << i + 1;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, PlotSpread, ::testing::Values(
+    // Two 5-byte lines in 100 ms: at 50 and 100 ms.
+    SpreadRow{"a_tick_of_lines", 1100, 1200, "a=1\na=2\n", {0.150, 0.200}},
+    SpreadRow{"by_bytes_not_by_lines", 1100, 1200, "a=1\nlong=12345\n", {0.127, 0.200}},
+    // After 50 s of silence: spread over 250 ms, not 50 s.
+    SpreadRow{"after_a_quiet_spell", 1100, 51100, "a=1\na=2\n", {49.975, 50.100}},
+    // A stalled monitor that brings 2 s of bytes spreads them over 2 s.
+    SpreadRow{"a_stall_brings_a_backlog", 1100, 3100, "7 " + std::string(3836, 'x') + "\n1\n", {2.099, 2.100}}
+), [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace travin

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -168,6 +169,54 @@ TEST_F(PlotWindow, ExportsWriteTheHistoryAndTheViewAndTheLengthIsRemembered) {
     TPlotForm again(&parent, clock, QString::fromStdString(folder.string() + "/"));
     EXPECT_EQ(again.HistoryBox->value(), 50);
     EXPECT_EQ(again.recorder().history().window(), 50u);
+}
+
+TEST_F(PlotWindow, XyViewPlotsVelAgainstPosFromTheSameHistory) {
+    runExample();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return history().size() >= 20; }, 10000));
+    plot().AxisBox->setCurrentIndex(2);
+    ASSERT_TRUE(plot().xyShown());
+    EXPECT_TRUE(plot().XSeriesBox->isVisible());
+    EXPECT_EQ(plot().XSeriesBox->currentText(), "pos");
+    EXPECT_EQ(plot().YSeriesBox->currentText(), "vel");
+    plot().PauseButton->click();  // the history stands still while it is compared
+    plot().refresh(true);
+    const QList<QPointF> drawn = plot().xyDrawn();
+    ASSERT_GE(drawn.size(), 10);
+    // Every point is one sample's (pos, vel), in the order they came.
+    const PlotSeries& pos = history().series(0);
+    const PlotSeries& vel = history().series(1);
+    std::size_t at = 0;
+    for (const QPointF& p : drawn) {
+        while (at < history().size() && !(pos.values[at] == p.x() && vel.values[at] == p.y())) ++at;
+        ASSERT_LT(at, history().size()) << "(" << p.x() << ", " << p.y() << ") is no sample, or out of order";
+    }
+    auto* x = qobject_cast<QValueAxis*>(plot().ChartView->chart()->axes(Qt::Horizontal).front());
+    auto* y = qobject_cast<QValueAxis*>(plot().ChartView->chart()->axes(Qt::Vertical).front());
+    EXPECT_EQ(x->titleText(), "pos");
+    EXPECT_EQ(y->titleText(), "vel");
+    EXPECT_FALSE(plot().chartSeries(0)->isVisible()) << "the series over time are not drawn in X-Y";
+
+    // Swapped through the lists: pos against vel.
+    plot().XSeriesBox->setCurrentIndex(1);
+    emit plot().XSeriesBox->activated(1);
+    plot().YSeriesBox->setCurrentIndex(0);
+    emit plot().YSeriesBox->activated(0);
+    const QList<QPointF> swapped = plot().xyDrawn();
+    ASSERT_FALSE(swapped.isEmpty());
+    EXPECT_EQ(swapped.front(), QPointF(drawn.front().y(), drawn.front().x()));
+
+    // The same export as the other views: the whole history.
+    ASSERT_TRUE(plot().exportCsv(path("xy.csv")));
+    QFile csv(path("xy.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(csv.readAll().startsWith("sample,time,pos,vel\r\n"));
+    EXPECT_TRUE(plot().exportPng(path("xy.png")));
+
+    plot().AxisBox->setCurrentIndex(0);
+    EXPECT_FALSE(plot().xyShown());
+    EXPECT_TRUE(plot().chartSeries(0)->isVisible());
+    form->StopButton->click();
 }
 
 // Ticks at round steps, also when the range jumps from 0..1 to a billion
