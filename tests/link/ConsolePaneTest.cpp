@@ -79,13 +79,15 @@ INSTANTIATE_TEST_SUITE_P(
 struct PaneBench {
     PaneBench() : wb(Screens{fake.listing, pane, fake.notices, fake.main, fake.timer, fake.clock, fake.desktop},
                      "/nonexistent/") {
-        ensureQtApplication();
         wb.console.DebuggerClearWindowExecute();
     }
     void board(const std::string& bytes) {
         wb.console.ConsoleWriteBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
         wb.console.flush();
     }
+    // The application comes first: the pane below is a widget, and ctest
+    // runs each test in a process of its own.
+    QApplication& app = ensureQtApplication();
     FakeBench fake{"/nonexistent/"};
     ConsolePane pane;
     Workbench wb;
