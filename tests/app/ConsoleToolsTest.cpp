@@ -3,6 +3,7 @@
 // written during a run that holds every line once with its time.
 #include <gtest/gtest.h>
 
+#include "tests/support/WindowBoard.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestFolder.h"
 
@@ -42,13 +43,7 @@ protected:
 
     void SetUp() override {
         folder = travin::testing::freshTestFolder("travin-console-tools");
-        vboard::BoardOptions options;
-        options.eepromPath = (folder / "board.eeprom").string();
-        options.linkDir = folder.string();
-        options.pageWriteMs = 0;
-        options.powerOnRun = false;
-        board = std::make_unique<vboard::VirtualBoard>(options);
-        board->start();
+        board = travin::testing::startWindowBoard(folder);
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         form->show();
     }

@@ -5,6 +5,7 @@
 // line, and a printed copy that the colours leave as it was.
 #include <gtest/gtest.h>
 
+#include "tests/support/WindowBoard.h"
 #include "tests/support/QtTestApp.h"
 
 #include <QAbstractItemView>
@@ -78,13 +79,7 @@ protected:
 
     void openWindow(bool withBoard) {
         if (withBoard) {
-            vboard::BoardOptions options;
-            options.eepromPath = (folder / "board.eeprom").string();
-            options.linkDir = folder.string();
-            options.pageWriteMs = 0;
-            options.powerOnRun = false;
-            board = std::make_unique<vboard::VirtualBoard>(options);
-            board->start();
+            board = travin::testing::startWindowBoard(folder);
         }
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         if (!withBoard) form->workbench().screens.timer.setTimerEnabled(false);

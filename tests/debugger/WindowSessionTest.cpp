@@ -3,6 +3,7 @@
 // breakpoint, run to it, step, set a variable and upload the program back.
 #include <gtest/gtest.h>
 
+#include "tests/support/WindowBoard.h"
 #include "tests/support/QtTestApp.h"
 
 #include <QApplication>
@@ -35,13 +36,7 @@ protected:
     void SetUp() override {
         folder = std::filesystem::temp_directory_path() / ("travin-session-" + std::to_string(::getpid()));
         std::filesystem::create_directories(folder);
-        vboard::BoardOptions options;
-        options.eepromPath = (folder / "board.eeprom").string();
-        options.linkDir = folder.string();
-        options.pageWriteMs = 0;
-        options.powerOnRun = false;
-        board = std::make_unique<vboard::VirtualBoard>(options);
-        board->start();
+        board = travin::testing::startWindowBoard(folder);
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         form->resize(900, 600);
         form->show();

@@ -4,6 +4,7 @@
 // empties, and the exports write their files.
 #include <gtest/gtest.h>
 
+#include "tests/support/WindowBoard.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestFolder.h"
 
@@ -47,13 +48,7 @@ protected:
 
     void SetUp() override {
         folder = travin::testing::freshTestFolder("travin-plot");
-        vboard::BoardOptions options;
-        options.eepromPath = (folder / "board.eeprom").string();
-        options.linkDir = folder.string();
-        options.pageWriteMs = 0;
-        options.powerOnRun = false;
-        board = std::make_unique<vboard::VirtualBoard>(options);
-        board->start();
+        board = travin::testing::startWindowBoard(folder);
         form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
         form->show();
     }
