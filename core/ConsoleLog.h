@@ -19,8 +19,8 @@
 // told on the caller's thread, at its next hand-over or at stop().
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -56,7 +56,9 @@ public:
     // The file being written (or last written).
     const std::string& path() const { return currentPath; }
     const std::string& problem() const { return lastProblem; }
-    // Told when a write fails and the log stops (not when stop() is called).
+    // Told when a write fails and the log stops, on the caller's thread:
+    // at the hand-over after the writer failed, or in stop() (also when
+    // stop() finds bytes left unwritten). Not told for a stop that went well.
     std::function<void(const std::string& problem)> onStopped;
     // Told once a log, when the disk first falls so far behind that bytes
     // are dropped; the log goes on.
