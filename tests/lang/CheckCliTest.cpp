@@ -73,6 +73,17 @@ TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     EXPECT_EQ(clean.exitCode, 0);
 }
 
+// A file name in the workbench's single-byte text: its euro sign and
+// quotation mark come out as those characters, not as C1 controls.
+TEST_F(CheckFiles, JsonNamesTheFileInTheWorkbenchCharacters) {
+    const std::string broken = write("prog\x80\x93\xe9.tn", lines({"goto away"}));
+    const Outcome o = run({"--json", "check", broken});
+    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + dir.string() +
+                         "/prog\\u20ac\\u201c\\u00e9.tn\", \"line\": 1, \"column\": 6, \"severity\": \"error\", "
+                         "\"message\": \"unknown label 'away'\"}\n]\n");
+    EXPECT_EQ(o.exitCode, 3);
+}
+
 TEST_F(CheckFiles, AFileThatCannotBeReadIsAUsageError) {
     const Outcome o = run({"check", (dir / "missing.tn").string()});
     EXPECT_EQ(o.exitCode, 1);
