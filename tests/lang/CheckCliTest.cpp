@@ -2,7 +2,7 @@
 // same the library and the board's interpreter give; download warns with
 // them and goes on to the board.
 #include "DiagnosticsCases.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/support/CliProcess.h"
 
 #include <gtest/gtest.h>
 
