@@ -2,7 +2,7 @@
 // same the library and the board's interpreter give; download warns with
 // them and goes on to the board.
 #include "DiagnosticsCases.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/support/CliProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +71,17 @@ TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     const Outcome clean = run({"check", "--json", write("clean.tn", "print 1\n")});
     EXPECT_EQ(clean.out, "[]\n");
     EXPECT_EQ(clean.exitCode, 0);
+}
+
+// A file name in the workbench's single-byte text: its euro sign and
+// quotation mark come out as those characters, not as C1 controls.
+TEST_F(CheckFiles, JsonNamesTheFileInTheWorkbenchCharacters) {
+    const std::string broken = write("prog\x80\x93\xe9.tn", lines({"goto away"}));
+    const Outcome o = run({"--json", "check", broken});
+    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + dir.string() +
+                         "/prog\\u20ac\\u201c\\u00e9.tn\", \"line\": 1, \"column\": 6, \"severity\": \"error\", "
+                         "\"message\": \"unknown label 'away'\"}\n]\n");
+    EXPECT_EQ(o.exitCode, 3);
 }
 
 TEST_F(CheckFiles, AFileThatCannotBeReadIsAUsageError) {
