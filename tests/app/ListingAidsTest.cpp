@@ -300,6 +300,16 @@ TEST_F(ListingAidsTest, AProblemIsUnderlinedAfterThePauseAndGoneWhenFixed) {
     EXPECT_FALSE(shownAt(*pane().document(), 1, 5).underlined);
     EXPECT_EQ(aids().problems->count(), 0);
     EXPECT_EQ(aids().problems->panel()->toolTip(), "No problems");
+
+    // A constant argument the built-in refuses: underlined at the argument,
+    // in the words the board stops with.
+    QTest::keyClick(&pane(), Qt::Key_Return);
+    QTest::keyClicks(&pane(), "A = peek(5000)");
+    ASSERT_TRUE(waitForParse());
+    EXPECT_TRUE(shownAt(*pane().document(), 3, 10).underlined);
+    EXPECT_FALSE(shownAt(*pane().document(), 3, 5).underlined);
+    EXPECT_EQ(aids().problems->panel()->toolTip(),
+              "1 problem  |  Line 4: Stops here when run: address 5000 is not 0 to 4095");
 }
 
 TEST_F(ListingAidsTest, ProblemsDoNotStopTheDownload) {
