@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <cstdlib>
@@ -362,6 +363,11 @@ TEST_F(ListingAidsTest, CompletionOffersLabelsAfterGotoAndShowsTheParameterInACa
     QTest::keyClicks(&pane(), "svgain(1, 2, 3, 4, 5, 6, 7, 8, ");
     EXPECT_TRUE(aids().problems->panel()->toolTip().contains("svgain 9/11: Servo rate divisor (1 to 255); 1 to 255"))
         << aids().problems->panel()->toolTip().toStdString();
+    // Also just above the caret, and gone when the call is closed.
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "svgain 9/11: Servo rate divisor (1 to 255); 1 to 255");
+    QTest::keyClicks(&pane(), "9, 10, 11)");
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
 }
 
 TEST_F(ListingAidsTest, GoToLineOnCtrlL) {
