@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +74,28 @@ bool EepromImage::storeSource(std::string_view source) {
 void EepromImage::erase() { std::fill(program_.begin(), program_.end(), std::uint8_t{0}); }
 
 std::string defaultImageName(int comNumber) { return "board-com" + std::to_string(comNumber) + ".eeprom"; }
+
+bool adoptSharedImage(const std::string& folder, const std::string& imagePath) {
+    namespace fs = std::filesystem;
+    const fs::path shared = fs::path(folder) / kSharedImageName;
+    std::error_code ec;
+    if (fs::exists(imagePath, ec) || !fs::is_regular_file(shared, ec)) return false;
+    if (fs::file_size(shared, ec) != static_cast<std::uintmax_t>(kImageSize) || ec) return false;
+    // Copied under a name of its own and renamed: a board killed meanwhile
+    // leaves no half image under the name the next start reads.
+    const std::string partial = imagePath + ".adopting-" + std::to_string(::getpid());
+    if (!fs::copy_file(shared, partial, fs::copy_options::overwrite_existing, ec) || ec) {
+        fs::remove(partial, ec);
+        throw std::runtime_error("cannot copy " + shared.string() + " to " + imagePath + ": " + ec.message());
+    }
+    fs::rename(partial, imagePath, ec);
+    if (ec) {
+        const std::string why = ec.message();
+        fs::remove(partial, ec);
+        throw std::runtime_error("cannot copy " + shared.string() + " to " + imagePath + ": " + why);
+    }
+    return true;
+}
 
 std::string deviceImageName(const std::string& devicePath) {
     std::string name = devicePath.substr(devicePath.find_last_of('/') + 1);

@@ -45,6 +45,15 @@ std::string defaultImageName(int comNumber);
 // after the device ("/dev/ttyUSB1" -> "board-ttyUSB1.eeprom").
 std::string deviceImageName(const std::string& devicePath);
 
+// The one image earlier versions kept for boards on every COM number.
+inline constexpr const char* kSharedImageName = "board.eeprom";
+// When `imagePath` does not exist yet and `folder` holds the shared image of
+// earlier versions, copies it to `imagePath`: the program stored there stays
+// with each board that had it. The old file is left as it is. Returns true
+// when it copied; false when there was nothing to take (or the old file is
+// no image); throws std::runtime_error when the copy failed.
+bool adoptSharedImage(const std::string& folder, const std::string& imagePath);
+
 class EepromImage {
 public:
     // A fresh image bound to `path` (nothing is read or written yet).

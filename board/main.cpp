@@ -235,6 +235,17 @@ int main(int argc, char** argv) {
                                                       : vboard::deviceImageName(options.devicePath));
     if (options.linkDir == where.configFolder) prepareFolder(where, where.configFolder);
     if (!eepromGiven) prepareFolder(where, where.stateFolder);
+    // Earlier versions kept one image for every COM number: its program
+    // comes along to the first start under the new name, not lost.
+    if (!eepromGiven && options.devicePath.empty()) {
+        try {
+            if (vboard::adoptSharedImage(where.stateFolder, options.eepromPath))
+                std::fprintf(stderr, "travin-board: %s now holds the program kept in %s%s by earlier versions\n",
+                             options.eepromPath.c_str(), where.stateFolder.c_str(), vboard::kSharedImageName);
+        } catch (const std::exception& e) {
+            fail(e.what());
+        }
+    }
 
     try {
         // A rig the board cannot read is refused before anything starts.

@@ -12,21 +12,27 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "link/NetSocketPlatform.h"
 #include "link/PortFailure.h"
 
 namespace travin::net {
 
-namespace {
+namespace platform {
 
-using Clock = std::chrono::steady_clock;
-
-int msSince(Clock::time_point start) {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+int lookUp(const std::string& host, const std::string& service, addrinfo*& found) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV;
+    const int lookup = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
+    if (lookup == 0) return 0;
+    return lookup == EAI_SYSTEM ? errno : kErrorHostNotFound;
 }
 
-// The handshake of `s` within what is left of the time: the socket, or
-// kNoSocket with `error` set; when the time runs out first, the socket is
-// left open in `stillTrying`.
+const addrinfo* nextAddress(const addrinfo& address) { return address.ai_next; }
+
+void release(addrinfo* found) { ::freeaddrinfo(found); }
+
 int awaitConnect(int s, Clock::time_point deadline, int& error, int& stillTrying) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -54,8 +60,6 @@ int awaitConnect(int s, Clock::time_point deadline, int& error, int& stillTrying
     }
 }
 
-// One address within what is left of the time; the socket, or kNoSocket
-// with `error` set (and `stillTrying` when the time ran out).
 int connectOne(const addrinfo& address, Clock::time_point deadline, int& error, int& stillTrying) {
     const int s = ::socket(address.ai_family, address.ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                            address.ai_protocol);
@@ -74,6 +78,12 @@ int connectOne(const addrinfo& address, Clock::time_point deadline, int& error, 
     return awaitConnect(s, deadline, error, stillTrying);
 }
 
+}  // namespace platform
+
+namespace {
+
+using platform::Clock;
+
 // A server that does not set TCP_NODELAY (ser2net without "nodelay") holds
 // the rest of a reply back until its first part is acknowledged, and a
 // delayed acknowledgement then costs each exchange some 40 ms. Linux clears
@@ -89,46 +99,6 @@ void acknowledgeAtOnce(int socket) {
 }
 
 }  // namespace
-
-Connection connectTo(const std::string& host, const std::string& service, int timeoutMs) {
-    const Clock::time_point start = Clock::now();
-    const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
-    Connection result;
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    const int lookup = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
-    if (lookup != 0) {
-        result.error = lookup == EAI_SYSTEM ? errno : kErrorHostNotFound;
-        result.waitedMs = msSince(start);
-        return result;
-    }
-    result.error = ETIMEDOUT;
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        int error = 0;
-        result.socket = connectOne(*a, deadline, error, result.stillTrying);
-        if (result.socket != kNoSocket) break;
-        result.error = error;
-        if (error == ETIMEDOUT) break;  // the whole time is spent
-    }
-    ::freeaddrinfo(found);
-    if (result.socket != kNoSocket) result.error = 0;
-    result.waitedMs = msSince(start);
-    return result;
-}
-
-Connection finishConnect(int stillTrying, int timeoutMs) {
-    const Clock::time_point start = Clock::now();
-    Connection result;
-    int error = 0;
-    result.socket = awaitConnect(stillTrying, start + std::chrono::milliseconds(timeoutMs), error,
-                                 result.stillTrying);
-    result.error = result.socket != kNoSocket ? 0 : error;
-    result.waitedMs = msSince(start);
-    return result;
-}
 
 long sendSome(int socket, const std::uint8_t* bytes, std::size_t count) {
     for (;;) {

@@ -12,19 +12,14 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include "link/NetSocketPlatform.h"
 #include "link/PortFailure.h"
 
 namespace travin::net {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 SOCKET toSocket(int s) { return static_cast<SOCKET>(static_cast<std::uintptr_t>(static_cast<unsigned>(s))); }
-
-int msSince(Clock::time_point start) {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-}
 
 // Winsock's numbers told as the errno values the failure mapping reads.
 int errnoFor(int wsa) {
@@ -49,8 +44,25 @@ bool started() {
     return ok;
 }
 
-// The handshake of `s` within what is left of the time (see the POSIX half).
-int awaitConnect(SOCKET s, Clock::time_point deadline, int& error, int& stillTrying) {
+}  // namespace
+
+namespace platform {
+
+int lookUp(const std::string& host, const std::string& service, addrinfo*& found) {
+    if (!started()) return EIO;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    return ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0 ? 0 : kErrorHostNotFound;
+}
+
+const addrinfo* nextAddress(const addrinfo& address) { return address.ai_next; }
+
+void release(addrinfo* found) { ::freeaddrinfo(found); }
+
+int awaitConnect(int handle, Clock::time_point deadline, int& error, int& stillTrying) {
+    const SOCKET s = toSocket(handle);
     // select, not WSAPoll: older WSAPoll does not report a refused connect.
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
     fd_set writable, failed;
@@ -90,53 +102,10 @@ int connectOne(const addrinfo& address, Clock::time_point deadline, int& error, 
         ::closesocket(s);
         return kNoSocket;
     }
-    return awaitConnect(s, deadline, error, stillTrying);
+    return awaitConnect(static_cast<int>(s), deadline, error, stillTrying);
 }
 
-}  // namespace
-
-Connection connectTo(const std::string& host, const std::string& service, int timeoutMs) {
-    const Clock::time_point start = Clock::now();
-    Connection result;
-    if (!started()) {
-        result.error = EIO;
-        return result;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) != 0) {
-        result.error = kErrorHostNotFound;
-        result.waitedMs = msSince(start);
-        return result;
-    }
-    const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
-    result.error = ETIMEDOUT;
-    for (const addrinfo* a = found; a != nullptr; a = a->ai_next) {
-        int error = 0;
-        result.socket = connectOne(*a, deadline, error, result.stillTrying);
-        if (result.socket != kNoSocket) break;
-        result.error = error;
-        if (error == ETIMEDOUT) break;
-    }
-    ::freeaddrinfo(found);
-    if (result.socket != kNoSocket) result.error = 0;
-    result.waitedMs = msSince(start);
-    return result;
-}
-
-Connection finishConnect(int stillTrying, int timeoutMs) {
-    const Clock::time_point start = Clock::now();
-    Connection result;
-    int error = 0;
-    result.socket = awaitConnect(toSocket(stillTrying), start + std::chrono::milliseconds(timeoutMs), error,
-                                 result.stillTrying);
-    result.error = result.socket != kNoSocket ? 0 : error;
-    result.waitedMs = msSince(start);
-    return result;
-}
+}  // namespace platform
 
 long sendSome(int socket, const std::uint8_t* bytes, std::size_t count) {
     const int n = ::send(toSocket(socket), reinterpret_cast<const char*>(bytes), static_cast<int>(count), 0);

@@ -191,14 +191,16 @@ std::vector<PlotPoint> PlotHistory::points(std::size_t index, PlotAxis axis, std
         cache.summaries.pop_front();
         ++cache.first;
     }
-    if (cache.summaries.empty()) cache.first = firstColumn;
+    // Summaries start at the first full column: the oldest is often cut by
+    // the trim, and summaries[c - first] must be column c's.
+    if (cache.summaries.empty()) cache.first = (firstNumber - 1) % length == 0 ? firstColumn : firstColumn + 1;
     for (std::uint64_t c = firstColumn; c <= lastColumn; ++c) {
         const std::uint64_t fromNumber = std::max(c * length + 1, firstNumber);
         const std::uint64_t toNumber = std::min((c + 1) * length, lastNumber);
         const auto from = static_cast<std::size_t>(fromNumber - firstNumber);
         const auto to = static_cast<std::size_t>(toNumber - firstNumber + 1);
         const bool whole = fromNumber == c * length + 1 && toNumber == (c + 1) * length;
-        if (!whole || c < cache.first) {
+        if (!whole || c < cache.first || c - cache.first > cache.summaries.size()) {
             walk(from, to);
             continue;
         }
@@ -216,8 +218,10 @@ std::vector<PlotPoint> PlotHistory::points(std::size_t index, PlotAxis axis, std
         const auto low = static_cast<std::size_t>(summary.lowNumber - firstNumber);
         const auto high = static_cast<std::size_t>(summary.highNumber - firstNumber);
         const std::size_t first = std::min(low, high), second = std::max(low, high);
-        out.push_back({xOf(first, axis), values[first]});
-        if (second != first) out.push_back({xOf(second, axis), values[second]});
+        // The oldest column loses samples to the trim; the others keep theirs.
+        const bool settled = c > firstColumn;
+        out.push_back({xOf(first, axis), values[first], settled});
+        if (second != first) out.push_back({xOf(second, axis), values[second], settled});
     }
     return out;
 }

@@ -38,6 +38,9 @@ struct PlotSeries {
 struct PlotPoint {
     double x = 0;
     double y = 0;  // NaN: a gap, the line breaks here
+    // The point stands for a column of samples that no new sample or trim
+    // can change any more: a view may keep what it drew of it.
+    bool settled = false;
 };
 
 enum class PlotAxis { SampleNumber, ArrivalSeconds };
@@ -81,7 +84,9 @@ public:
     // with no value gives one NaN point. The columns are fixed runs of
     // sample numbers (a power of two long, at least size() / columns), so a
     // column once full is summed up once and kept: a drawing then costs the
-    // columns, not the samples.
+    // columns, not the samples. Points of full columns other than the
+    // oldest kept one are marked settled: while the column length stays,
+    // later calls give them again, the same.
     std::vector<PlotPoint> points(std::size_t index, PlotAxis axis, std::size_t columns) const;
 
     // Series `ySeries` against series `xSeries`, one point per sample that

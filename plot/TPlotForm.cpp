@@ -221,6 +221,7 @@ void TPlotForm::buildWidgets() {
     chart->addAxis(yAxis, Qt::AlignLeft);
     setNiceRange(xAxis, 0, 1);
     setNiceRange(yAxis, 0, 1);
+    curvesItem = new PlotCurvesItem(chart, xAxis, yAxis);
     ChartView = new QChartView(chart, this);
     ChartView->setObjectName("ChartView");
     // Plain lines: smoothing each of thousands of points costs more than it
@@ -300,6 +301,7 @@ void TPlotForm::setAxis(PlotAxis chosen) {
     for (QLineSeries* piece : xyCurve.pieces) piece->setVisible(false);
     for (Curve& curve : curves)
         for (QLineSeries* piece : curve.pieces) piece->setVisible(curve.shown);
+    curvesItem->setVisible(true);
     const bool time = chosen == PlotAxis::ArrivalSeconds;
     if (AxisBox->currentIndex() != (time ? 1 : 0)) AxisBox->setCurrentIndex(time ? 1 : 0);
     xAxis->setTitleText(time ? "Arrival time (s)" : "Sample number");
@@ -360,10 +362,7 @@ QLineSeries* TPlotForm::chartSeries(std::size_t index) const {
 }
 
 qsizetype TPlotForm::drawnPoints(std::size_t index) const {
-    if (index >= curves.size()) return 0;
-    qsizetype n = 0;
-    for (const QLineSeries* piece : curves[index].pieces) n += piece->count();
-    return n;
+    return static_cast<qsizetype>(curvesItem->drawnPoints(index));
 }
 
 QLineSeries* TPlotForm::addPiece(Curve& curve, const PlotSeries& series) {
@@ -434,11 +433,20 @@ void TPlotForm::toggleCurve(QLineSeries* legendOwner) {
     refresh(true);
 }
 
-void TPlotForm::drawCurve(std::size_t index, Curve& curve, double& low, double& high) {
+PlotCurvesItem::Line TPlotForm::curveLine(std::size_t index, const Curve& curve, double& low, double& high) {
     // One column per three pixels, two points each: peaks and troughs all
-    // survive, and the chart strokes a third fewer segments at every drawing.
+    // survive, and a third fewer segments are stroked at every drawing.
     const auto columns = static_cast<std::size_t>(std::max(100.0, chart->plotArea().width() / 3));
-    drawPieces(curve, samples.history().series(index), samples.history().points(index, axis, columns), low, high);
+    PlotCurvesItem::Line line{curve.pieces.front()->pen(), curve.shown,
+                              samples.history().points(index, axis, columns)};
+    if (curve.shown) {
+        for (const PlotPoint& p : line.points) {
+            if (std::isnan(p.y)) continue;
+            low = std::min(low, p.y);
+            high = std::max(high, p.y);
+        }
+    }
+    return line;
 }
 
 void TPlotForm::drawPieces(Curve& curve, const PlotSeries& look, const std::vector<PlotPoint>& points, double& low,
@@ -477,6 +485,7 @@ void TPlotForm::drawXy() {
     const PlotHistory& h = samples.history();
     for (Curve& curve : curves)
         for (QLineSeries* piece : curve.pieces) piece->setVisible(false);
+    curvesItem->setVisible(false);
     fillSeriesLists();
     const int xi = XSeriesBox->currentIndex(), yi = YSeriesBox->currentIndex();
     double low = INFINITY, high = -INFINITY, left = INFINITY, right = -INFINITY;
@@ -534,7 +543,10 @@ void TPlotForm::refresh(bool force) {
         return;
     }
     double low = INFINITY, high = -INFINITY;
-    for (std::size_t i = 0; i < curves.size(); ++i) drawCurve(i, curves[i], low, high);
+    std::vector<PlotCurvesItem::Line> lines;
+    lines.reserve(curves.size());
+    for (std::size_t i = 0; i < curves.size(); ++i) lines.push_back(curveLine(i, curves[i], low, high));
+    curvesItem->setLines(std::move(lines));
 
     if (!h.empty()) {
         const std::size_t last = h.size() - 1;

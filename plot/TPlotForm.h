@@ -16,6 +16,7 @@
 #include <functional>
 #include <vector>
 
+#include "plot/PlotCurvesItem.h"
 #include "plot/PlotRecorder.h"
 
 class QChart;
@@ -82,11 +83,13 @@ public:
     QPushButton* HelpButton = nullptr;
     QChartView* ChartView = nullptr;
 
-    // The chart's line for history series `index` (its first piece; a series
-    // with gaps is drawn as several lines of one colour), or null.
+    // The chart's series for history series `index` (it carries the legend
+    // entry, the name and the pen; the line itself is drawn by `curves()`),
+    // or null.
     QLineSeries* chartSeries(std::size_t index) const;
-    // Points drawn for history series `index`, all its pieces together.
+    // Points drawn for history series `index` over time, gaps not counted.
     qsizetype drawnPoints(std::size_t index) const;
+    const PlotCurvesItem& curvesDrawn() const { return *curvesItem; }
     // The X-Y view's points, all its pieces together, in order.
     QList<QPointF> xyDrawn() const;
 
@@ -95,6 +98,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    // Over time a curve is one empty chart series for its legend entry, and
+    // its line is drawn by curvesItem; in X-Y the pieces carry the points.
     struct Curve {
         std::vector<QLineSeries*> pieces;  // pieces[0] carries the legend entry
         bool shown = true;
@@ -104,7 +109,7 @@ private:
     void matchCurves();
     Curve makeCurve(const PlotSeries& series);
     QLineSeries* addPiece(Curve& curve, const PlotSeries& series);
-    void drawCurve(std::size_t index, Curve& curve, double& low, double& high);
+    PlotCurvesItem::Line curveLine(std::size_t index, const Curve& curve, double& low, double& high);
     void drawPieces(Curve& curve, const PlotSeries& look, const std::vector<PlotPoint>& points, double& low,
                     double& high, double* xLow = nullptr, double* xHigh = nullptr);
     void drawXy();
@@ -122,6 +127,7 @@ private:
     QValueAxis* xAxis = nullptr;
     QValueAxis* yAxis = nullptr;
     QTimer* redrawTimer = nullptr;
+    PlotCurvesItem* curvesItem = nullptr;
     std::vector<Curve> curves;
     // The X-Y view's line (its colour is the y series').
     Curve xyCurve;

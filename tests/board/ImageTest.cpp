@@ -216,5 +216,47 @@ TEST(BoardsSideBySideTest, TwoBoardsOnTwoComNumbersKeepTheirOwnProgramsAcrossARe
     EXPECT_EQ(r4.data[2], '4');
 }
 
+// An earlier version kept one image for every COM number: the program in it
+// comes along to each COM number's own image on that board's first start,
+// and never over an image the board already has.
+TEST(BoardsSideBySideTest, TheImageOfEarlierVersionsIsTakenOnceNeverOverAnImageOfItsOwn) {
+    TempDir dir;
+    {
+        vboard::EepromImage old(dir.file(vboard::kSharedImageName));
+        ASSERT_TRUE(old.storeSource("10 PRINT \"KEPT\"\n"));
+        old.startupBlock()[0] = 9;
+        old.save();
+    }
+    const Bytes oldBytes = fileBytes(dir.file(vboard::kSharedImageName));
+    for (int com : {1, 2}) {
+        const std::string mine = dir.file(vboard::defaultImageName(com));
+        EXPECT_TRUE(vboard::adoptSharedImage(dir.path(), mine)) << "COM" << com;
+        EXPECT_EQ(fileBytes(mine), oldBytes) << "COM" << com;
+        vboard::EepromImage image(mine);
+        image.loadOrCreate();
+        EXPECT_EQ(image.program(), "10 PRINT \"KEPT\"\r\n");
+        EXPECT_EQ(image.startupBlock()[0], 9);
+    }
+    EXPECT_EQ(fileBytes(dir.file(vboard::kSharedImageName)), oldBytes) << "the old image is left as it was";
+
+    // A board that has its own image keeps it.
+    const std::string own = dir.file(vboard::defaultImageName(3));
+    {
+        vboard::EepromImage image(own);
+        ASSERT_TRUE(image.storeSource("10 END\n"));
+        image.save();
+    }
+    const Bytes ownBytes = fileBytes(own);
+    EXPECT_FALSE(vboard::adoptSharedImage(dir.path(), own));
+    EXPECT_EQ(fileBytes(own), ownBytes);
+    EXPECT_EQ(otherFiles(dir.path(), "").size(), 4u) << "no copy left half-way";
+
+    // A file of that name that is no image is not taken.
+    TempDir other;
+    std::ofstream(other.file(vboard::kSharedImageName)) << "not an image";
+    EXPECT_FALSE(vboard::adoptSharedImage(other.path(), other.file(vboard::defaultImageName(1))));
+    EXPECT_FALSE(fs::exists(other.file(vboard::defaultImageName(1))));
+}
+
 }  // namespace
 }  // namespace boardtest

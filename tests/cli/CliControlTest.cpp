@@ -1,12 +1,6 @@
 // travin-cli keeping control of a board that prints without pause or stays
 // busy: the executable in a child process against a virtual board over a
 // real pseudo-terminal.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -19,70 +13,25 @@
 #include "board/VirtualBoard.h"
 #include "link/CommandTable.h"
 #include "tests/link/ScriptedPeer.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/TestFolder.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-    long long elapsedMs = 0;
-};
+using travin::clitest::CliProcess;
+using travin::clitest::Outcome;
 
 // travin-cli with stdin empty, stdout and stderr collected; `interruptAfter`
 // sends it SIGINT (Ctrl+C) that long after the start.
 Outcome runCli(const std::vector<std::string>& args, std::chrono::milliseconds interruptAfter = 0ms) {
-    Outcome o;
-    int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0) return o;
-    const auto started = Clock::now();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDONLY);
-        ::dup2(null, 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        for (int fd : {out[0], out[1], err[0], err[1], null}) ::close(fd);
-        std::vector<char*> argv{const_cast<char*>(TRAVIN_CLI_EXE)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TRAVIN_CLI_EXE, argv.data());
-        ::_exit(127);
+    CliProcess cli(args);
+    if (interruptAfter.count() > 0) {
+        cli.collectFor(static_cast<int>(interruptAfter.count()));
+        cli.interrupt();
     }
-    ::close(out[1]);
-    ::close(err[1]);
-    int fds[2] = {out[0], err[0]};
-    std::string* into[2] = {&o.out, &o.err};
-    bool interrupted = interruptAfter.count() == 0;
-    const auto deadline = started + 60s;
-    while ((fds[0] >= 0 || fds[1] >= 0) && Clock::now() < deadline) {
-        if (!interrupted && Clock::now() - started >= interruptAfter) {
-            ::kill(pid, SIGINT);
-            interrupted = true;
-        }
-        pollfd p[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
-        if (::poll(p, 2, 20) <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i] < 0 || !(p[i].revents & (POLLIN | POLLHUP))) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i], buffer, sizeof buffer);
-            if (n > 0) {
-                into[i]->append(buffer, static_cast<std::size_t>(n));
-            } else {
-                ::close(fds[i]);
-                fds[i] = -1;
-            }
-        }
-    }
-    int status = 0;
-    if (fds[0] >= 0 || fds[1] >= 0) ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    o.elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - started).count();
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    return o;
+    return cli.finish();
 }
 
 int count(const std::string& text, const std::string& what) {

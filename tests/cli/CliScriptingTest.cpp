@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "board/VirtualBoard.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/RawPty.h"
 #include "tests/support/TestFolder.h"
 

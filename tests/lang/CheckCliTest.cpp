@@ -2,7 +2,7 @@
 // same the library and the board's interpreter give; download warns with
 // them and goes on to the board.
 #include "DiagnosticsCases.h"
-#include "tests/cli/CliProcess.h"
+#include "tests/support/CliProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +60,19 @@ TEST_F(CheckFiles, SeveralFilesInOrderAndTheWorstExitCode) {
     EXPECT_EQ(run({"check", clean, clean}).exitCode, 0);
 }
 
+// A warning is reported, but the board takes the program: no refusal.
+TEST_F(CheckFiles, AConstantArgumentOutOfRangeIsAWarningThatRefusesNothing) {
+    const std::string file = write("range.tn", lines({"print 1", "A = peek(5000)"}));
+    Outcome o = run({"check", file});
+    EXPECT_EQ(o.out, file + ":2:10: warning: address 5000 is not 0 to 4095\n");
+    EXPECT_EQ(o.exitCode, 0);
+    o = run({"--json", "check", file});
+    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + file +
+                         "\", \"line\": 2, \"column\": 10, \"severity\": \"warning\", \"message\": \"address 5000 "
+                         "is not 0 to 4095\"}\n]\n");
+    EXPECT_EQ(o.exitCode, 0);
+}
+
 TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     const std::string broken = write("broken.tn", lines({"A = \"x", "goto away"}));
     const Outcome o = run({"--json", "check", broken});
@@ -71,6 +84,17 @@ TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     const Outcome clean = run({"check", "--json", write("clean.tn", "print 1\n")});
     EXPECT_EQ(clean.out, "[]\n");
     EXPECT_EQ(clean.exitCode, 0);
+}
+
+// A file name in the workbench's single-byte text: its euro sign and
+// quotation mark come out as those characters, not as C1 controls.
+TEST_F(CheckFiles, JsonNamesTheFileInTheWorkbenchCharacters) {
+    const std::string broken = write("prog\x80\x93\xe9.tn", lines({"goto away"}));
+    const Outcome o = run({"--json", "check", broken});
+    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + dir.string() +
+                         "/prog\\u20ac\\u201c\\u00e9.tn\", \"line\": 1, \"column\": 6, \"severity\": \"error\", "
+                         "\"message\": \"unknown label 'away'\"}\n]\n");
+    EXPECT_EQ(o.exitCode, 3);
 }
 
 TEST_F(CheckFiles, AFileThatCannotBeReadIsAUsageError) {

@@ -5,8 +5,6 @@
 // board's end is set to whenever bytes cross, so the test sees the board
 // apply the speed change it agreed to.
 #include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -22,6 +20,7 @@
 
 #include "board/Pty.h"
 #include "board/VirtualBoard.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/RawPty.h"
 #include "tests/support/TestFolder.h"
 
@@ -73,26 +72,10 @@ private:
     std::set<std::uint32_t> rates;
 };
 
-int runCli(const std::vector<std::string>& args) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::vector<char*> argv{const_cast<char*>(TRAVIN_CLI_EXE)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TRAVIN_CLI_EXE, argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    const auto deadline = Clock::now() + std::chrono::seconds(120);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+// travin-cli in a child process (at most 120 s); its outputs are kept for
+// the failure message.
+clitest::Outcome runCli(const std::vector<std::string>& args) {
+    return clitest::CliProcess(args).finish(120);
 }
 
 TEST(BoardOnADevice, ServesTheDeviceAndSetsItToTheRateItAgreedTo) {
@@ -116,7 +99,8 @@ TEST(BoardOnADevice, ServesTheDeviceAndSetsItToTheRateItAgreedTo) {
     std::string text;
     for (int i = 0; i < 60; ++i) text += "print \"line " + std::to_string(i) + " over the cable\"\r\n";
     writeBytes(folder / "p.tn", text);
-    ASSERT_EQ(runCli({"--port", clientEnd.slave, "download", (folder / "p.tn").string()}), 0);
+    const clitest::Outcome cli = runCli({"--port", clientEnd.slave, "download", (folder / "p.tn").string()});
+    ASSERT_EQ(cli.exitCode, 0) << cli.err;
     EXPECT_EQ(board.program(), text);
     EXPECT_EQ(cable.boardRates(), (std::set<std::uint32_t>{19200, 115200}))
         << "the board's device ran at the download rate and at the normal one";

@@ -5,18 +5,10 @@
 // rate is the one it agreed to, so every exchange at 115200 proves that the
 // rate change went through ser2net to the line. Skipped where ser2net is
 // not installed.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,68 +17,23 @@
 #include "Ser2net.h"
 #include "board/VirtualBoard.h"
 #include "link/CommandTable.h"
+#include "tests/support/CliProcess.h"
 #include "tests/support/FakeScreens.h"
 #include "tests/support/TestFolder.h"
 
 namespace travin::testing {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out, err;
-};
+using clitest::Launch;
+using clitest::Outcome;
+using clitest::readFile;
 
 // travin-cli in a child process, standard input given, both outputs read to
 // their end (at most 120 s).
 Outcome runCli(const std::vector<std::string>& args, const std::string& input = {}) {
-    int in[2], out[2], err[2];
-    if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) return {};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in[0], 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
-        std::vector<char*> argv{const_cast<char*>(TRAVIN_CLI_EXE)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TRAVIN_CLI_EXE, argv.data());
-        ::_exit(127);
-    }
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
-    if (!input.empty()) (void)!::write(in[1], input.data(), input.size());
-    ::close(in[1]);
-    Outcome o;
-    int fds[2] = {out[0], err[0]};
-    std::string* into[2] = {&o.out, &o.err};
-    const auto deadline = Clock::now() + std::chrono::seconds(120);
-    while ((fds[0] >= 0 || fds[1] >= 0) && Clock::now() < deadline) {
-        pollfd entries[2] = {{fds[0], POLLIN, 0}, {fds[1], POLLIN, 0}};
-        if (::poll(entries, 2, 500) <= 0) continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i] < 0 || !(entries[i].revents & (POLLIN | POLLHUP))) continue;
-            char buffer[4096];
-            const ssize_t n = ::read(fds[i], buffer, sizeof buffer);
-            if (n > 0) {
-                into[i]->append(buffer, static_cast<std::size_t>(n));
-            } else {
-                ::close(fds[i]);
-                fds[i] = -1;
-            }
-        }
-    }
-    if (fds[0] >= 0 || fds[1] >= 0) ::kill(pid, SIGKILL);
-    for (int fd : fds)
-        if (fd >= 0) ::close(fd);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    o.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    return o;
+    return clitest::CliProcess(args, Launch::withInput(input)).finish(120);
 }
 
 // The largest program the limits allow: 29 696 bytes in the board.
@@ -105,11 +52,6 @@ std::string asText(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
     return text;
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class ThroughSer2net : public ::testing::Test {

@@ -149,6 +149,48 @@ TEST(PlotHistory, PointsKeepEachColumnsPeaksAndBreakAtGaps) {
     EXPECT_EQ(all[2].y, 2.0);
 }
 
+// The window keeps a picture of the settled points and draws it anew when
+// they differ from the last drawing's: they must stay the same from one
+// sample to the next, so the picture is redrawn only as a column fills or
+// is trimmed away, never at every sample.
+TEST(PlotHistory, SettledPointsStayTheSameFromSampleToSample) {
+    PlotHistory h(2000);
+    auto value = [](int i) { return std::sin(i / 30.0) * 100 + (i % 7); };
+    int n = 0;
+    for (; n < 3000; ++n) h.add({{"v", value(n)}}, n, n == 1500);  // full, trimming, a new run inside
+    auto settledOf = [](const std::vector<PlotPoint>& points) {
+        std::vector<std::pair<double, double>> kept;
+        for (const PlotPoint& p : points)
+            if (p.settled) kept.push_back({p.x, p.y});
+        return kept;
+    };
+    std::vector<std::pair<double, double>> before = settledOf(h.points(0, PlotAxis::SampleNumber, 200));
+    ASSERT_GT(before.size(), 100u) << "most of a full history is settled";
+    int changes = 0;
+    for (int k = 0; k < 256; ++k, ++n) {
+        h.add({{"v", value(n)}}, n);
+        const std::vector<PlotPoint> points = h.points(0, PlotAxis::SampleNumber, 200);
+        // Nothing of the oldest column, which the next sample trims.
+        const double oldestColumnEnd = static_cast<double>((h.firstSampleNumber() - 1) / 16 * 16 + 16);
+        for (const PlotPoint& p : points) {
+            if (!std::isnan(p.y)) {
+                EXPECT_LE(std::fabs(p.y), 107) << "no sample has this value";
+            }
+            if (p.settled) {
+                EXPECT_GT(p.x, oldestColumnEnd) << "sample " << n;
+                EXPECT_FALSE(std::isnan(p.y));
+            }
+        }
+        std::vector<std::pair<double, double>> now = settledOf(points);
+        if (now != before) ++changes;
+        before = std::move(now);
+    }
+    // Columns of 16 samples (2000 / 200 rounded up to a power of two): 256
+    // samples fill 16 and trim 16, at most one change for each.
+    EXPECT_LE(changes, 32);
+    EXPECT_GE(changes, 16) << "new full columns are settled too";
+}
+
 // Where the drawn line breaks: before a new run on both axes, before a
 // pause on the time axis only.
 struct BreakRow {

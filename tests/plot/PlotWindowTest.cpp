@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QValueAxis>
 #include <QTest>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 
@@ -212,6 +213,77 @@ TEST_F(PlotWindow, XyViewPlotsVelAgainstPosFromTheSameHistory) {
     EXPECT_FALSE(plot().xyShown());
     EXPECT_TRUE(plot().chartSeries(0)->isVisible());
     form->StopButton->click();
+}
+
+// The window keeps a picture of the lines' settled parts between drawings.
+// A window that drew every step of a stream must show exactly what a fresh
+// window shows that drew the same history once: after the stream, after a
+// legend entry hid a series, and after Clear brought other series.
+TEST(PlotDrawing, AKeptPictureShowsWhatAFreshWindowShows) {
+    travin::testing::ensureQtApplication();
+    const auto folder = travin::testing::freshTestFolder("travin-plot-picture");
+    const QString settings = QString::fromStdString(folder.string() + "/");
+    SystemClock clock;
+    auto open = [&](TPlotForm& f) {
+        f.setHistoryLength(2000);
+        f.resize(700, 420);
+        f.show();
+    };
+    auto hide = [](TPlotForm& f, std::size_t series) {
+        const QList<QLegendMarker*> markers = f.ChartView->chart()->legend()->markers(f.chartSeries(series));
+        ASSERT_FALSE(markers.isEmpty());
+        emit markers.front()->clicked();
+    };
+    TPlotForm watched(nullptr, clock, settings);
+    open(watched);
+    std::string history;  // what the watched window was fed since its last Clear
+    // Compares the watched window with one that draws `history` at once.
+    auto same = [&](const char* when, int hidden = -1) {
+        TPlotForm fresh(nullptr, clock, settings);
+        open(fresh);
+        fresh.recorder().consoleBytesReceived(history);
+        fresh.refresh(true);
+        if (hidden >= 0) hide(fresh, static_cast<std::size_t>(hidden));
+        watched.refresh(true);
+        QCoreApplication::processEvents();
+        const QImage a = watched.ChartView->grab().toImage(), b = fresh.ChartView->grab().toImage();
+        EXPECT_EQ(a.size(), b.size()) << when;
+        EXPECT_TRUE(a == b) << when << ": the watched window shows other pixels than a fresh one";
+    };
+    auto lines = [](int from, int to, int seriesCount) {
+        std::string text;
+        for (int i = from; i < to; ++i) {
+            for (int s = 0; s < seriesCount; ++s)
+                text += std::to_string(static_cast<int>(1000 * std::sin(i / (20.0 + 7 * s))) + (i % 13) * s) + " ";
+            text += "\n";
+        }
+        return text;
+    };
+    auto watch = [&](std::string text) {
+        history += text;
+        watched.recorder().consoleBytesReceived(text);
+        watched.refresh();
+        watched.ChartView->grab();
+    };
+    // 5000 samples of 18 series (two of them dashed), drawn in steps of 50,
+    // then 80 more two at a time, as a board printing slowly sends them.
+    for (int from = 0; from < 5000; from += 50) watch(lines(from, from + 50, 18));
+    const int picturesBefore = watched.curvesDrawn().pictureDrawings();
+    for (int from = 5000; from < 5080; from += 2) watch(lines(from, from + 2, 18));
+    // Columns of 16 samples: one fills (and one is trimmed) every 8 steps.
+    EXPECT_LE(watched.curvesDrawn().pictureDrawings() - picturesBefore, 12)
+        << "the picture is kept between most of 40 drawings";
+    same("after the stream");
+
+    hide(watched, 2);
+    same("after a series was hidden", 2);
+
+    watched.clear();
+    history.clear();
+    watch("a=1 b=2\n");
+    watch(lines(0, 3000, 1));
+    same("after Clear and other series");
+    std::filesystem::remove_all(folder);
 }
 
 // Ticks at round steps, also when the range jumps from 0..1 to a billion

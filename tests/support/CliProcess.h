@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -107,24 +108,15 @@ public:
     }
     // Reads stdout until it holds `text` or `ms` pass; what came so far.
     bool awaitOutput(const std::string& text, int ms) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-        while (early.out.find(text) == std::string::npos && Clock::now() < deadline) {
-            pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-            if (::poll(fds, 2, 100) <= 0) continue;
-            drain(fds[0], outFd, early.out);
-            drain(fds[1], errFd, early.err);
-        }
-        return early.out.find(text) != std::string::npos;
+        return collectUntil([&] { return early.out.find(text) != std::string::npos; }, ms);
     }
     bool awaitMessage(const std::string& text, int ms) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-        while (early.err.find(text) == std::string::npos && Clock::now() < deadline) {
-            pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-            if (::poll(fds, 2, 100) <= 0) continue;
-            drain(fds[0], outFd, early.out);
-            drain(fds[1], errFd, early.err);
-        }
-        return early.err.find(text) != std::string::npos;
+        return collectUntil([&] { return early.err.find(text) != std::string::npos; }, ms);
+    }
+    // Reads both streams for `ms` (or until they end), so that a client
+    // printing without pause is not held up by a full pipe meanwhile.
+    void collectFor(int ms) {
+        collectUntil([] { return false; }, ms);
     }
 
     // Collects both streams to their end and the exit code.
@@ -150,6 +142,21 @@ public:
     }
 
 private:
+    // Reads both streams until `done` holds, `ms` pass or both have ended.
+    template <typename Done>
+    bool collectUntil(Done done, int ms) {
+        const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+        while (!done() && (outFd >= 0 || errFd >= 0)) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) break;
+            pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+            if (::poll(fds, 2, static_cast<int>(std::min<long long>(left, 100))) <= 0) continue;
+            drain(fds[0], outFd, early.out);
+            drain(fds[1], errFd, early.err);
+        }
+        return done();
+    }
+
     static void drain(const pollfd& entry, int& fd, std::string& into) {
         if (fd < 0 || !(entry.revents & (POLLIN | POLLHUP | POLLERR))) return;
         char buffer[4096];
