@@ -80,6 +80,13 @@ bool eventually(Check done) {
     return done();
 }
 
+// The threads of this process.
+std::size_t threadCount() {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& task : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
 class ConsoleLogFile : public ::testing::Test {
 protected:
     void SetUp() override { folder = testing::freshTestFolder("travin-log"); }
@@ -298,6 +305,7 @@ TEST_F(ConsoleLogFile, StopDoesNotWaitForeverForAStalledDisk) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
+    const std::size_t threadsBefore = threadCount();
     ConsoleLog log;
     std::vector<std::string> told;
     log.onStopped = [&](const std::string& why) { told.push_back(why); };
@@ -311,6 +319,9 @@ TEST_F(ConsoleLogFile, StopDoesNotWaitForeverForAStalledDisk) {
     EXPECT_LT(waited, LogWriter::kDefaultFinishWait + std::chrono::seconds(5));
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("is not written to the end yet"), std::string::npos) << told[0];
+    // The writer let go meets the closed FIFO and ends on its own (and is
+    // gone before the next test forks).
+    EXPECT_TRUE(eventually([&] { return threadCount() <= threadsBefore; }));
 }
 
 // The process is killed while it logs: the file holds the lines it handed
