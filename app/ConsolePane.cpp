@@ -35,6 +35,20 @@ bool refuses(const QString& text) {
     return true;
 }
 
+// A line's arrival time (wall-clock milliseconds), kept with its block so
+// that it follows the line through the user's edits: a block split off by a
+// typed line break has none, as a typed line has none.
+class LineArrival : public QTextBlockUserData {
+public:
+    explicit LineArrival(std::int64_t wallMs) : wall(wallMs) {}
+    const std::int64_t wall;
+};
+
+std::int64_t arrivalOf(const QTextBlock& block) {
+    const auto* arrival = dynamic_cast<const LineArrival*>(block.userData());
+    return arrival ? arrival->wall : 0;
+}
+
 QString groupedCount(std::uint64_t n) {
     QString digits = QString::number(n);
     for (qsizetype at = digits.size() - 3; at > 0; at -= 3) digits.insert(at, QChar(' '));
@@ -155,23 +169,41 @@ void ConsolePane::stampBlocks(int first, const std::vector<std::int64_t>& times)
         if (i >= times.size()) {
             // Lines without a time (handed over without one) show none.
             if (!times.empty()) break;
-            block.setUserState(-1);
+            setArrival(block, 0);
             continue;
         }
-        const std::int64_t wall = times[i];
-        if (wall <= 0) {
-            block.setUserState(-1);
-            continue;
-        }
-        // The lines of one hand-over share their time: the local time of
-        // day is worked out once for them.
-        if (wall != lastStampWall) {
-            lastStampWall = wall;
-            lastStampOfDay = localMsOfDay(wall);
-        }
-        block.setUserState(lastStampOfDay);
+        setArrival(block, times[i]);
     }
     if (timeMargin->isVisible()) timeMargin->update();
+}
+
+void ConsolePane::setArrival(QTextBlock block, std::int64_t wall) {
+    if (wall <= 0) {
+        block.setUserState(-1);
+        block.setUserData(nullptr);
+        return;
+    }
+    // The lines of one hand-over share their time: the local time of day is
+    // worked out once for them.
+    if (wall != lastStampWall) {
+        lastStampWall = wall;
+        lastStampOfDay = localMsOfDay(wall);
+    }
+    block.setUserState(lastStampOfDay);
+    block.setUserData(new LineArrival(wall));
+}
+
+std::vector<std::int64_t> ConsolePane::consoleLineTimes() const {
+    // One time for each of consoleLines(): the pane shows a block even when
+    // it holds no line.
+    std::size_t count = shownLines.size();
+    if (userEdited) count = document()->isEmpty() ? 0 : static_cast<std::size_t>(document()->blockCount());
+    std::vector<std::int64_t> times;
+    times.reserve(count);
+    for (QTextBlock b = document()->begin(); b.isValid() && times.size() < count; b = b.next())
+        times.push_back(arrivalOf(b));
+    times.resize(count, 0);
+    return times;
 }
 
 void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
@@ -182,8 +214,12 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
         // Not the lines last handed over (the user typed): set anew.
         std::vector<std::string> lines = consoleLines();
         change.applyTo(lines);
-        std::vector<std::int64_t> times(lines.size() - std::min(lines.size(), change.tail.size()), 0);
+        // The lines kept keep their times, as the change keeps them.
+        std::vector<std::int64_t> times = consoleLineTimes();
+        times.erase(times.begin(), times.begin() + static_cast<std::ptrdiff_t>(std::min(change.dropped, times.size())));
+        times.resize(std::min(change.kept, times.size()));
         times.insert(times.end(), change.tailTimes.begin(), change.tailTimes.end());
+        times.resize(lines.size(), 0);
         showWhole(lines, times);
         return;
     }
@@ -195,8 +231,9 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
     // Cutting across a line break merges two blocks, and splitting one
     // makes a new block: either may lose the time of the block it keeps, so
     // the first and last kept lines' times are taken now and put back.
-    const int firstKeptTime = keep ? document()->findBlockByNumber(static_cast<int>(drop)).userState() : -1;
-    const int lastKeptTime = keep ? document()->findBlockByNumber(static_cast<int>(drop + keep - 1)).userState() : -1;
+    const std::int64_t firstKeptTime = keep ? arrivalOf(document()->findBlockByNumber(static_cast<int>(drop))) : 0;
+    const std::int64_t lastKeptTime =
+        keep ? arrivalOf(document()->findBlockByNumber(static_cast<int>(drop + keep - 1))) : 0;
     settingText = true;
     QTextCursor c(document());
     c.beginEditBlock();
@@ -228,8 +265,8 @@ void ConsolePane::changeConsoleLines(const ConsoleLinesChange& change) {
     c.insertText(added);
     c.endEditBlock();
     if (keep) {
-        document()->firstBlock().setUserState(firstKeptTime);
-        document()->findBlockByNumber(static_cast<int>(keep - 1)).setUserState(lastKeptTime);
+        setArrival(document()->firstBlock(), firstKeptTime);
+        setArrival(document()->findBlockByNumber(static_cast<int>(keep - 1)), lastKeptTime);
     }
     if (!change.tail.empty() || keep == 0) stampBlocks(static_cast<int>(keep), change.tailTimes);
     settingText = false;

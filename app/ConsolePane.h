@@ -19,6 +19,7 @@
 
 class QAction;
 class QLabel;
+class QTextBlock;
 
 namespace travin {
 
@@ -35,6 +36,7 @@ public:
     std::function<void()> onUserEdit;
 
     std::vector<std::string> consoleLines() const override;
+    std::vector<std::int64_t> consoleLineTimes() const override;
     void setConsoleLines(const std::vector<std::string>& lines) override;
     void setTimedConsoleLines(const ConsoleLinesChange& whole) override;
     // Only the end of the text is rewritten and the start cut, so a tick's
@@ -93,6 +95,8 @@ private:
     void showWhole(const std::vector<std::string>& lines, const std::vector<std::int64_t>& times);
     // Stamps blocks [first, first + times.size()) with their times.
     void stampBlocks(int first, const std::vector<std::int64_t>& times);
+    // One block's arrival time (0: none), shown and kept with the block.
+    void setArrival(QTextBlock block, std::int64_t wall);
     void setDropped(std::uint64_t lines);
     void placeMargins();
     void paintTimes(QPaintEvent* event);

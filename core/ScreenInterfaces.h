@@ -105,6 +105,10 @@ public:
     virtual ~ConsoleView() = default;
     // The pane's lines as they stand now (the user may have typed into it).
     virtual std::vector<std::string> consoleLines() const = 0;
+    // The arrival time of each of consoleLines() (wall-clock milliseconds,
+    // 0 for none), so that the user's edit keeps the times of the lines it
+    // leaves; empty from a pane that keeps no times.
+    virtual std::vector<std::int64_t> consoleLineTimes() const { return {}; }
     // Replace the pane's lines.
     virtual void setConsoleLines(const std::vector<std::string>& lines) = 0;
     // Replace the pane's lines by `whole.tail`, with their arrival times

@@ -118,6 +118,9 @@ void Console::flush() {
 void Console::paneEdited() {
     const std::vector<std::string> paneLines = wb.screens.console.consoleLines();
     consoleLines.assign(paneLines.begin(), paneLines.end());
+    // The lines the user left keep their arrival times.
+    const std::vector<std::int64_t> paneTimes = wb.screens.console.consoleLineTimes();
+    if (paneTimes.size() == paneLines.size()) consoleLines.assignTimes(paneTimes);
     // Output written since the last hand-over is not in the pane yet: it
     // follows the user's edit, by the same rules, and reaches the pane at
     // the next flush.

@@ -61,6 +61,13 @@ public:
         times_.assign(lines_.size(), 0);
         whole_ = true;
     }
+    // The lines' times anew, one for each line.
+    template <typename Times>
+    void assignTimes(const Times& times) {
+        times_.assign(times.begin(), times.end());
+        times_.resize(lines_.size(), 0);
+        whole_ = true;
+    }
     // Every line with its time, for a pane given all of them.
     ConsoleLinesChange whole() const {
         ConsoleLinesChange all;

@@ -195,6 +195,32 @@ TEST(ConsolePaneTools, EveryLineKeepsItsTimeAcrossHandOvers) {
     }
 }
 
+TEST(ConsolePaneTools, TypingIntoThePaneKeepsTheTimesOfTheLinesAlreadyThere) {
+    PaneBench b;
+    // As the main window wires it: the core takes the user's edit at once.
+    b.pane.onUserEdit = [&b] { b.wb.console.paneEdited(); };
+    b.pane.setTimesShown(true);
+    b.board("x=1\r\ny=2\r\n");
+    const std::vector<std::int64_t> times = b.wb.console.lineTimes();
+    ASSERT_EQ(times.size(), 3u);
+    // The user types on the last line, and on the first; then the board
+    // prints on.
+    b.pane.moveCursor(QTextCursor::End);
+    b.pane.insertPlainText("typed");
+    b.pane.moveCursor(QTextCursor::Start);
+    b.pane.moveCursor(QTextCursor::EndOfLine);
+    b.pane.insertPlainText("!");
+    b.board("\nz=3\r\n");
+    ASSERT_EQ(b.pane.toPlainText(), QString(" x=1!\n y=2\n typed\n z=3\n "));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(b.pane.timeOfLine(i).toStdString(), timeOfDay(times[static_cast<std::size_t>(i)])) << "line " << i;
+    }
+    EXPECT_EQ(b.pane.timeOfLine(2), "") << "a line the user typed has no arrival time";
+    EXPECT_FALSE(b.pane.timeOfLine(3).isEmpty());
+    EXPECT_EQ(b.wb.console.lineTimes()[0], times[0]);
+    EXPECT_TRUE(b.pane.shownText().startsWith(b.pane.timeOfLine(0) + "  x=1!\r\n"));
+}
+
 TEST(ConsolePaneTools, TheTimesChoiceIsRemembered) {
     ensureQtApplication();
     const auto folder = freshTestFolder("travin-pane-times");
