@@ -414,6 +414,12 @@ int erase(Session& b, const Options&, const Prepared&) {
 
 int send(Session& b, const Options& o, const Prepared&) {
     if (const int code = b.openAndAttach(); code != kDone) return code;
+    if (!b.wb->state.running) {
+        // The window offers Send Character only while the program runs: a
+        // stopped board would keep the character for whatever runs next.
+        b.screens->ShowNotice("no program is running: the character was not sent");
+        return kNoBoard;
+    }
     b.screens->boxAnswers = {o.args[0]};
     b.wb->input.DebuggerSendCharacterExecute();
     b.tickOnce();

@@ -28,7 +28,7 @@ using namespace travin::clitest;
 
 // Command codes as the board knows them.
 constexpr std::uint8_t kDownloadBlock = 1, kRunProgram = 2, kSetVariable = 10, kSendInput = 12, kEraseProgram = 14,
-                       kSetStartupTime = 16, kSendAci = 19, kResetProgram = 7;
+                       kSetStartupTime = 16, kSendCharacter = 18, kSendAci = 19, kResetProgram = 7;
 
 // A program that prints without end, a line each few milliseconds.
 constexpr const char* kTicking = "I = 0\r\nwhile 1 = 1\r\n  I = I + 1\r\n  print \"tick \", I\r\n  delay 5\r\nwend\r\n";
@@ -517,6 +517,27 @@ TEST_F(Scripting, TheStoredProgramKeepsItsVariablesAcrossVarsRunAndAci) {
     EXPECT_EQ(o.out, "99\r\n");
     EXPECT_FALSE(sent(board, kResetProgram)) << "reading and ACI lines never reset";
     EXPECT_EQ(board.variables()[16], 99);
+}
+
+TEST_F(Scripting, SendReachesOnlyARunningProgram) {
+    auto& board = startBoard();
+    ASSERT_TRUE(board.storeSource(kEndless));
+    // Stopped: nothing goes to the board, where it would wait for the next run.
+    Outcome o = runCli({"--port", board.slavePath(), "send", "x"});
+    EXPECT_EQ(o.exitCode, 2) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_NE(o.err.find("no program is running: the character was not sent"), std::string::npos) << o.err;
+    EXPECT_FALSE(sent(board, kSendCharacter));
+    EXPECT_EQ(board.pendingCharacters(), 0u);
+
+    // Running: the first character goes, and the program runs on.
+    board.runProgram();
+    o = runCli({"--port", board.slavePath(), "send", "xy"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_TRUE(sent(board, kSendCharacter));
+    EXPECT_EQ(board.pendingCharacters(), 1u);
+    EXPECT_TRUE(board.running());
+    board.stopProgram();
 }
 
 TEST_F(Scripting, VarsSetsAllOrNothing) {
