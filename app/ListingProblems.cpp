@@ -26,8 +26,12 @@ std::vector<ParsedProblem> parse(const QString& raw) {
     QString text = raw;
     text.replace(QChar(QChar::ParagraphSeparator), QChar('\n'));
     std::vector<ParsedProblem> found;
+    // A warning's line is taken by the board, which stops there when it runs
+    // it: said so, as the message alone reads like a refusal.
     for (const lang::Diagnostic& d : lang::checkProgram(toSingleByte(text)))
-        found.push_back({d.line - 1, d.column - 1, QString::fromStdString(d.message)});
+        found.push_back({d.line - 1, d.column - 1,
+                         (d.warning ? QStringLiteral("Stops here when run: ") : QString()) +
+                             QString::fromStdString(d.message)});
     return found;
 }
 

@@ -41,15 +41,18 @@ int checkFiles(const std::vector<std::string>& files, bool json, Terminal& termi
             continue;
         }
         for (const lang::Diagnostic& d : problemsOf(lines)) {
-            result = worseResult(result, kRefused);
+            // A warning's line is taken by the board (it stops there when it
+            // runs it): reported, but the program is not refused.
+            const char* severity = d.warning ? "warning" : "error";
+            if (!d.warning) result = worseResult(result, kRefused);
             if (!json) {
-                text += compilerLine(file, d, "error");
+                text += compilerLine(file, d, severity);
                 continue;
             }
             text += firstEntry ? "\n  " : ",\n  ";
             firstEntry = false;
             text += "{\"file\": " + jsonString(file) + ", \"line\": " + std::to_string(d.line) +
-                    ", \"column\": " + std::to_string(d.column) + ", \"severity\": \"error\", \"message\": " +
+                    ", \"column\": " + std::to_string(d.column) + ", \"severity\": \"" + severity + "\", \"message\": " +
                     jsonString(d.message) + "}";
         }
     }

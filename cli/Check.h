@@ -3,7 +3,9 @@
 //
 //   checkFiles           travin-cli check FILE...: each problem as
 //                        FILE:LINE:COLUMN: error: MESSAGE on stdout (or a
-//                        JSON list); kDone when clean, kRefused when not
+//                        JSON list), a constant argument a built-in refuses
+//                        as warning: instead; kDone when no error, kRefused
+//                        when one
 //   warnAboutProblems    the same problems as warnings on stderr, for
 //                        download and run, which go on regardless
 #pragma once

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 namespace travin::lang {
 
@@ -194,7 +195,9 @@ private:
             next();
             if (!isSymbol(")")) {
                 while (true) {
+                    const std::size_t argumentColumn = peek().column;
                     e.args.push_back(expression());
+                    e.args.back().column = argumentColumn;
                     if (isSymbol(",")) { next(); continue; }
                     break;
                 }
@@ -509,6 +512,53 @@ Program parseProgram(std::string_view bytes) {
     return prog;
 }
 
-std::vector<Diagnostic> checkProgram(std::string_view bytes) { return parseProgram(bytes).diagnostics; }
+namespace {
+
+// The value of an expression that is a number, or a negated one, however
+// parenthesised; none for anything the program computes.
+std::optional<std::int32_t> constantValue(const Expr& e) {
+    if (e.kind == Expr::Kind::Number) return e.value;
+    if (e.kind == Expr::Kind::Negate && e.args.size() == 1) {
+        if (const auto inner = constantValue(e.args[0]))
+            return static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(*inner));  // wraps as the board's does
+    }
+    return std::nullopt;
+}
+
+// Each constant argument of the calls in `e` that its built-in refuses.
+void findRefusedArguments(const Expr& e, int lineNumber, std::vector<Diagnostic>& out) {
+    for (const Expr& a : e.args) findRefusedArguments(a, lineNumber, out);
+    if (e.kind != Expr::Kind::Call || !e.builtin) return;
+    for (std::size_t i = 0; i < e.args.size() && i < e.builtin->params.size(); ++i) {
+        const BuiltinParam& p = e.builtin->params[i];
+        const auto v = constantValue(e.args[i]);
+        if (!v || (*v >= p.min && *v <= p.max)) continue;
+        out.push_back({lineNumber, static_cast<int>(e.args[i].column) + 1,
+                       std::string(p.what) + " " + std::to_string(*v) + " is not " + std::to_string(p.min) + " to " +
+                           std::to_string(p.max),
+                       true});
+    }
+}
+
+}  // namespace
+
+std::vector<Diagnostic> checkProgram(std::string_view bytes) {
+    const Program prog = parseProgram(bytes);
+    std::vector<Diagnostic> warnings;
+    for (const Line& line : prog.lines) {
+        if (!line.statement) continue;
+        const Stmt& s = line.stmt;
+        for (const Expr& e : s.exprs) findRefusedArguments(e, line.number, warnings);
+        for (const PrintItem& item : s.items)
+            if (!item.isText) findRefusedArguments(item.expr, line.number, warnings);
+        if (s.kind == Stmt::Kind::Call) findRefusedArguments(s.call, line.number, warnings);
+    }
+    if (warnings.empty()) return prog.diagnostics;
+    std::vector<Diagnostic> all;
+    all.reserve(prog.diagnostics.size() + warnings.size());
+    std::merge(prog.diagnostics.begin(), prog.diagnostics.end(), warnings.begin(), warnings.end(),
+               std::back_inserter(all), [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+    return all;
+}
 
 }  // namespace travin::lang

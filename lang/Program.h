@@ -31,6 +31,7 @@ struct Expr {
     int index = 0;                 // Variable: 0..25
     const Builtin* builtin = nullptr;
     std::vector<Expr> args;        // operands or call arguments
+    std::size_t column = 0;        // 0-based: where a call argument starts
 };
 
 struct PrintItem {
@@ -68,17 +69,19 @@ struct Line {
 };
 
 // A problem as editors and compilers report it: both numbers count from 1.
+// A warning is a line the board takes but stops at when it runs it.
 struct Diagnostic {
     int line = 0;
     int column = 0;
     std::string message;
+    bool warning = false;
 
     bool operator==(const Diagnostic&) const = default;
 };
 
 // "LINE:COLUMN: MESSAGE", as test failures and logs show it.
 inline std::ostream& operator<<(std::ostream& os, const Diagnostic& d) {
-    return os << d.line << ':' << d.column << ": " << d.message;
+    return os << d.line << ':' << d.column << ": " << (d.warning ? "warning: " : "") << d.message;
 }
 
 struct ProgramError {
@@ -96,7 +99,11 @@ struct Program {
 
 Program parseProgram(std::string_view bytes);
 
-// The problems of a program, as parseProgram finds them.
+// The problems of a program: the errors parseProgram finds (the board
+// refuses to run the program with the first), and warnings for constant
+// arguments a built-in refuses ("module address 9 is not 1 to 8": the board
+// takes the line and stops there with that message when it runs it), in line
+// order. Only the errors are in parseProgram's diagnostics.
 std::vector<Diagnostic> checkProgram(std::string_view bytes);
 
 // One statement on its own, labels left unresolved. Returns the statement or

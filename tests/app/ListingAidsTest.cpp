@@ -21,6 +21,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <cstdlib>
@@ -300,6 +301,16 @@ TEST_F(ListingAidsTest, AProblemIsUnderlinedAfterThePauseAndGoneWhenFixed) {
     EXPECT_FALSE(shownAt(*pane().document(), 1, 5).underlined);
     EXPECT_EQ(aids().problems->count(), 0);
     EXPECT_EQ(aids().problems->panel()->toolTip(), "No problems");
+
+    // A constant argument the built-in refuses: underlined at the argument,
+    // in the words the board stops with.
+    QTest::keyClick(&pane(), Qt::Key_Return);
+    QTest::keyClicks(&pane(), "A = peek(5000)");
+    ASSERT_TRUE(waitForParse());
+    EXPECT_TRUE(shownAt(*pane().document(), 3, 10).underlined);
+    EXPECT_FALSE(shownAt(*pane().document(), 3, 5).underlined);
+    EXPECT_EQ(aids().problems->panel()->toolTip(),
+              "1 problem  |  Line 4: Stops here when run: address 5000 is not 0 to 4095");
 }
 
 TEST_F(ListingAidsTest, ProblemsDoNotStopTheDownload) {
@@ -352,6 +363,11 @@ TEST_F(ListingAidsTest, CompletionOffersLabelsAfterGotoAndShowsTheParameterInACa
     QTest::keyClicks(&pane(), "svgain(1, 2, 3, 4, 5, 6, 7, 8, ");
     EXPECT_TRUE(aids().problems->panel()->toolTip().contains("svgain 9/11: Servo rate divisor (1 to 255); 1 to 255"))
         << aids().problems->panel()->toolTip().toStdString();
+    // Also just above the caret, and gone when the call is closed.
+    EXPECT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(QToolTip::text(), "svgain 9/11: Servo rate divisor (1 to 255); 1 to 255");
+    QTest::keyClicks(&pane(), "9, 10, 11)");
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
 }
 
 TEST_F(ListingAidsTest, GoToLineOnCtrlL) {

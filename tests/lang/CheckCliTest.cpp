@@ -60,6 +60,19 @@ TEST_F(CheckFiles, SeveralFilesInOrderAndTheWorstExitCode) {
     EXPECT_EQ(run({"check", clean, clean}).exitCode, 0);
 }
 
+// A warning is reported, but the board takes the program: no refusal.
+TEST_F(CheckFiles, AConstantArgumentOutOfRangeIsAWarningThatRefusesNothing) {
+    const std::string file = write("range.tn", lines({"print 1", "A = peek(5000)"}));
+    Outcome o = run({"check", file});
+    EXPECT_EQ(o.out, file + ":2:10: warning: address 5000 is not 0 to 4095\n");
+    EXPECT_EQ(o.exitCode, 0);
+    o = run({"--json", "check", file});
+    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + file +
+                         "\", \"line\": 2, \"column\": 10, \"severity\": \"warning\", \"message\": \"address 5000 "
+                         "is not 0 to 4095\"}\n]\n");
+    EXPECT_EQ(o.exitCode, 0);
+}
+
 TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     const std::string broken = write("broken.tn", lines({"A = \"x", "goto away"}));
     const Outcome o = run({"--json", "check", broken});

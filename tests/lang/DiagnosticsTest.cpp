@@ -51,6 +51,48 @@ TEST_P(Diagnostics, TheBoardRefusesWithTheFirst) {
 INSTANTIATE_TEST_SUITE_P(Programs, Diagnostics, ::testing::ValuesIn(diagnosticsCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A constant argument that a built-in refuses is a warning at the argument:
+// the board takes the line, and stops there with the same words when it
+// runs it. Computed arguments and arguments in range are not warned about.
+TEST(Diagnostics, ConstantArgumentsOutOfRangeAreWarnedAboutInTheBoardsWords) {
+    struct Row {
+        const char* line;
+        std::vector<Diagnostic> expected;
+    };
+    const std::vector<Row> rows = {
+        {"A = peek(5000)", {{1, 10, "address 5000 is not 0 to 4095", true}}},
+        {"print getpos(9)", {{1, 14, "module address 9 is not 1 to 8", true}}},
+        {"poke(4095, 300)", {{1, 12, "data 300 is not 0 to 255", true}}},
+        {"if retrieve(-(1)) = 0 then", {{1, 13, "EEPROM address -1 is not 0 to 249", true}}},
+        {"B = 1 + testbit(7, (33))", {{1, 20, "bit 33 is not 1 to 32", true}}},
+        {"A = peek(peek(9999))", {{1, 15, "address 9999 is not 0 to 4095", true}}},
+        {"A = peek(4095) + peek(0) + peek(A * 5000)", {}},
+        {"store(249, -2147483648)", {}},
+    };
+    for (const Row& r : rows) {
+        const std::string text = lines({r.line, "endif"});
+        const bool opensIf = std::string_view(r.line).substr(0, 3) == "if ";
+        const std::string program = opensIf ? text : lines({r.line});
+        EXPECT_EQ(checkProgram(program), r.expected) << r.line;
+        vboard::TravinInterpreter interp;
+        ConsoleHost host;
+        interp.load(program);
+        ASSERT_TRUE(interp.prepare(host)) << r.line << ": " << host.console;
+        for (int i = 0; i < 4 && !interp.atEnd() && host.console.find("Error") == std::string::npos; ++i)
+            interp.executeLine(host);
+        if (r.expected.empty())
+            EXPECT_EQ(host.console.find("Error"), std::string::npos) << r.line << ": " << host.console;
+        else
+            EXPECT_EQ(host.console, "Error in line 1: " + r.expected.front().message + "\r\n") << r.line;
+    }
+    // Among errors, in line order; only the errors stop the board at once.
+    const std::string mixed = lines({"A = peek(5000)", "goto away", "poke(0, 256)"});
+    EXPECT_EQ(checkProgram(mixed), (std::vector<Diagnostic>{{1, 10, "address 5000 is not 0 to 4095", true},
+                                                            {2, 6, "unknown label 'away'"},
+                                                            {3, 9, "data 256 is not 0 to 255", true}}));
+    EXPECT_EQ(parseProgram(mixed).diagnostics, (std::vector<Diagnostic>{{2, 6, "unknown label 'away'"}}));
+}
+
 TEST(Diagnostics, TheExamplesHaveNone) {
     int seen = 0;
     for (const auto& entry : std::filesystem::directory_iterator(TRAVIN_EXAMPLES_DIR)) {
