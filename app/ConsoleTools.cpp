@@ -91,9 +91,16 @@ ConsoleTools::ConsoleTools(TMainForm& mainForm) : QObject(&mainForm), form(mainF
     portProblemWidth = form.PortProblemPanel->width();
 
     log.onStopped = [this](const std::string& why) {
-        // Told from inside the console's hand-over: the box waits for it.
+        // Told from inside the console's hand-over (or a stop): the box waits
+        // for it.
         const QString text = fromCorePath(why);
         QTimer::singleShot(0, this, [this, text] { logFailed(text); });
+    };
+    // Said in the status bar, not in a box: the log goes on, and says in
+    // itself where it missed bytes.
+    log.onBehind = [this](const std::string& note) {
+        logBehind = fromCorePath(note);
+        showLogging();
     };
 
     // For measurements: the console logged from the start into the named file.
@@ -140,8 +147,11 @@ void ConsoleTools::showLogging() {
     else console.removeBytesListener(&log);
     LogAction->setChecked(on);
     const QString path = QDir::toNativeSeparators(fromCorePath(log.path()));
-    LoggingLabel->setText(on ? "Logging to " + QFileInfo(path).fileName() : QString());
-    LoggingLabel->setToolTip(on ? "The board's output is logged to " + path : QString());
+    if (!on) logBehind.clear();
+    const QString behind = logBehind.isEmpty() ? QString() : " (the disk is behind)";
+    LoggingLabel->setText(on ? "Logging to " + QFileInfo(path).fileName() + behind : QString());
+    LoggingLabel->setToolTip(on ? logBehind.isEmpty() ? "The board's output is logged to " + path : logBehind
+                                : QString());
     // The panels have fixed widths: the port's problem gives the note room.
     const int room = on ? LoggingLabel->sizeHint().width() + 8 : 0;
     form.PortProblemPanel->setFixedWidth(std::max(0, portProblemWidth - room));

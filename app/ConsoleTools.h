@@ -57,6 +57,8 @@ private:
 
     TMainForm& form;
     ConsoleLog log;
+    // Why the log drops bytes, once the disk has fallen behind; empty before.
+    QString logBehind;
     // The port-problem panel's width without the logging note beside it.
     int portProblemWidth = 0;
 };

@@ -16,6 +16,8 @@ namespace {
 constexpr int kTickMs = 100;
 constexpr int kAttachTries = 3;
 constexpr int kAttachMs = 3000;
+// How long the client waits for a slow name server to name a network port's host.
+constexpr int kLookupPatienceMs = 15000;
 constexpr int kNormalBaud = 19200;
 // Time a board is given to report a stopped program.
 constexpr int kStopSettleMs = 2000;
@@ -55,8 +57,19 @@ int BoardSession::open() {
     WorkbenchState& s = wb->state;
     const int com = comNumber(portName);
     // COM names resolve as the window resolves them; a path opens as given.
-    const int handle = com > 0 ? wb->serial.SioOpen(portName, kNormalBaud)
-                               : wb->serial.SioOpenDevice(portName, kNormalBaud);
+    auto openOnce = [&] {
+        return com > 0 ? wb->serial.SioOpen(portName, kNormalBaud) : wb->serial.SioOpenDevice(portName, kNormalBaud);
+    };
+    int handle = openOnce();
+    // The driver gives a slow name server only a short wait, for the window's
+    // sake; with no window to keep alive the client waits for its answer,
+    // up to kLookupPatienceMs or Ctrl+C.
+    const std::int64_t lookupDeadline = nowMs() + kLookupPatienceMs;
+    while (handle == kInvalidHandle && wb->serial.lastOpenFailure().error == kErrorLookupSlow &&
+           nowMs() < lookupDeadline) {
+        if (Terminal::interrupted()) return Terminal::stopExitCode();
+        handle = openOnce();
+    }
     if (handle == kInvalidHandle) {
         const std::string device = com > 0 ? wb->serial.devicePath(portName) : portName;
         // A network port fails for causes a device path does not show.

@@ -16,6 +16,7 @@ bool StampedOutput::start(bool stampOutput, const std::string& logPath, std::str
     log.onStopped = [](const std::string& why) {
         (void)device::writeAll(device::Stream::Messages, "travin-cli: " + why + "\n");
     };
+    log.onBehind = log.onStopped;
     return true;
 }
 

@@ -25,6 +25,9 @@ public:
 
     // The bytes as stdout gets them; the log gets them stamped.
     std::string filter(std::string_view bytes);
+    // Writes the rest of the log and closes it; a failure is said on stderr.
+    // Called once the boards no longer write.
+    void finish() { log.stop(); }
 
 private:
     bool stamps = false;

@@ -151,6 +151,7 @@ int main(int argc, char** argv) {
         if (parsed.options.timestamps || !parsed.options.logFile.empty())
             terminal.setOutputFilter([&stamped](std::string_view bytes) { return stamped.filter(bytes); });
         result = runCommand(parsed.options, terminal, travin::locateFilesOfThisProgram());
+        stamped.finish();
     }
     if (!terminal.closeOutput() && !Terminal::interrupted()) result = worseResult(result, kWriteFailed);
     if (Terminal::interrupted()) {

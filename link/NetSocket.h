@@ -16,7 +16,7 @@ inline constexpr int kNoSocket = -1;
 
 struct Connection {
     int socket = kNoSocket;
-    int error = 0;      // errno, or kErrorHostNotFound, when socket is kNoSocket
+    int error = 0;      // errno, or a code of link/PortFailure.h, when socket is kNoSocket
     int waitedMs = 0;   // how long the connect took or was waited for
     // When the time ran out (ETIMEDOUT) with the handshake still under way,
     // its socket: the system goes on trying, and finishConnect() takes it
@@ -25,7 +25,9 @@ struct Connection {
 };
 
 // Resolves `host` and connects to `service` within `timeoutMs`, trying each
-// address the name has.
+// address the name has. A name server that has not answered in that time
+// gives kErrorLookupSlow; its lookup goes on, and the next call for the same
+// name takes up the answer.
 Connection connectTo(const std::string& host, const std::string& service, int timeoutMs);
 // Waits up to `timeoutMs` more for a handshake connectTo() left under way:
 // the socket once it is made, or an error (ETIMEDOUT with stillTrying set

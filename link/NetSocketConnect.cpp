@@ -2,6 +2,7 @@
 // one budget of time, over the platform's socket calls.
 #include <cerrno>
 
+#include "link/NetNameLookup.h"
 #include "link/NetSocket.h"
 #include "link/NetSocketPlatform.h"
 
@@ -22,7 +23,7 @@ Connection connectTo(const std::string& host, const std::string& service, int ti
     const Clock::time_point deadline = start + std::chrono::milliseconds(timeoutMs);
     Connection result;
     addrinfo* found = nullptr;
-    if (const int error = platform::lookUp(host, service, found); error != 0) {
+    if (const int error = lookUpWithin(host, service, found, deadline); error != 0) {
         result.error = error;
         result.waitedMs = msSince(start);
         return result;

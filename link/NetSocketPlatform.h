@@ -16,10 +16,12 @@ namespace travin::net::platform {
 
 using Clock = std::chrono::steady_clock;
 
-// The addresses `host` has for the numeric `service`: 0 with `found` set
-// (give it back with release()), or the error: an errno value, or
-// kErrorHostNotFound when the name has none.
-int lookUp(const std::string& host, const std::string& service, addrinfo*& found);
+// The addresses `host` has for the numeric `service`, asked of the system's
+// resolver on this thread (it may take long: see link/NetNameLookup.h): 0
+// with `found` set (give it back with release()), or the error: an errno
+// value, or kErrorHostNotFound when the name has none. `numericOnly`: only
+// an address written out is taken, at once, without a name server.
+int lookUp(const std::string& host, const std::string& service, addrinfo*& found, bool numericOnly);
 const addrinfo* nextAddress(const addrinfo& address);
 void release(addrinfo* found);
 

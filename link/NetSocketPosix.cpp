@@ -19,11 +19,11 @@ namespace travin::net {
 
 namespace platform {
 
-int lookUp(const std::string& host, const std::string& service, addrinfo*& found) {
+int lookUp(const std::string& host, const std::string& service, addrinfo*& found, bool numericOnly) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV;
+    hints.ai_flags = AI_ADDRCONFIG | AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
     const int lookup = ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
     if (lookup == 0) return 0;
     return lookup == EAI_SYSTEM ? errno : kErrorHostNotFound;

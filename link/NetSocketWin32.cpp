@@ -48,12 +48,12 @@ bool started() {
 
 namespace platform {
 
-int lookUp(const std::string& host, const std::string& service, addrinfo*& found) {
+int lookUp(const std::string& host, const std::string& service, addrinfo*& found, bool numericOnly) {
     if (!started()) return EIO;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV;
+    hints.ai_flags = AI_NUMERICSERV | (numericOnly ? AI_NUMERICHOST : 0);
     return ::getaddrinfo(host.c_str(), service.c_str(), &hints, &found) == 0 ? 0 : kErrorHostNotFound;
 }
 

@@ -38,6 +38,7 @@ PortFault portFaultFor(int error, bool throughLink) {
             return PortFault::ConnectionRefused;
         case ETIMEDOUT:
         case kErrorNoTelnetAnswer:
+        case kErrorLookupSlow:
             return PortFault::NoAnswer;
         case kErrorComPortRefused:
             return PortFault::ComPortRefused;
@@ -77,6 +78,10 @@ std::string reasonFor(PortFault fault, const OpenFailure& failure) {
             if (error == kErrorNoTelnetAnswer) {
                 return "the server did not answer the COM-PORT request within " + std::to_string(failure.waitedMs) +
                        " ms (is it an RFC 2217 server? socket:// reaches a raw one)";
+            }
+            if (error == kErrorLookupSlow) {
+                return "the host name was not resolved within " + std::to_string(failure.waitedMs) +
+                       " ms (is the name server reachable? an IP address needs none)";
             }
             return "no answer from the host within " + std::to_string(failure.waitedMs) + " ms";
         case PortFault::ComPortRefused:

@@ -35,6 +35,7 @@ inline constexpr int kErrorHostNotFound = -1001;
 inline constexpr int kErrorComPortRefused = -1002;
 inline constexpr int kErrorNoTelnetAnswer = -1003;
 inline constexpr int kErrorBadAddress = -1004;
+inline constexpr int kErrorLookupSlow = -1005;   // the name server did not answer in time
 
 enum class PortFault {
     NoSuchDevice,       // nothing at that name, or no device answers behind it

@@ -43,6 +43,7 @@
 // link/PortFailure.h); it is cleared by the next open that succeeds.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -167,6 +168,9 @@ private:
     // open of that address takes them up instead of waiting all over.
     class Connecting;
     std::map<std::string, std::shared_ptr<Connecting>> connecting;
+    // Addresses whose name lookup was still under way at the last open, with
+    // when that open started: the next open waits for the name only briefly.
+    std::map<std::string, std::chrono::steady_clock::time_point> lookingUp;
 };
 
 }  // namespace travin

@@ -328,9 +328,16 @@ int SerialDriver::openNetwork(const std::string& name, const std::string& path, 
         } else {
             connection = net::connectTo(address->host, address->service, kRetryConnectMs);
         }
+    } else if (const auto slow = lookingUp.find(url);
+               slow != lookingUp.end() && msSince(slow->second) < kKeepTryingMs) {
+        // The name server was slow last time: its lookup goes on meanwhile.
+        started = slow->second;
+        connection = net::connectTo(address->host, address->service, kRetryConnectMs);
     } else {
         connection = net::connectTo(address->host, address->service, kConnectMs);
     }
+    lookingUp.erase(url);
+    if (connection.error == kErrorLookupSlow) lookingUp[url] = started;
     if (connection.stillTrying != net::kNoSocket)
         connecting[url] = std::make_shared<Connecting>(connection.stillTrying, started);
     // The host's silence counts from the first try.

@@ -301,6 +301,17 @@ TEST_F(CliTest, RunWithTimestampsAndALogStampsEveryLineOnceInOrder) {
     for (const auto& line : expected) unstampedOut += line;
     EXPECT_EQ(plain.out, unstampedOut);
     EXPECT_EQ(unstampedLines(readFile(plainLog), inOrder), expected);
+
+    // A log that cannot be written is said once, however soon the run ends,
+    // and the output goes on.
+    if (std::filesystem::exists("/dev/full")) {
+        const Outcome full = runCli({"--port", board->slavePath(), "run", "--log", "/dev/full"});
+        EXPECT_EQ(full.exitCode, 0) << full.err;
+        EXPECT_EQ(full.out, unstampedOut);
+        const std::size_t said = full.err.find("Cannot write the log /dev/full");
+        EXPECT_NE(said, std::string::npos) << full.err;
+        EXPECT_EQ(full.err.find("Cannot write the log", said + 1), std::string::npos) << full.err;
+    }
 }
 
 TEST_F(CliTest, TimestampsAndLogGoWithRunAndConsoleOnly) {

@@ -4,11 +4,14 @@
 // stays silent, one that drops the connection, and a raw bridge. The tests
 // drive the driver through the same calls the link makes on a local port.
 #include "link/PortFailure.h"
+#include "link/NetNameLookup.h"
 #include "link/SerialDriver.h"
 #include "link/TelnetCodec.h"
 #include "tests/support/TestFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <netdb.h>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -347,6 +350,55 @@ TEST_F(NetPort, NothingListeningIsARefusedConnection) {
     EXPECT_EQ(portFaultFor(driver.lastOpenFailure().error, false), PortFault::BadAddress);
     EXPECT_EQ(open("socket://no-such-host.invalid:3001"), -1);
     EXPECT_EQ(portFaultFor(driver.lastOpenFailure().error, false), PortFault::HostNotFound);
+}
+
+// A name server that does not answer holds no open past its deadline (the
+// window's thread opens): the first open gives up after its two seconds
+// and says why, later ones wait a moment for the same lookup, and once the
+// name server answers the next open connects with its answer.
+std::atomic<int> lookupsAsked{0};
+std::atomic<bool> nameServerAnswers{false};
+
+int slowNameServer(const std::string&, const std::string& service, addrinfo*& found) {
+    ++lookupsAsked;
+    while (!nameServerAnswers) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    return ::getaddrinfo("127.0.0.1", service.c_str(), &hints, &found) == 0 ? 0 : kErrorHostNotFound;
+}
+
+TEST_F(NetPort, ASlowNameServerHoldsTheOpenOnlyUntilItsDeadlineAndItsAnswerIsTakenUpLater) {
+    FakeServer server(Serves::ComPort);
+    net::setNameLookup(slowNameServer);
+    lookupsAsked = 0;
+    nameServerAnswers = false;
+    const std::string url = "rfc2217://board-host.example:" + std::to_string(server.port);
+    auto timedOpen = [&](int& waitedMs) {
+        const auto start = std::chrono::steady_clock::now();
+        const int h = open(url);
+        waitedMs = static_cast<int>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+        return h;
+    };
+    int waited = 0;
+    EXPECT_EQ(timedOpen(waited), -1);
+    EXPECT_GE(waited, 1500);
+    EXPECT_LT(waited, 4000) << "the open waited for the name server";
+    EXPECT_NE(describeOpenFailure(driver.lastOpenFailure()).find(": the host name was not resolved within "),
+              std::string::npos)
+        << describeOpenFailure(driver.lastOpenFailure());
+    EXPECT_EQ(portFaultFor(driver.lastOpenFailure().error, false), PortFault::NoAnswer);
+
+    EXPECT_EQ(timedOpen(waited), -1);
+    EXPECT_LT(waited, 1500) << "a later open waits only a moment";
+    EXPECT_EQ(lookupsAsked, 1) << "the same lookup is taken up, not another started";
+
+    nameServerAnswers = true;
+    const int h = timedOpen(waited);
+    EXPECT_GE(h, 0) << describeOpenFailure(driver.lastOpenFailure());
+    EXPECT_EQ(lookupsAsked, 1);
+    net::setNameLookup(nullptr);
 }
 
 // A host that takes no more connections drops the handshake, as a host
