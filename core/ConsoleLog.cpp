@@ -127,8 +127,11 @@ bool ConsoleLog::queueDropNote(std::int64_t wallMs) {
     // The note stands on a line of its own.
     if (!stamper.atLineStart()) buffer += "\r\n";
     LineStamper fresh;
-    fresh.stamp("[" + std::to_string(droppedBytes) + " bytes not logged: the disk did not keep up]\r\n", wallMs,
-                buffer);
+    // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) about "[" + text.
+    std::string note = std::to_string(droppedBytes);
+    note.insert(0, 1, '[');
+    note += " bytes not logged: the disk did not keep up]\r\n";
+    fresh.stamp(note, wallMs, buffer);
     if (!writer->append(buffer)) return false;
     stamper = fresh;
     droppedBytes = 0;

@@ -2,6 +2,18 @@
 
 namespace travin::telnet {
 
+namespace {
+
+// IAC, a verb and its option, appended (one byte at a time: GCC 12 warns
+// wrongly about inserting a braced list at the end of a vector).
+void command(Bytes& out, std::uint8_t verb, std::uint8_t option) {
+    out.push_back(IAC);
+    out.push_back(verb);
+    out.push_back(option);
+}
+
+}  // namespace
+
 void TelnetDecoder::feed(const std::uint8_t* bytes, std::size_t count, Bytes& data, std::vector<Command>& commands) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t b = bytes[i];
@@ -109,13 +121,13 @@ Bytes TelnetOptions::opening() {
     for (const std::uint8_t option : {kBinary, kSuppressGoAhead, kComPort}) {
         if (us[option] == State::No) {
             us[option] = State::WantYes;
-            out.insert(out.end(), {IAC, WILL, option});
+            command(out, WILL, option);
         }
     }
     for (const std::uint8_t option : {kBinary, kSuppressGoAhead}) {
         if (him[option] == State::No) {
             him[option] = State::WantYes;
-            out.insert(out.end(), {IAC, DO, option});
+            command(out, DO, option);
         }
     }
     return out;

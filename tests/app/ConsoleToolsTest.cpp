@@ -1,7 +1,11 @@
 // The console's tools on the real main window, offscreen, with the virtual
-// board on COM1: the menu entries, the remembered Timestamps, and a log
-// written during a run that holds every line once with its time.
+// board on COM1: the menu entries, the remembered Timestamps, a log
+// written during a run that holds every line once with its time, and a log
+// whose disk stalls.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/support/WindowBoard.h"
 #include "tests/support/QtTestApp.h"
@@ -16,7 +20,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
 #include <regex>
+#include <thread>
 
 #include "app/ConsolePane.h"
 #include "app/ConsoleTools.h"
@@ -149,6 +155,63 @@ TEST_F(ConsoleToolsTest, LogToFileAsAppendsToTheChosenFile) {
     tools().stopLog();
     const std::string logged = travin::testing::readBytes(mine);
     EXPECT_TRUE(std::regex_match(logged, std::regex("before\n\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d a\n"))) << logged;
+}
+
+// A FIFO nobody reads stands for a disk that stalls: the window goes on
+// taking the board's output, and the status bar says the log is behind.
+TEST_F(ConsoleToolsTest, AStalledDiskLeavesTheConsoleGoingAndTheStatusBarSaysTheLogIsBehind) {
+    const std::string fifo = (folder / "stalled.log").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(tools().startLogFile(fifo));
+
+    Console& console = form->workbench().console;
+    int next = 1;
+    const auto begin = std::chrono::steady_clock::now();
+    // More than the log holds for the disk, in hand-overs of 32 KiB.
+    while (!tools().LoggingLabel->text().contains("behind") && next < 1000000) {
+        std::string chunk;
+        while (chunk.size() < 32768) chunk += "line " + std::to_string(next++) + "\r\n";
+        console.ConsoleWriteBytes(reinterpret_cast<const std::uint8_t*>(chunk.data()), chunk.size());
+        console.flush();
+    }
+    const auto took = std::chrono::steady_clock::now() - begin;
+    EXPECT_TRUE(tools().LoggingLabel->text().startsWith("Logging to stalled.log (the disk is behind)"))
+        << tools().LoggingLabel->text().toStdString();
+    EXPECT_TRUE(tools().LoggingLabel->toolTip().contains("does not keep up")) << tools().LoggingLabel->toolTip().toStdString();
+    EXPECT_TRUE(tools().logging()) << "the log goes on";
+    EXPECT_TRUE(form->Memo1->toPlainText().contains(QString(" line %1\n").arg(next - 1)))
+        << "the pane shows the last line handed over";
+    EXPECT_LT(took, std::chrono::seconds(60));
+
+    // The disk answers again: the log is written to its end and closes.
+    std::string drained;
+    std::thread drain([&] {
+        ::fcntl(reader, F_SETFL, ::fcntl(reader, F_GETFL) & ~O_NONBLOCK);
+        char block[65536];
+        for (ssize_t n; (n = ::read(reader, block, sizeof block)) > 0;) drained.append(block, static_cast<std::size_t>(n));
+    });
+    tools().stopLog();
+    drain.join();
+    ::close(reader);
+    EXPECT_FALSE(tools().logging());
+    EXPECT_FALSE(tools().LoggingLabel->isVisible());
+    EXPECT_TRUE(std::regex_search(drained.substr(0, 40), std::regex(R"(^\d\d:\d\d:\d\d\.\d\d\d line 1\r\n)")))
+        << drained.substr(0, 40);
+    // What the log took is written by the stop, and then what it left out
+    // is counted: the lines after the last one logged.
+    const std::smatch tail = [&] {
+        std::smatch m;
+        static const std::regex end(R"( line (\d+)\r\n\d\d:\d\d:\d\d\.\d\d\d \[(\d+) bytes not logged: the disk did not keep up\]\r\n$)");
+        std::regex_search(drained.cbegin() + static_cast<std::ptrdiff_t>(drained.size() - std::min<std::size_t>(drained.size(), 200)),
+                          drained.cend(), m, end);
+        return m;
+    }();
+    ASSERT_FALSE(tail.empty()) << drained.substr(drained.size() - std::min<std::size_t>(drained.size(), 200));
+    std::size_t missing = 0;
+    for (int i = std::stoi(tail[1]) + 1; i < next; ++i) missing += ("line " + std::to_string(i) + "\r\n").size();
+    EXPECT_EQ(std::stoul(tail[2]), missing);
 }
 
 }  // namespace
