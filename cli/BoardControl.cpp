@@ -16,7 +16,7 @@ constexpr int kAciAnswerMs = 300;
 int detect(BoardSession& b, const Options& o, const Prepared&) {
     if (const int code = b.openAndAttach(); code != kDone) return code;
     const std::string version(b.wb->state.versionText.data());
-    b.screens->writeOutput(o.json ? "{\"port\": " + jsonString(b.name()) + ", \"version\": " + jsonString(version) +
+    b.screens->writeOutput(o.json ? "{\"port\": " + jsonSystemString(b.name()) + ", \"version\": " + jsonString(version) +
                                         ", \"running\": " + (b.wb->state.running ? "true" : "false") + "}\n"
                                   : version + "\n");
     return kDone;

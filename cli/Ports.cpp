@@ -20,14 +20,14 @@ int listPorts(Terminal& terminal, const Locations& folder, bool json) {
         for (int n = 1; n <= 8; ++n) {
             text += n > 1 ? ", " : "";
             text += "{\"name\": " + jsonString(PortSelection::portName(n)) +
-                    ", \"target\": " + jsonString(catalogue.comTarget(n).text()) + "}";
+                    ", \"target\": " + jsonSystemString(catalogue.comTarget(n).text()) + "}";
         }
         text += "], \"devices\": [";
         for (std::size_t i = 0; i < devices.size(); ++i) {
             const auto& d = devices[i];
             text += i > 0 ? ", " : "";
-            text += "{\"path\": " + jsonString(d.path) + ", \"by_id\": " + jsonString(d.byIdPath) +
-                    ", \"description\": " + jsonString(d.description) +
+            text += "{\"path\": " + jsonSystemString(d.path) + ", \"by_id\": " + jsonSystemString(d.byIdPath) +
+                    ", \"description\": " + jsonSystemString(d.description) +
                     ", \"usb\": " + (d.isUsb() ? jsonString(d.usbIds()) : std::string("null")) + "}";
         }
         text += "]}\n";

@@ -73,6 +73,13 @@ TEST_F(CheckFiles, AConstantArgumentOutOfRangeIsAWarningThatRefusesNothing) {
     EXPECT_EQ(o.exitCode, 0);
 }
 
+// The file's name is the system's text: a UTF-8 name reads as written.
+TEST_F(CheckFiles, JsonNamesAUtf8FileAsItsCharacters) {
+    const std::string file = write("\xc3\x9c" "bung.tn", lines({"goto away"}));
+    const Outcome o = run({"--json", "check", file});
+    EXPECT_NE(o.out.find("\"file\": \"" + dir.string() + "/\\u00dcbung.tn\""), std::string::npos) << o.out;
+}
+
 TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     const std::string broken = write("broken.tn", lines({"A = \"x", "goto away"}));
     const Outcome o = run({"--json", "check", broken});
