@@ -51,7 +51,7 @@ int checkFiles(const std::vector<std::string>& files, bool json, Terminal& termi
             }
             text += firstEntry ? "\n  " : ",\n  ";
             firstEntry = false;
-            text += "{\"file\": " + jsonString(file) + ", \"line\": " + std::to_string(d.line) +
+            text += "{\"file\": " + jsonSystemString(file) + ", \"line\": " + std::to_string(d.line) +
                     ", \"column\": " + std::to_string(d.column) + ", \"severity\": \"" + severity + "\", \"message\": " +
                     jsonString(d.message) + "}";
         }

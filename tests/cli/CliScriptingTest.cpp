@@ -758,4 +758,14 @@ TEST_F(Scripting, StepReadsTheProgramOnceOrTakesItFromSource) {
     EXPECT_NE(o.err.find("is not the board's program"), std::string::npos) << o.err;
 }
 
+// The board's single-byte text in a step's JSON: the euro sign and the
+// quotation marks as those characters.
+TEST_F(Scripting, StepJsonShowsTheLineInTheWorkbenchCharacters) {
+    auto& board = startBoard();
+    ASSERT_TRUE(board.storeSource("A = 1\r\nprint \"5\x80 \x93ok\x94\"\r\nend\r\n"));
+    const Outcome o = runCli({"--port", board.slavePath(), "step", "--json"});
+    EXPECT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_EQ(o.out, "{\"line\": 2, \"text\": \"print \\\"5\\u20ac \\u201cok\\u201d\\\"\"}\n");
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "cli/Json.h"
 #include "core/SingleByteText.h"
@@ -61,6 +63,21 @@ INSTANTIATE_TEST_SUITE_P(
         JsonRow{"PlainTextUnchanged", "COM1 v2.3 /dev/ttyUSB0", "COM1 v2.3 /dev/ttyUSB0"},
         JsonRow{"EuroAmongText", "price 5\x80 \x93ok\x94", "price 5\\u20ac \\u201cok\\u201d"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// File names, device paths and descriptions are the system's UTF-8 text:
+// each character is escaped once, never byte by byte; a byte that starts
+// no valid sequence still comes out, as the workbench's character for it.
+TEST(JsonSystemStrings, Utf8NamesComeOutAsTheirCharacters) {
+    const std::vector<std::pair<std::string, std::string>> rows = {
+        {"/home/ana/pr\xc3\xbc" "f.tn", "/home/ana/pr\\u00fcf.tn"},
+        {"\xe8\xa9\xa6\xe9\xa8\x93/a \"b\"", "\\u8a66\\u9a13/a \\\"b\\\""},
+        {"run \xf0\x9f\x98\x80.tn", "run \\ud83d\\ude00.tn"},
+        {"bad \x80 and cut \xc3", "bad \\u20ac and cut \\u00c3"},
+        {"overlong \xc0\xaf, surrogate \xed\xa0\x80", "overlong \\u00c0\\u00af, surrogate \\u00ed\\u00a0\\u20ac"},
+        {"tab\there", "tab\\u0009here"},
+    };
+    for (const auto& [text, expected] : rows) EXPECT_EQ(jsonSystemString(text), "\"" + expected + "\"") << text;
+}
 
 // Reads the escapes back with the workbench's codec: every byte 1 to 255
 // comes back unchanged, and nothing outside printable ASCII is written.

@@ -1,7 +1,8 @@
 // Fuzz target: the board's console bytes read by the plot. Besides not
 // crashing: every value is finite, every name is a piece of the input, a
-// line's samples are the same whether the bytes come at once or split, and
-// the history never holds more series than it allows.
+// line's samples are the same whether the bytes come at once or split, the
+// history never holds more series than it allows, and every point drawn
+// while samples come and go is a value its series holds.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -19,11 +20,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     travin::PlotLineParser once, inPieces;
     travin::PlotHistory history(50);
     std::int64_t ms = 0;
+    // Drawn now and then while samples come and the oldest are trimmed, as
+    // the window draws: every point is a value the series holds.
+    auto drawAndCheck = [&] {
+        for (std::size_t s = 0; s < history.seriesCount(); ++s) {
+            const auto& values = history.series(s).values;
+            for (const travin::PlotPoint& p : history.points(s, travin::PlotAxis::SampleNumber, 10)) {
+                if (std::isnan(p.y)) continue;
+                bool held = false;
+                for (double v : values) held = held || v == p.y;
+                if (!held) std::abort();
+            }
+        }
+    };
     once.feed(bytes, [&](const std::vector<travin::PlotValue>& values) {
         whole.push_back(values);
         ms += 7;
         history.add(values, ms, ms % 91 == 0);
+        if (whole.size() % 13 == 0) drawAndCheck();
     });
+    drawAndCheck();
     // The same bytes in pieces of a length the input chooses.
     const std::size_t piece = size ? 1 + data[0] % 13 : 1;
     for (std::size_t at = 0; at < size; at += piece)

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+#include <vector>
 
 #include "lang/Program.h"
 
@@ -15,6 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& d : program.diagnostics)
         if (d.line < 1 || static_cast<std::size_t>(d.line) > program.lines.size() || d.column < 1) std::abort();
     if (program.error.has_value() != !program.diagnostics.empty()) std::abort();
+    // What the listing and `check` show: the same errors, in line order, and
+    // warnings only on lines the board takes.
+    const std::vector<travin::lang::Diagnostic> shown = travin::lang::checkProgram(bytes);
+    std::size_t errors = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const auto& d = shown[i];
+        if (i > 0 && d.line < shown[i - 1].line) std::abort();
+        if (d.line < 1 || static_cast<std::size_t>(d.line) > program.lines.size() || d.column < 1) std::abort();
+        if (!d.warning && !(errors < program.diagnostics.size() && program.diagnostics[errors++] == d)) std::abort();
+    }
+    if (errors != program.diagnostics.size()) std::abort();
     const std::string_view first = bytes.substr(0, bytes.find('\r'));
     (void)travin::lang::parseStatementLine(first);
     return 0;

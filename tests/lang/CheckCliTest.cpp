@@ -73,6 +73,13 @@ TEST_F(CheckFiles, AConstantArgumentOutOfRangeIsAWarningThatRefusesNothing) {
     EXPECT_EQ(o.exitCode, 0);
 }
 
+// The file's name is the system's text: a UTF-8 name reads as written.
+TEST_F(CheckFiles, JsonNamesAUtf8FileAsItsCharacters) {
+    const std::string file = write("\xc3\x9c" "bung.tn", lines({"goto away"}));
+    const Outcome o = run({"--json", "check", file});
+    EXPECT_NE(o.out.find("\"file\": \"" + dir.string() + "/\\u00dcbung.tn\""), std::string::npos) << o.out;
+}
+
 TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     const std::string broken = write("broken.tn", lines({"A = \"x", "goto away"}));
     const Outcome o = run({"--json", "check", broken});
@@ -86,14 +93,14 @@ TEST_F(CheckFiles, JsonIsAListOfTheSameProblems) {
     EXPECT_EQ(clean.exitCode, 0);
 }
 
-// A file name in the workbench's single-byte text: its euro sign and
-// quotation mark come out as those characters, not as C1 controls.
-TEST_F(CheckFiles, JsonNamesTheFileInTheWorkbenchCharacters) {
-    const std::string broken = write("prog\x80\x93\xe9.tn", lines({"goto away"}));
+// A message that quotes the program's bytes: its euro sign comes out as
+// that character, not as a C1 control.
+TEST_F(CheckFiles, JsonQuotesTheProgramInTheWorkbenchCharacters) {
+    const std::string broken = write("euro.tn", lines({"print 1", "goto w\x80x"}));
     const Outcome o = run({"--json", "check", broken});
-    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + dir.string() +
-                         "/prog\\u20ac\\u201c\\u00e9.tn\", \"line\": 1, \"column\": 6, \"severity\": \"error\", "
-                         "\"message\": \"unknown label 'away'\"}\n]\n");
+    EXPECT_EQ(o.out, "[\n  {\"file\": \"" + broken +
+                         "\", \"line\": 2, \"column\": 7, \"severity\": \"error\", "
+                         "\"message\": \"unexpected character '\\u20ac'\"}\n]\n");
     EXPECT_EQ(o.exitCode, 3);
 }
 

@@ -34,6 +34,9 @@ struct Launch {
     bool keepInputOpen = false; // stdin stays open (the user has not typed yet)
     bool closeInput = false;    // fd 0 closed before the client starts
     std::string stdoutPath;     // stdout on this file instead of a pipe
+    // The program and its first arguments instead of travin-cli (the
+    // Windows client under Wine: {"wine", "travin-cli.exe"}).
+    std::vector<std::string> program;
 
     static Launch withInput(std::string text) {
         Launch l;
@@ -70,10 +73,12 @@ public:
             }
             for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) ::close(fd);
             if (launch.closeInput) ::close(0);
-            std::vector<char*> argv{const_cast<char*>(TRAVIN_CLI_EXE)};
+            std::vector<char*> argv;
+            if (launch.program.empty()) argv.push_back(const_cast<char*>(TRAVIN_CLI_EXE));
+            for (const auto& a : launch.program) argv.push_back(const_cast<char*>(a.c_str()));
             for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
             argv.push_back(nullptr);
-            ::execv(TRAVIN_CLI_EXE, argv.data());
+            ::execv(argv[0], argv.data());
             ::_exit(127);
         }
         ::close(in[0]);
