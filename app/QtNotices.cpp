@@ -4,6 +4,7 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 
 #include "app/SingleByteQt.h"
 
@@ -43,14 +44,29 @@ Answer QtNotices::ask(const std::string& title, const std::string& text, bool de
 }
 
 bool QtNotices::inputBox(const std::string& caption, const std::string& prompt, std::string& answer) {
+    return textBox(caption, prompt, answer, 0);
+}
+
+bool QtNotices::inputBoxOfAtMost(const std::string& caption, const std::string& prompt, std::string& answer,
+                                 std::size_t maxCharacters) {
+    return textBox(caption, prompt, answer, static_cast<int>(std::min<std::size_t>(maxCharacters, 32767)));
+}
+
+bool QtNotices::textBox(const std::string& caption, const std::string& prompt, std::string& answer,
+                        int maxCharacters) {
     if (beforeBox) beforeBox();
     QInputDialog dialog;
     dialog.setWindowTitle(fromSingleByte(caption));
     dialog.setLabelText(fromSingleByte(prompt));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(fromSingleByte(answer));
-    // The answer is single-byte text; what the set cannot hold is refused.
-    if (auto* line = dialog.findChild<QLineEdit*>()) line->setValidator(new SingleByteValidator(line));
+    if (auto* line = dialog.findChild<QLineEdit*>()) {
+        // The answer is single-byte text; what the set cannot hold is refused.
+        line->setValidator(new SingleByteValidator(line));
+        // A character past the limit is refused as it is typed, rather than
+        // cut off unseen after OK.
+        if (maxCharacters > 0) line->setMaxLength(maxCharacters);
+    }
     if (dialog.exec() != QDialog::Accepted) return false;
     answer = toSingleByte(dialog.textValue());
     return true;

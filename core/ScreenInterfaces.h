@@ -152,6 +152,14 @@ public:
     // Text input box. Returns false when cancelled (answer then unchanged).
     virtual bool inputBox(const std::string& caption, const std::string& prompt,
                           std::string& answer) = 0;
+    // The same box for an answer of at most `maxCharacters` characters. A
+    // box that can refuses more as they are typed, so that what the user
+    // sees is what is sent; the caller still cuts what is longer.
+    virtual bool inputBoxOfAtMost(const std::string& caption, const std::string& prompt, std::string& answer,
+                                  std::size_t maxCharacters) {
+        (void)maxCharacters;
+        return inputBox(caption, prompt, answer);
+    }
     // The toolkit's error box (error icon, the application's title). The
     // text may name a file, in the file system's encoding.
     virtual void showErrorBox(const std::string& text) = 0;

@@ -314,7 +314,7 @@ void CommandLink::StoreReplyData(std::uint8_t code, const std::uint8_t* data, in
         std::string answer = "0";
         wb.console.flush();
         // A cancelled box leaves the initial answer, so "0" goes back.
-        wb.screens.notices.inputBox("User Input", prompt, answer);
+        wb.screens.notices.inputBoxOfAtMost("User Input", prompt, answer, s.inputAnswer.size() - 1);
         s.inputAnswer.fill('\0');
         const std::size_t n = std::min(answer.size(), s.inputAnswer.size() - 1);
         std::memcpy(s.inputAnswer.data(), answer.data(), n);

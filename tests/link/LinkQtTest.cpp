@@ -10,6 +10,7 @@
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTableWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -21,6 +22,7 @@
 #include "link/CommandTable.h"
 #include "app/ConsolePane.h"
 #include "app/MonitorTimerQt.h"
+#include "app/QtNotices.h"
 #include "app/SerialDevicesForm.h"
 #include "app/TComPortForm.h"
 #include "link/SerialCatalogue.h"
@@ -240,6 +242,51 @@ TEST(DevicesWindow, GivingANetworkPortToAPortWritesItsAddressAndShowsIt) {
     EXPECT_EQ(offered, "rfc2217://127.0.0.1:3001");
     EXPECT_TRUE(form.MessageLabel->text().startsWith("not a network port")) << form.MessageLabel->text().toStdString();
     EXPECT_EQ(readBytes(lb.folder.path + "com4"), "rfc2217://127.0.0.1:3001\n");
+}
+
+// The program's input box takes no more than the board is sent: what the user
+// sees when pressing OK is the answer, never a longer one cut short unseen
+// ("000000000042" must not reach the program as "00000000004").
+TEST(UserInputBox, RefusesTheTwelfthCharacterSoTheAnswerIsWhatWasShown) {
+    ensureApp();
+    LinkBench lb;
+    QtNotices notices;
+    Workbench wb(Screens{lb.bench.listing, lb.bench.console, notices, lb.bench.main, lb.bench.timer, lb.bench.clock,
+                         lb.bench.desktop},
+                 lb.folder.path);
+    QString shown;
+    QString caption;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        caption = box->windowTitle();
+        auto* line = box->findChild<QLineEdit*>();
+        if (!line) return;
+        line->selectAll();
+        for (const QChar c : QString("000000000042")) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(line, &press);
+        }
+        shown = line->text();
+        box->accept();
+    });
+    const std::string prompt = "Position";
+    wb.link.StoreReplyData(command::GetInputPrompt, reinterpret_cast<const std::uint8_t*>(prompt.data()),
+                           static_cast<int>(prompt.size()));
+    EXPECT_EQ(caption.toStdString(), "User Input");
+    EXPECT_EQ(shown.toStdString(), "00000000004");
+    EXPECT_EQ(std::string(wb.state.inputAnswer.data()), shown.toStdString());
+
+    // The other boxes keep no such limit: Send Character takes what is typed.
+    std::string typed;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        if (!box) return;
+        box->setTextValue("a much longer text than eleven");
+        box->accept();
+    });
+    ASSERT_TRUE(notices.inputBox("Caption Display", "Enter character to send", typed));
+    EXPECT_EQ(typed, "a much longer text than eleven");
 }
 
 // A workbench over the fakes, but with the Qt timer as its monitor timer.
