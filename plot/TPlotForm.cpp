@@ -221,7 +221,7 @@ void TPlotForm::buildWidgets() {
     chart->addAxis(yAxis, Qt::AlignLeft);
     setNiceRange(xAxis, 0, 1);
     setNiceRange(yAxis, 0, 1);
-    curvesItem = new PlotCurvesItem(chart, xAxis, yAxis);
+    curvesItem = new TPlotCurves(chart, xAxis, yAxis);
     ChartView = new QChartView(chart, this);
     ChartView->setObjectName("ChartView");
     // Plain lines: smoothing each of thousands of points costs more than it
@@ -433,11 +433,11 @@ void TPlotForm::toggleCurve(QLineSeries* legendOwner) {
     refresh(true);
 }
 
-PlotCurvesItem::Line TPlotForm::curveLine(std::size_t index, const Curve& curve, double& low, double& high) {
+TPlotCurves::Line TPlotForm::curveLine(std::size_t index, const Curve& curve, double& low, double& high) {
     // One column per three pixels, two points each: peaks and troughs all
     // survive, and a third fewer segments are stroked at every drawing.
     const auto columns = static_cast<std::size_t>(std::max(100.0, chart->plotArea().width() / 3));
-    PlotCurvesItem::Line line{curve.pieces.front()->pen(), curve.shown,
+    TPlotCurves::Line line{curve.pieces.front()->pen(), curve.shown,
                               samples.history().points(index, axis, columns)};
     if (curve.shown) {
         for (const PlotPoint& p : line.points) {
@@ -543,7 +543,7 @@ void TPlotForm::refresh(bool force) {
         return;
     }
     double low = INFINITY, high = -INFINITY;
-    std::vector<PlotCurvesItem::Line> lines;
+    std::vector<TPlotCurves::Line> lines;
     lines.reserve(curves.size());
     for (std::size_t i = 0; i < curves.size(); ++i) lines.push_back(curveLine(i, curves[i], low, high));
     curvesItem->setLines(std::move(lines));

@@ -16,7 +16,7 @@
 #include <functional>
 #include <vector>
 
-#include "plot/PlotCurvesItem.h"
+#include "plot/TPlotCurves.h"
 #include "plot/PlotRecorder.h"
 
 class QChart;
@@ -89,7 +89,7 @@ public:
     QLineSeries* chartSeries(std::size_t index) const;
     // Points drawn for history series `index` over time, gaps not counted.
     qsizetype drawnPoints(std::size_t index) const;
-    const PlotCurvesItem& curvesDrawn() const { return *curvesItem; }
+    const TPlotCurves& curvesDrawn() const { return *curvesItem; }
     // The X-Y view's points, all its pieces together, in order.
     QList<QPointF> xyDrawn() const;
 
@@ -109,7 +109,7 @@ private:
     void matchCurves();
     Curve makeCurve(const PlotSeries& series);
     QLineSeries* addPiece(Curve& curve, const PlotSeries& series);
-    PlotCurvesItem::Line curveLine(std::size_t index, const Curve& curve, double& low, double& high);
+    TPlotCurves::Line curveLine(std::size_t index, const Curve& curve, double& low, double& high);
     void drawPieces(Curve& curve, const PlotSeries& look, const std::vector<PlotPoint>& points, double& low,
                     double& high, double* xLow = nullptr, double* xHigh = nullptr);
     void drawXy();
@@ -127,7 +127,7 @@ private:
     QValueAxis* xAxis = nullptr;
     QValueAxis* yAxis = nullptr;
     QTimer* redrawTimer = nullptr;
-    PlotCurvesItem* curvesItem = nullptr;
+    TPlotCurves* curvesItem = nullptr;
     std::vector<Curve> curves;
     // The X-Y view's line (its colour is the y series').
     Curve xyCurve;

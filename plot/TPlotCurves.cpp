@@ -1,4 +1,4 @@
-#include "plot/PlotCurvesItem.h"
+#include "plot/TPlotCurves.h"
 
 #include <QChart>
 #include <QPainter>
@@ -40,12 +40,12 @@ void forEachRun(const std::vector<PlotPoint>& points, bool settled, Take take) {
 
 }  // namespace
 
-QPointF PlotCurvesItem::Scale::map(const PlotPoint& p) const {
+QPointF TPlotCurves::Scale::map(const PlotPoint& p) const {
     return {area.left() + (p.x - xMin) / (xMax - xMin) * area.width(),
             area.bottom() - (p.y - yMin) / (yMax - yMin) * area.height()};
 }
 
-PlotCurvesItem::PlotCurvesItem(QChart* chart, const QValueAxis* xAxis, const QValueAxis* yAxis)
+TPlotCurves::TPlotCurves(QChart* chart, const QValueAxis* xAxis, const QValueAxis* yAxis)
     : QGraphicsItem(chart), xAxis(xAxis), yAxis(yAxis), area(chart->plotArea()) {
     // Above the grid and the axes, below the legend.
     setZValue(7);
@@ -56,19 +56,19 @@ PlotCurvesItem::PlotCurvesItem(QChart* chart, const QValueAxis* xAxis, const QVa
     });
 }
 
-void PlotCurvesItem::setLines(std::vector<Line> lines) {
+void TPlotCurves::setLines(std::vector<Line> lines) {
     shownLines = std::move(lines);
     update();
 }
 
-std::size_t PlotCurvesItem::drawnPoints(std::size_t index) const {
+std::size_t TPlotCurves::drawnPoints(std::size_t index) const {
     if (index >= shownLines.size()) return 0;
     std::size_t n = 0;
     for (const PlotPoint& p : shownLines[index].points) n += std::isnan(p.y) ? 0 : 1;
     return n;
 }
 
-PlotCurvesItem::PictureKey PlotCurvesItem::currentKey(const Scale& scale, qreal pixelRatio) const {
+TPlotCurves::PictureKey TPlotCurves::currentKey(const Scale& scale, qreal pixelRatio) const {
     PictureKey key;
     key.scale = scale;
     key.pixelRatio = pixelRatio;
@@ -87,7 +87,7 @@ PlotCurvesItem::PictureKey PlotCurvesItem::currentKey(const Scale& scale, qreal 
     return key;
 }
 
-void PlotCurvesItem::drawSettled(const Scale& scale, qreal pixelRatio) {
+void TPlotCurves::drawSettled(const Scale& scale, qreal pixelRatio) {
     // Whole pixels: the picture then lands on the same pixels the lines
     // would have been drawn on.
     const QRect pixels = area.toAlignedRect();
@@ -109,7 +109,7 @@ void PlotCurvesItem::drawSettled(const Scale& scale, qreal pixelRatio) {
     ++settledDrawings;
 }
 
-void PlotCurvesItem::drawLive(QPainter* painter, const Scale& scale) const {
+void TPlotCurves::drawLive(QPainter* painter, const Scale& scale) const {
     QPolygonF run;
     for (const Line& line : shownLines) {
         if (!line.shown) continue;
@@ -126,7 +126,7 @@ void PlotCurvesItem::drawLive(QPainter* painter, const Scale& scale) const {
     }
 }
 
-void PlotCurvesItem::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
+void TPlotCurves::paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) {
     Scale scale{area, xAxis->min(), xAxis->max(), yAxis->min(), yAxis->max()};
     if (area.isEmpty() || !(scale.xMax > scale.xMin) || !(scale.yMax > scale.yMin)) return;
     const qreal pixelRatio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;

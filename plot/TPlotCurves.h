@@ -24,7 +24,7 @@ class QValueAxis;
 
 namespace travin {
 
-class PlotCurvesItem : public QGraphicsItem {
+class TPlotCurves : public QGraphicsItem {
 public:
     struct Line {
         QPen pen;
@@ -33,7 +33,7 @@ public:
     };
 
     // Drawn over `chart`'s plot area, scaled by its two axes.
-    PlotCurvesItem(QChart* chart, const QValueAxis* xAxis, const QValueAxis* yAxis);
+    TPlotCurves(QChart* chart, const QValueAxis* xAxis, const QValueAxis* yAxis);
 
     // The lines to draw from now on; the view is updated.
     void setLines(std::vector<Line> lines);
