@@ -86,6 +86,20 @@ QValidator::State SingleByteValidator::validate(QString& input, int&) const {
     return Invalid;
 }
 
+QValidator::State SingleByteLineValidator::validate(QString& input, int& pos) const {
+    for (qsizetype i = 0; i < input.size(); ++i) {
+        if (input.at(i) != QChar('\r') && input.at(i) != QChar('\n')) continue;
+        // Only a paste or a drop brings a line break, and the caret stands
+        // at the end of what it brought: from the break to the caret goes,
+        // the line's own text after the caret stays.
+        const qsizetype cut = pos > i ? pos - i : input.size() - i;
+        input.remove(i, cut);
+        pos = static_cast<int>(i);
+        break;
+    }
+    return SingleByteValidator::validate(input, pos);
+}
+
 QString fromCorePath(const std::string& path) {
     const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
 #if defined(Q_OS_WIN)

@@ -45,4 +45,13 @@ public:
     State validate(QString& input, int& pos) const override;
 };
 
+// The same for a single-line edit whose text goes to the board as one line:
+// a pasted or dropped text keeps its first line only, so no line break is
+// ever part of it.
+class SingleByteLineValidator : public SingleByteValidator {
+public:
+    using SingleByteValidator::SingleByteValidator;
+    State validate(QString& input, int& pos) const override;
+};
+
 }  // namespace travin

@@ -218,7 +218,7 @@ void TMainForm::buildPanes(QWidget* client) {
     ACIEdit = new QLineEdit(client);
     ACIEdit->setGeometry(3, 560, 177, 21);
     ACIEdit->setFont(pane);
-    ACIEdit->setValidator(new SingleByteValidator(ACIEdit));
+    ACIEdit->setValidator(new SingleByteLineValidator(ACIEdit));
 
     StatusBar1 = new QStatusBar(client);
     StatusBar1->setGeometry(3, 583, 787, 22);

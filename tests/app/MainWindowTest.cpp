@@ -236,6 +236,39 @@ TEST_F(MainWindowTest, AciLineTakesAtMost39Characters) {
     EXPECT_EQ(form->ACIEdit->maxLength(), 39);
 }
 
+// The ACI line goes to the board as one command without a line break: a
+// pasted text of several lines keeps its first line, however it comes in.
+TEST_F(MainWindowTest, AciLineKeepsOnlyTheFirstLineOfAPaste) {
+    form->show();
+    struct Row {
+        QString pasted;
+        std::string kept;
+    };
+    const std::vector<Row> rows = {
+        {"A = 1\r\nB = 2", "A = 1"},
+        {"print A\nmove 1", "print A"},
+        {"lone\rcarriage", "lone"},
+        {"\r\nafter a break", ""},
+    };
+    for (const Row& row : rows) {
+        form->ACIEdit->clear();
+        form->ACIEdit->setFocus();
+        QApplication::clipboard()->setText(row.pasted);
+        form->ACIEdit->paste();
+        EXPECT_EQ(form->aciText(), row.kept) << row.pasted.toStdString();
+        // Typed on after the paste: still one line.
+        QTest::keyClicks(form->ACIEdit, "x");
+        EXPECT_EQ(form->aciText(), row.kept + "x") << row.pasted.toStdString();
+    }
+    // Inserted at the caret, as a drop does: the line's own text stays on
+    // both sides.
+    form->ACIEdit->setText("go  later");
+    form->ACIEdit->setCursorPosition(3);
+    form->ACIEdit->insert("now\r\nand\r\nagain");
+    EXPECT_EQ(form->aciText(), "go now later");
+    EXPECT_EQ(form->ACIEdit->cursorPosition(), 6);
+}
+
 // The pane holds what the history holds (ConsolePane::kMaxCharacters); the
 // rule is checked at a capacity a test can fill.
 TEST_F(MainWindowTest, TheConsoleTakesAtMostItsCapacityAlsoFromAPaste) {
