@@ -2,10 +2,11 @@
 # Completes a few command lines with the fish completion and checks what it
 # offers.
 #
-#   fish_completion_check.sh COMPLETION_FILE
+#   fish_completion_check.sh COMPLETION_FILE CASES_FILE
 file="$1"
+cases="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 tmp="${TMPDIR:-/tmp}/travin-fish-completion.$$"
-mkdir -p "$tmp" && : > "$tmp/lesson.tn" && cd "$tmp" || exit 1
+mkdir -p "$tmp" && : > "$tmp/lesson.tn" && : > "$tmp/notes.md" && cd "$tmp" || exit 1
 trap 'rm -rf "$tmp"' EXIT
 offers() {
     local line="$1" expected="$2" unexpected="$3" got
@@ -17,15 +18,10 @@ offers() {
         [[ "$got" == *" $word "* ]] && { echo "FAILED: '$line' offers $word"; exit 1; }
     done
 }
-offers "travin-cli up" "upload"
-offers "travin-cli st" "stop step startup-time"
-offers "travin-cli ch" "check"
-offers "travin-cli --port " "COM1 COM8"
-offers "travin-cli --port COM2 run --" "--break --timeout --detach --reset --input --timestamps --log"
-offers "travin-cli console --" "--input --timestamps --log" "--break"
-offers "travin-cli erase --" "--yes" "--break"
-offers "travin-cli upload -" "-o"
-offers "travin-cli step --" "--source"
-offers "travin-cli --" "--port --quiet --json --version"
-offers "travin-cli run les" "lesson.tn"
+while IFS='|' read -r line expected unexpected; do
+    [[ -z "$line" || "$line" == '#'* ]] && continue
+    # fish offers a port's names after the option and a blank.
+    [[ "$line" == "travin-cli --port C" ]] && line="travin-cli --port "
+    offers "$line" "$expected" "$unexpected"
+done < "$cases"
 echo "the fish completion offers what it should"

@@ -2,9 +2,10 @@
 # Completes a few command lines with the zsh completion, in an interactive
 # zsh on a pseudo-terminal as a user types them, and checks what it offers.
 #
-#   zsh -f zsh_completion_check.zsh COMPLETION_FOLDER
+#   zsh -f zsh_completion_check.zsh COMPLETION_FOLDER CASES_FILE
 zmodload zsh/zpty || exit 1
 folder=$1
+cases=${2:A}
 
 # Prints, one a line, what zsh offers for $1 followed by Tab.
 offered() {
@@ -55,17 +56,11 @@ offers() {
 tmp=${TMPDIR:-/tmp}/travin-zsh-completion.$$
 mkdir -p $tmp && : > $tmp/lesson.tn && : > $tmp/notes.md
 cd $tmp
-offers "travin-cli up" "upload"
-offers "travin-cli st" "stop step startup-time"
-offers "travin-cli ch" "check"
-offers "travin-cli --port C" "COM1 COM8"
-offers "travin-cli --port COM2 run --" "--break --timeout --detach --reset --input --timestamps --log"
-offers "travin-cli console --" "--input --timestamps --log" "--break"
-offers "travin-cli erase --" "--yes" "--break"
-offers "travin-cli upload -" "-o"
-offers "travin-cli step --" "--source"
-offers "travin-cli --" "--port --quiet --json --version"
-offers "travin-cli run les" "lesson.tn"
+while IFS='|' read -r line expected unexpected; do
+  [[ -z $line || $line == '#'* ]] && continue
+  offers $line $expected $unexpected
+done < $cases
+# zsh alone offers only programs after download.
 offers "travin-cli download " "lesson.tn" "notes.md"
 cd / && rm -rf $tmp
 print "the zsh completion offers what it should"
