@@ -61,8 +61,10 @@ bool QtNotices::textBox(const std::string& caption, const std::string& prompt, s
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setTextValue(fromSingleByte(answer));
     if (auto* line = dialog.findChild<QLineEdit*>()) {
-        // The answer is single-byte text; what the set cannot hold is refused.
-        line->setValidator(new SingleByteValidator(line));
+        // The answer is single-byte text on one line: what the set cannot
+        // hold is refused, and a paste keeps its first line (a line break
+        // would reach the board inside the answer).
+        line->setValidator(new SingleByteLineValidator(line));
         // A character past the limit is refused as it is typed, rather than
         // cut off unseen after OK.
         if (maxCharacters > 0) line->setMaxLength(maxCharacters);

@@ -4,6 +4,7 @@
 #include "tests/support/QtTestApp.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QButtonGroup>
 #include <QEventLoop>
 #include <QGroupBox>
@@ -287,6 +288,19 @@ TEST(UserInputBox, RefusesTheTwelfthCharacterSoTheAnswerIsWhatWasShown) {
     });
     ASSERT_TRUE(notices.inputBox("Caption Display", "Enter character to send", typed));
     EXPECT_EQ(typed, "a much longer text than eleven");
+
+    // A pasted text of several lines keeps its first line.
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+        auto* line = box ? box->findChild<QLineEdit*>() : nullptr;
+        if (!line) return;
+        line->clear();
+        QApplication::clipboard()->setText("42\r\nrun again");
+        line->paste();
+        box->accept();
+    });
+    ASSERT_TRUE(notices.inputBox("Caption Display", "Enter character to send", typed));
+    EXPECT_EQ(typed, "42");
 }
 
 // A workbench over the fakes, but with the Qt timer as its monitor timer.
