@@ -7,6 +7,7 @@
 #include "link/CommandLink.h"
 #include "debugger/Variables.h"
 #include "link/CommandTable.h"
+#include "link/Monitor.h"
 
 namespace travin {
 
@@ -33,6 +34,9 @@ bool Execution::bringProgramUpToDate() {
 void Execution::DebuggerRunExecute() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Run")) return;
+    // An edit made since the last tick is taken in as the tick would, so a
+    // Run right after typing starts the listing, not the program before it.
+    wb.monitor.noticeListingEdits();
     if (wb.state.downloadNeeded) {
         // The download ends with the breakpoint table.
         if (!bringProgramUpToDate()) return;
@@ -50,6 +54,7 @@ void Execution::DebuggerRunExecute() {
 void Execution::DebuggerSingleStepExecute() {
     if (!wb.controls.RequireDetected()) return;
     if (!wb.controls.RequireStopped("Step")) return;
+    wb.monitor.noticeListingEdits();
     if (!bringProgramUpToDate()) return;
     sendWord(wb, command::StepProgram);
     if (!wb.state.detected) wb.console.ConsoleWrite("Single Step Failed\r\n");

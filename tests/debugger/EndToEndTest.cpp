@@ -30,6 +30,28 @@ std::uint32_t u32(const std::vector<std::uint8_t>& p) {
 
 class Execution : public BoardBench {};
 
+// An edit typed just before Run or Single Step, before any monitor tick saw
+// it, still counts: the board gets the listing as it stands, never the
+// program that was there before.
+TEST_F(Execution, AnEditNoTickHasSeenYetIsDownloadedBeforeRunAndStep) {
+    listing().setLines({"print \"old\"", "end"});
+    state().downloadNeeded = true;
+    wb().execution.DebuggerRunExecute();
+    ASSERT_TRUE(tickUntilStopped());
+    ASSERT_FALSE(state().downloadNeeded);
+    for (const bool step : {false, true}) {
+        const std::vector<std::string> edited{step ? "print \"stepped\"" : "print \"new\"", "end"};
+        listing().setLines(edited);
+        listing().setModified(true);  // as the pane marks a keystroke
+        forget();
+        if (step) wb().execution.DebuggerSingleStepExecute();
+        else wb().execution.DebuggerRunExecute();
+        EXPECT_EQ(board->program(), streamOf(edited)) << (step ? "step" : "run");
+        EXPECT_FALSE(exchangesOf(cmd::DownloadBlock).empty()) << (step ? "step" : "run");
+        ASSERT_TRUE(tickUntilStopped());
+    }
+}
+
 TEST_F(Execution, RunDownloadsFirstThenOnlyBreakpointsAndRun) {
     const std::vector<std::string> program{"A = 1", "print \"ran\"", "end"};
     listing().setLines(program);
