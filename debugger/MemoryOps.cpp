@@ -123,6 +123,13 @@ void MemoryOps::StartupTimeMenuClick() {
         return;
     }
 
+    // The monitor polls while the box is open; a board lost meanwhile has
+    // had its link failure shown already and gets nothing more.
+    if (!wb.state.detected) {
+        wb.console.ConsoleWrite("Set Startup Time Failed\r\n");
+        return;
+    }
+
     const int seconds = clampStartupTime(*entered);
     // Bytes 1 to 23 are the board's business and go back as they came. The
     // read above succeeded only with all 24 bytes (the link refuses a reply

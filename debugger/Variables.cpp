@@ -67,6 +67,14 @@ void Variables::EditVariable(int index) {
         return;
     }
 
+    // The monitor polls while the box is open. A board lost meanwhile has
+    // had its link failure shown and its port closed: sending now would
+    // only fail again and repeat those boxes.
+    if (!wb.state.detected) {
+        wb.console.ConsoleWrite("Set Variable Failed\r\n");
+        return;
+    }
+
     const auto v = static_cast<std::uint32_t>(*value);
     const std::uint8_t payload[5] = {static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(v & 0xFF),
                                      static_cast<std::uint8_t>(v >> 8 & 0xFF),

@@ -694,6 +694,39 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SendAci", [](Workbench& w, testing::FakeNotices&) { w.input.SendACIExecute(); }, nullptr}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// The monitor goes on polling while a value box is open; when the board is
+// lost then, the box's answer is not sent into the closed port.
+struct LostInBoxCase {
+    const char* name;
+    std::function<void(Workbench&)> action;
+    int code;           // the command that must not follow the box
+    const char* line;   // the operation's console line
+};
+
+class LostWhileBoxOpen : public BoardBench, public ::testing::WithParamInterface<LostInBoxCase> {};
+
+TEST_P(LostWhileBoxOpen, NothingIsSentAndTheLossIsReportedOnce) {
+    notices().inputAnswers = {std::string("3")};
+    notices().onInputBox = [this] {
+        notices().onInputBox = nullptr;
+        wb().link.LinkFailure("timeout");   // what a failed status poll ends in
+    };
+    GetParam().action(wb());
+
+    EXPECT_EQ(notices().notices, (std::vector<std::string>{"Serial Communications Error (timeout)",
+                                                           "Power Cycle Target, then Press OK to Reestablish Communications"}));
+    EXPECT_TRUE(exchangesOf(GetParam().code).empty());
+    EXPECT_NE(consoleText().find(std::string(GetParam().line) + "\r\n"), std::string::npos) << consoleText();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Handlers, LostWhileBoxOpen,
+    ::testing::Values(LostInBoxCase{"SetVariable", [](Workbench& w) { w.variables.EditVariable(1); }, cmd::SetVariable,
+                                    "Set Variable Failed"},
+                      LostInBoxCase{"StartupTime", [](Workbench& w) { w.memory.StartupTimeMenuClick(); },
+                                    cmd::SetStartupTime, "Set Startup Time Failed"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(BoardBench, RunWhoseResetFailsStopsAtTheDownloadsCheck) {
     listing().setLines({"print 1"});
     state().downloadNeeded = true;
