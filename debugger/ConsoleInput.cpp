@@ -11,6 +11,14 @@ namespace travin {
 void ConsoleInput::DebuggerSendCharacterExecute() {
     std::string answer;
     if (wb.screens.notices.inputBox("Caption Display", "Enter character to send", answer) && !answer.empty()) {
+        // The monitor polls while the box is open. A board lost meanwhile has
+        // had its failure shown; a program that ended meanwhile would find
+        // the character waiting at its next run. Either way nothing is sent.
+        if (!wb.state.detected || !wb.state.running) {
+            wb.console.ConsoleWrite("Send Character Failed\r\n");
+            wb.screens.listing.focus();
+            return;
+        }
         const auto byte = static_cast<std::uint8_t>(answer[0]);
         wb.link.SendCommand(command::SendCharacter, &byte, 1);
         if (!wb.state.detected) wb.console.ConsoleWrite("Send Character Failed\r\n");

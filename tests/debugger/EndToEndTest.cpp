@@ -688,6 +688,7 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"SendCharacter",
                     [](Workbench& w, testing::FakeNotices& n) {
                         n.inputAnswers = {std::string("x")};
+                        w.state.running = true;  // the only time the button is offered
                         w.input.DebuggerSendCharacterExecute();
                     },
                     "Send Character Failed"},
@@ -724,7 +725,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(LostInBoxCase{"SetVariable", [](Workbench& w) { w.variables.EditVariable(1); }, cmd::SetVariable,
                                     "Set Variable Failed"},
                       LostInBoxCase{"StartupTime", [](Workbench& w) { w.memory.StartupTimeMenuClick(); },
-                                    cmd::SetStartupTime, "Set Startup Time Failed"}),
+                                    cmd::SetStartupTime, "Set Startup Time Failed"},
+                      LostInBoxCase{"SendCharacter", [](Workbench& w) { w.input.DebuggerSendCharacterExecute(); },
+                                    cmd::SendCharacter, "Send Character Failed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BoardBench, RunWhoseResetFailsStopsAtTheDownloadsCheck) {
@@ -757,6 +760,17 @@ TEST_F(SlowBoard, SendCharacterSendsOnlyTheFirstCharacter) {
     EXPECT_EQ(board->pendingCharacters(), 2u);
     EXPECT_GT(listing().focusCount, 0);
     wb().execution.DebuggerStopExecute();
+}
+
+// The program ended while the box was open: the character is not left on
+// the board for the next run.
+TEST_F(BoardBench, SendCharacterAfterTheProgramEndedSendsNothing) {
+    ASSERT_FALSE(state().running);
+    notices().inputAnswers = {std::string("x")};
+    wb().input.DebuggerSendCharacterExecute();
+    EXPECT_TRUE(exchangesOf(cmd::SendCharacter).empty());
+    EXPECT_EQ(board->pendingCharacters(), 0u);
+    EXPECT_NE(consoleText().find("Send Character Failed\r\n"), std::string::npos) << consoleText();
 }
 
 TEST_F(BoardBench, SendAciSendsTheLineAsItIs) {
