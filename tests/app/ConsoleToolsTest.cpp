@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "tests/support/WindowBoard.h"
+#include "tests/support/WindowOnBoard.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestFolder.h"
 
@@ -43,26 +43,11 @@ QStringList entryNames(QMenuBar* bar, const QString& title) {
     return names;
 }
 
-class ConsoleToolsTest : public ::testing::Test {
+class ConsoleToolsTest : public travin::testing::WindowOnBoard {
 protected:
-    static void SetUpTestSuite() { travin::testing::ensureQtApplication(); }
-
-    void SetUp() override {
-        folder = travin::testing::freshTestFolder("travin-console-tools");
-        board = travin::testing::startWindowBoard(folder);
-        form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
-        form->show();
-    }
-    void TearDown() override {
-        form.reset();
-        board.reset();
-        std::filesystem::remove_all(folder);
-    }
+    const char* folderName() const override { return "travin-console-tools"; }
     ConsoleTools& tools() { return *form->findChild<ConsoleTools*>("ConsoleTools"); }
 
-    std::filesystem::path folder;
-    std::unique_ptr<vboard::VirtualBoard> board;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(ConsoleToolsTest, EntriesStandInTheMenusAndTheTimesChoiceOutlivesTheWindow) {

@@ -3,6 +3,7 @@
 // that fails falls back, printed pages have margins, a title and numbers.
 #include <gtest/gtest.h>
 
+#include "tests/support/ModalAnswers.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestFolder.h"
 
@@ -33,20 +34,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace travin;
 using namespace travin::testing;
-
-// Runs `answer` on the next modal window once it is up (inside its exec).
-void whenModal(std::function<void(QWidget*)> answer) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            answer(w);
-        }
-    });
-    poll->start();
-}
 
 QLineEdit* nameLine(QFileDialog* dialog) { return dialog->findChild<QLineEdit*>("fileNameEdit"); }
 

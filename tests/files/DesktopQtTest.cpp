@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QClipboard>
 
+#include "tests/support/ModalAnswers.h"
 #include "tests/support/QtTestApp.h"
 
 #include <unistd.h>
@@ -51,28 +52,6 @@ using namespace travin::testing;
 
 using travin::testing::readBytes;
 using travin::testing::writeBytes;
-
-// Types a name into the dialog's file name line, as a user does (the
-// dialog's selectFile leaves a focused line alone).
-void typeFileName(QFileDialog* dialog, const QString& name) {
-    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(edit, nullptr);
-    edit->setText(name);
-}
-
-// Runs `answer` on the next modal window once it is up (inside its exec).
-void whenModal(std::function<void(QWidget*)> answer) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, answer] {
-        if (QWidget* w = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            answer(w);
-        }
-    });
-    poll->start();
-}
 
 void answerFileDialog(const QString& path) {
     whenModal([path](QWidget* w) {

@@ -2,6 +2,7 @@
 // offscreen, its menu entries triggered and its boxes answered by the test.
 #include <gtest/gtest.h>
 
+#include "tests/support/ModalAnswers.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestFolder.h"
 
@@ -39,15 +40,8 @@ using travin::kEmptySlot;
 using travin::TMainForm;
 
 using travin::testing::readBytes;
+using travin::testing::typeFileName;
 using travin::testing::writeBytes;
-
-// Types a name into the dialog's file name line, as a user does (the
-// dialog's selectFile leaves a focused line alone).
-void typeFileName(QFileDialog* dialog, const QString& name) {
-    auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(edit, nullptr);
-    edit->setText(name);
-}
 
 // Answers the modal windows that open, in order, each by its own step. Only
 // the newest script answers, so one made inside a helper takes over from

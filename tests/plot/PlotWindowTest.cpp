@@ -4,7 +4,7 @@
 // empties, and the exports write their files.
 #include <gtest/gtest.h>
 
-#include "tests/support/WindowBoard.h"
+#include "tests/support/WindowOnBoard.h"
 #include "tests/support/QtTestApp.h"
 #include "tests/support/TestFolder.h"
 
@@ -43,21 +43,9 @@ QString exampleText(const char* file) {
     return QString::fromLatin1(s.str()).remove('\r');
 }
 
-class PlotWindow : public ::testing::Test {
+class PlotWindow : public travin::testing::WindowOnBoard {
 protected:
-    static void SetUpTestSuite() { travin::testing::ensureQtApplication(); }
-
-    void SetUp() override {
-        folder = travin::testing::freshTestFolder("travin-plot");
-        board = travin::testing::startWindowBoard(folder);
-        form = std::make_unique<TMainForm>(nullptr, folder.string() + "/");
-        form->show();
-    }
-    void TearDown() override {
-        form.reset();
-        board.reset();
-        std::filesystem::remove_all(folder);
-    }
+    const char* folderName() const override { return "travin-plot"; }
 
     TPlotForm& plot() { return *form->PlotForm; }
     const PlotHistory& history() { return plot().recorder().history(); }
@@ -75,9 +63,6 @@ protected:
             << history().size() << " samples";
     }
 
-    std::filesystem::path folder;
-    std::unique_ptr<vboard::VirtualBoard> board;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(PlotWindow, SeriesAppearPauseKeepsCollectingAndClearEmpties) {
